@@ -1,0 +1,58 @@
+#pragma once
+// TSmartPDFDocument: the document-level view on a reader: catalogue, page tree, page lookup
+// and the object loaders the renderer uses.
+#include <memory>
+#include <vector>
+
+#include "engine/access/page_tree_cache.h"
+#include "engine/access/reader.h"
+
+namespace kestrel {
+
+class TSmartPDFInfo;
+
+class TSmartPDFDocument {
+ public:
+  explicit TSmartPDFDocument(TSmartPDFReader& reader);
+  ~TSmartPDFDocument();
+  TSmartPDFDocument(const TSmartPDFDocument&) = delete;
+  TSmartPDFDocument& operator=(const TSmartPDFDocument&) = delete;
+
+  int32_t GetPageCount();
+  // A new reference in the local pool naming page `pageNumber` (1-based), or null.
+  TPDFIndRef* FindPage(int32_t pageNumber);
+  bool IsPageRef(const TPDFObject* obj);
+  TPDFDictionary* PageDictionary(const TPDFIndRef* ref);
+  TPDFObject* LoadObject(int32_t objNum, TPDFStructure* pool = nullptr);
+  // Registers an object under a new number and returns a reference to it.
+  TPDFIndRef* NewObject(TPDFObject* obj);
+  // The object a reference names, through the reader's cache (the overlay is not consulted).
+  TPDFObject* ResolveForRender(const TPDFIndRef* ref);
+
+  TSmartPDFReader& Reader() { return reader_; }
+  TPDFStructure& LocalPool() { return *localPool_; }
+  TPDFDictionary* Catalogue() const { return catalogue_; }
+  TPDFDictionary* InfoDictionary() const { return info_; }
+  TPDFDictionary* FormDictionary() const { return form_; }
+  void SetInfo(TSmartPDFInfo* info) { infoObject_ = info; }
+  TSmartPDFInfo* Info() const { return infoObject_; }
+
+ private:
+  void PutOverlay(int32_t objNum, TPDFObject* obj);
+
+  TSmartPDFReader& reader_;
+  std::unique_ptr<TPDFStructure> localPool_;
+  TPDFIndRef* catalogueRef_ = nullptr;
+  TPDFDictionary* catalogue_ = nullptr;
+  TPDFIndRef* infoRef_ = nullptr;
+  TPDFDictionary* info_ = nullptr;
+  TPDFIndRef* pagesRef_ = nullptr;
+  TPDFDictionary* pages_ = nullptr;
+  TPDFIndRef* formRef_ = nullptr;
+  TPDFDictionary* form_ = nullptr;
+  std::vector<std::pair<int32_t, TPDFObject*>> overlay_;
+  std::unique_ptr<TPageTreeCache> pageTree_ = std::make_unique<TPageTreeCache>();
+  TSmartPDFInfo* infoObject_ = nullptr;
+};
+
+}  // namespace kestrel

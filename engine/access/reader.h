@@ -1,0 +1,93 @@
+#pragma once
+// TSmartPDFReader: reads a PDF held whole in memory through its cross-reference data and
+// loads single objects on demand, keeping the last 100 in a cache.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/access/sorted_number_list.h"
+#include "engine/syntax/structure.h"
+
+namespace kestrel {
+
+struct TXRefEntry {
+  int32_t Number = 0;     // the object number once the slot is filled
+  int64_t Location = 0;   // 'n': byte offset; 'c': object stream number; 'f': next free
+  int32_t Second = 0;     // 'n', 'f': generation; 'c': index in the object stream
+  char Type = 0;          // 'n', 'f', 'c'
+};
+
+class TSmartPDFReader {
+ public:
+  enum Problem : int32_t { kNoProblem = 0, kNoHeader = 1, kBadXRef = 2 };
+
+  explicit TSmartPDFReader(TByteView source);
+  ~TSmartPDFReader();
+  TSmartPDFReader(const TSmartPDFReader&) = delete;
+  TSmartPDFReader& operator=(const TSmartPDFReader&) = delete;
+
+  int32_t GetProblem() const { return problem_; }
+  const std::string& Version() const { return version_; }
+  bool Encrypted() const { return encrypted_; }
+  bool HasXRefStream() const { return hasXRefStream_; }
+  int64_t StartXRef() const { return startXRef_; }
+  TPDFDictionary* NewestTrailer() const { return trailers_.empty() ? nullptr : trailers_.front(); }
+  TPDFStructure& Pool() { return *pool_; }
+  TByteView Source() const { return source_; }
+
+  // The object, or null. Without a pool it goes through the cache and lives in the reader's
+  // pool; with a pool it is parsed afresh into that pool.
+  TPDFObject* LoadObject(int32_t objNum, TPDFStructure* pool = nullptr);
+  TBytes LoadObjectText(int32_t objNum);
+  TPDFDictionary* TrailerDictionary(TByteView key);
+  TPDFIndRef* TrailerReference(TByteView key);
+  bool IsCompressed(int32_t objNum) const;
+  int32_t HighestObjectNumber() const { return static_cast<int32_t>(table_.size()) - 1; }
+  const TXRefEntry* Entry(int32_t objNum) const;
+
+  // Called for every object loaded from the file body (not from an object stream), before
+  // anyone sees it: the security handler decrypts its strings and streams here.
+  using LoadedObjectHook = std::function<void(TPDFObject* obj, int32_t objNum, int32_t genNum)>;
+  void SetLoadedObjectHook(LoadedObjectHook hook) { loadedHook_ = std::move(hook); }
+
+ private:
+  struct ObjectStreamIndex;
+
+  bool ReadStructure();
+  void ResetStructure();
+  bool ReadXRefChain(int64_t offset);
+  // Reads one section; on success sets `prev` to the next older section (0 when none).
+  bool ReadSection(int64_t offset, int64_t& prev);
+  bool ReadClassicTable(std::size_t afterXref, int64_t& prev);
+  bool ReadXRefStream(std::size_t dictStart, int64_t& prev, bool overrideFree);
+  bool GrowTable(int64_t size);
+  void StoreEntry(int64_t objNum, const TXRefEntry& e, bool overrideFree = false);
+  TByteView Read(int64_t pos, int64_t len) const;
+
+  TPDFObject* LoadUncached(int32_t objNum, TPDFStructure& pool);
+  TByteView ObjectStreamText(int32_t objNum, const TXRefEntry& e);
+  ObjectStreamIndex* OpenObjectStream(int32_t streamNum);
+  TPDFObject* LoadLengthRef(const TPDFIndRef* ref);
+
+  TByteView source_;
+  std::string version_;
+  std::unique_ptr<TPDFStructure> pool_;
+  int32_t problem_ = kNoProblem;
+  int64_t startXRef_ = 0;
+  std::vector<TXRefEntry> table_;
+  TSortedNumberList knownOffsets_;
+  std::vector<TPDFDictionary*> trailers_;
+  std::vector<std::pair<int32_t, TPDFObject*>> cache_;
+  std::map<int32_t, std::unique_ptr<ObjectStreamIndex>> objectStreams_;
+  std::set<int32_t> openingStreams_;
+  bool hasXRefStream_ = false;
+  bool encrypted_ = false;
+  int loadDepth_ = 0;
+  LoadedObjectHook loadedHook_;
+};
+
+}  // namespace kestrel

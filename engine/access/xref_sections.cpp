@@ -1,0 +1,255 @@
+// Reading the cross-reference data: classic tables and cross-reference streams, newest first,
+// following "Prev". A slot filled by a newer section is never overwritten by an older one.
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "engine/access/reader.h"
+#include "engine/access/xref_locator.h"
+#include "engine/syntax/limits.h"
+
+namespace kestrel {
+
+namespace {
+
+bool IsLineEnd(char c) { return c == ' ' || c == '\r' || c == '\n'; }
+
+int64_t ParseDecimal(TByteView s) {
+  int64_t v = 0;
+  bool any = false;
+  for (char c : s) {
+    if (c == ' ') {
+      if (any) break;
+      continue;
+    }
+    if (c < '0' || c > '9') return any ? v : 0;
+    if (v > (int64_t{1} << 40)) return 0;
+    v = v * 10 + (c - '0');
+    any = true;
+  }
+  return v;
+}
+
+}  // namespace
+
+TByteView TSmartPDFReader::Read(int64_t pos, int64_t len) const {
+  const auto size = static_cast<int64_t>(source_.size());
+  pos = std::max<int64_t>(pos, 0);
+  if (pos >= size || len <= 0) return {};
+  return source_.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(std::min(len, size - pos)));
+}
+
+bool TSmartPDFReader::GrowTable(int64_t size) {
+  if (size > limits::kMaxObjectNumber + 1) return false;
+  if (static_cast<int64_t>(table_.size()) < size) table_.resize(static_cast<std::size_t>(size));
+  return true;
+}
+
+void TSmartPDFReader::StoreEntry(int64_t objNum, const TXRefEntry& e, bool overrideFree) {
+  if (objNum <= 0 || objNum >= static_cast<int64_t>(table_.size())) return;
+  TXRefEntry& slot = table_[static_cast<std::size_t>(objNum)];
+  if (slot.Number != 0 && !(overrideFree && slot.Type == 'f')) return;
+  slot = e;
+  slot.Number = static_cast<int32_t>(objNum);
+}
+
+bool TSmartPDFReader::ReadXRefChain(int64_t offset) {
+  // Sections already read stop the chain: a "Prev" that loops ends it successfully.
+  std::set<int64_t> seen;
+  while (offset > 0) {
+    if (!seen.insert(offset).second || seen.size() > static_cast<std::size_t>(limits::kMaxXRefSections))
+      return true;
+    int64_t prev = 0;
+    if (!ReadSection(offset, prev)) return false;
+    offset = prev;
+  }
+  return true;
+}
+
+bool TSmartPDFReader::ReadSection(int64_t offset, int64_t& prev) {
+  knownOffsets_.Add(offset);
+  const int64_t windowStart = std::max<int64_t>(offset - 10, 0);
+  TByteView window = Read(offset - 10, 30);
+  std::size_t x = window.find("xref");
+  std::size_t d = window.find("<<");
+  if (x != TByteView::npos && x >= 5 && window.substr(x - 5, 9) == "startxref" && d == TByteView::npos) {
+    x = window.find("xref", x + 4);
+  }
+  const bool classic =
+      x != TByteView::npos &&
+      (d == TByteView::npos || d < x || window.find("xref\n0 0") != TByteView::npos);
+  if (classic) return ReadClassicTable(static_cast<std::size_t>(windowStart) + x + 4, prev);
+  if (d != TByteView::npos) return ReadXRefStream(static_cast<std::size_t>(windowStart) + d, prev, false);
+  return false;
+}
+
+bool TSmartPDFReader::ReadClassicTable(std::size_t p, int64_t& prev) {
+  const std::size_t size = source_.size();
+  for (;;) {
+    TByteView w = Read(static_cast<int64_t>(p), 20);
+    if (w.substr(0, 3).find('%') != TByteView::npos || w.find("trailer") != TByteView::npos) break;
+    std::size_t k = 0;
+    while (k < w.size() && !IsDigit(static_cast<unsigned char>(w[k]))) ++k;
+    if (k >= w.size()) break;
+    p += k;
+    w = Read(static_cast<int64_t>(p), 20);
+    k = 0;
+    std::size_t firstStart = k;
+    while (k < w.size() && IsDigit(static_cast<unsigned char>(w[k]))) ++k;
+    TByteView first = w.substr(firstStart, k - firstStart);
+    while (k < w.size() && !IsDigit(static_cast<unsigned char>(w[k]))) ++k;
+    std::size_t secondStart = k;
+    while (k < w.size() && IsDigit(static_cast<unsigned char>(w[k]))) ++k;
+    if (k >= w.size() || !IsLineEnd(w[k])) break;
+    TByteView second = w.substr(secondStart, k - secondStart);
+    p += k;
+    while (p < size && !IsDigit(static_cast<unsigned char>(source_[p])) && source_[p] != '-') ++p;
+
+    const int64_t start = first.size() > 12 ? -1 : ParseDecimal(first);
+    const int64_t count = second.size() > 12 ? 0 : ParseDecimal(second);
+    if (start < 0 || count <= 0) break;
+    // A count larger than the rest of the file could hold is a damaged header.
+    if (count > static_cast<int64_t>((size - std::min(p, size)) / 19 + 1)) break;
+    if (!GrowTable(start + count)) break;
+
+    TByteView entries = Read(static_cast<int64_t>(p), count * 20);
+    std::size_t cursor = 0;
+    for (int64_t i = 0; i < count && cursor + 18 <= entries.size(); ++i) {
+      TByteView e = entries.substr(cursor, 20);
+      TXRefEntry entry;
+      entry.Location = ParseDecimal(e.substr(0, 10));
+      entry.Second = static_cast<int32_t>(ParseDecimal(e.substr(11, 5)));
+      entry.Type = e[17];
+      if (entry.Type == 'n') knownOffsets_.Add(entry.Location);
+      if (entry.Type == 'n' || entry.Type == 'f') StoreEntry(start + i, entry);
+      cursor += (e.size() >= 20 && IsDigit(static_cast<unsigned char>(e[19]))) ? 19 : 20;
+    }
+    p += static_cast<std::size_t>(count * 20);
+    if (cursor < static_cast<std::size_t>(count * 20)) p -= static_cast<std::size_t>(count);
+  }
+
+  std::size_t t = p < size ? source_.find("trailer", p) : TByteView::npos;
+  if (t == TByteView::npos) return false;
+  TByteView text = Read(static_cast<int64_t>(t), 2048);
+  TPDFDictionary* trailer = nullptr;
+  std::size_t open = text.find("<<");
+  std::size_t close = text.rfind(">>");
+  if (open != TByteView::npos && close != TByteView::npos && close > open) {
+    trailer = As<TPDFDictionary>(pool_->ParseObject(text.substr(open, close + 2 - open)));
+  }
+  trailers_.push_back(trailer);
+  if (!trailer) return false;
+
+  // Hybrid files list their compressed objects in a cross-reference stream named by "XRefStm";
+  // it belongs to this section, so it is read before the older sections.
+  if (auto* stm = As<TPDFNumeric>(trailer->GetValue("XRefStm", false)); stm && stm->Value > 0) {
+    const auto at = static_cast<int64_t>(stm->Value);
+    TByteView w = Read(at, 40);
+    std::size_t d = w.find("<<");
+    int64_t ignored = 0;
+    if (d != TByteView::npos) {
+      knownOffsets_.Add(at);
+      std::size_t before = trailers_.size();
+      ReadXRefStream(static_cast<std::size_t>(at) + d, ignored, true);
+      // The stream's dictionary is not a trailer of its own here.
+      if (trailers_.size() > before) trailers_.pop_back();
+    }
+  }
+  auto* prevNum = As<TPDFNumeric>(trailer->GetValue("Prev", false));
+  prev = prevNum && prevNum->Value > 0 && prevNum->Value < 1e15 ? static_cast<int64_t>(prevNum->Value) : 0;
+  return true;
+}
+
+bool TSmartPDFReader::ReadXRefStream(std::size_t q, int64_t& prev, bool overrideFree) {
+  // Large "Index" arrays make dictionaries longer than a kilobyte; the parser reads one
+  // object and stops, so a wider window costs nothing.
+  TByteView head = Read(static_cast<int64_t>(q), 16384);
+  std::size_t dictEnd = 0;
+  auto* dict = As<TPDFDictionary>(pool_->ParseObjectAt(head, dictEnd));
+  if (!dict || dict->GetTypeName() != "XRef") return false;
+  hasXRefStream_ = true;
+  trailers_.push_back(dict);
+  auto* sizeNum = As<TPDFNumeric>(dict->GetValue("Size", false));
+  if (!sizeNum) return false;
+
+  std::vector<std::pair<int64_t, int64_t>> subsections;
+  if (auto* index = As<TPDFArray>(dict->GetValue("Index", true))) {
+    for (int i = 0; i + 1 < index->Count(); i += 2) {
+      auto* a = As<TPDFNumeric>(index->Item(i));
+      auto* b = As<TPDFNumeric>(index->Item(i + 1));
+      subsections.emplace_back(a ? static_cast<int64_t>(std::clamp(a->Value, -1.0, 1e12)) : 0,
+                               b ? static_cast<int64_t>(std::clamp(b->Value, -1.0, 1e12)) : 0);
+    }
+  } else {
+    subsections.emplace_back(0, static_cast<int64_t>(std::clamp(sizeNum->Value, 0.0, 1e12)));
+  }
+  auto* prevNum = As<TPDFNumeric>(dict->GetValue("Prev", false));
+  prev = prevNum && prevNum->Value >= 1 && prevNum->Value < 1e15 ? static_cast<int64_t>(prevNum->Value) : 0;
+
+  auto* w = As<TPDFArray>(dict->GetValue("W", true));
+  if (!w || w->Count() < 3) return true;
+  int widths[3];
+  for (int i = 0; i < 3; ++i) {
+    auto* n = As<TPDFNumeric>(w->Item(i));
+    widths[i] = n ? n->AsInteger() : 0;
+    if (widths[i] < 0 || widths[i] > 8) return true;
+  }
+
+  // The data follows the "stream" keyword after the dictionary's last ">>".
+  std::size_t p = head.find("stream", dictEnd);
+  if (p == TByteView::npos) return true;
+  p += 6;
+  while (p < head.size() && (head[p] == 0 || head[p] == '\t' || head[p] == '\f' || head[p] == ' ')) ++p;
+  if (p >= head.size()) return true;
+  if (head[p] == '\r') {
+    ++p;
+    if (p < head.size() && head[p] == '\n') ++p;
+  } else if (head[p] == '\n') {
+    ++p;
+  } else {
+    return true;
+  }
+  auto* lengthNum = As<TPDFNumeric>(dict->GetValue("Length", false));
+  if (!lengthNum || !(lengthNum->Value >= 0)) return true;
+  TByteView raw = Read(static_cast<int64_t>(q + p), static_cast<int64_t>(std::min(lengthNum->Value, 1e15)));
+  auto* stream = pool_->NewStreamOf(dict, TBytes(raw));
+  const TBytes data = stream->Decode();
+
+  const std::size_t entrySize = static_cast<std::size_t>(widths[0] + widths[1] + widths[2]);
+  if (entrySize == 0) return true;
+  auto field = [&](std::size_t at, int width) {
+    uint64_t v = 0;
+    for (int i = 0; i < width; ++i) v = (v << 8) | static_cast<unsigned char>(data[at + static_cast<std::size_t>(i)]);
+    return v;
+  };
+  std::size_t at = 0;
+  for (auto [start, count] : subsections) {
+    if (start < 0 || count <= 0) continue;
+    // Entries that would reach past the decoded data are not stored.
+    count = std::min<int64_t>(count, static_cast<int64_t>((data.size() - std::min(at, data.size())) / entrySize));
+    if (!GrowTable(start + count)) break;
+    for (int64_t i = 0; i < count; ++i, at += entrySize) {
+      uint64_t type = widths[0] == 0 ? 1 : field(at, widths[0]);
+      uint64_t f2 = field(at + static_cast<std::size_t>(widths[0]), widths[1]);
+      uint64_t f3 = field(at + static_cast<std::size_t>(widths[0] + widths[1]), widths[2]);
+      if (f2 > static_cast<uint64_t>(INT64_MAX / 2) || f3 > 0x7FFFFFFF) continue;
+      TXRefEntry e;
+      e.Location = static_cast<int64_t>(f2);
+      e.Second = static_cast<int32_t>(f3);
+      if (type == 0) {
+        e.Type = 'f';
+      } else if (type == 1) {
+        e.Type = 'n';
+        knownOffsets_.Add(e.Location);
+      } else if (type == 2) {
+        e.Type = 'c';
+      } else {
+        continue;
+      }
+      StoreEntry(start + i, e, overrideFree);
+    }
+  }
+  return true;
+}
+
+}  // namespace kestrel

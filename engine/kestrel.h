@@ -1,0 +1,85 @@
+#pragma once
+// The engine facade: open a PDF held in memory, count its pages, find and render them.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/access/document.h"
+#include "engine/access/reader.h"
+#include "engine/access/security_info.h"
+#include "engine/render/render_settings.h"
+
+namespace kestrel {
+
+// Open error codes left in TKestrel::LastErrorCode.
+enum TOpenError : int32_t {
+  kErrorCouldNotOpen = 401,
+  kErrorBadPassword = 404,
+  kErrorBadStructure = 409,
+  kErrorFileNotFound = 411,
+};
+
+// Maps a problem word ("BadStructure", ...) to its code; 0 for an empty or unknown word.
+int32_t OpenProblemCode(const std::string& word);
+
+// One open document.
+class TSmartPDFLink {
+ public:
+  // Opens a document held in memory; the caller keeps `source` alive while the link lives.
+  TSmartPDFLink(TByteView source, TByteView password);
+  // Opens a file by name (the link then owns the bytes).
+  TSmartPDFLink(const std::string& fileName, bool readOnly, TByteView password);
+  ~TSmartPDFLink();
+  TSmartPDFLink(const TSmartPDFLink&) = delete;
+  TSmartPDFLink& operator=(const TSmartPDFLink&) = delete;
+
+  bool Okay() const { return okay_; }
+  const std::string& OpenProblem() const { return openProblem_; }
+  TSmartPDFReader* Reader() const { return reader_.get(); }
+  TSmartPDFInfo* Info() const { return info_.get(); }
+  TSmartPDFDocument* Document() const { return document_.get(); }
+
+ private:
+  void Open(TByteView source, TByteView password);
+
+  // Destruction order: document, info, reader, then the owned bytes.
+  std::unique_ptr<TBytes> inputStream_;
+  std::unique_ptr<TSmartPDFReader> reader_;
+  std::unique_ptr<TSmartPDFInfo> info_;
+  std::unique_ptr<TSmartPDFDocument> document_;
+  bool okay_ = false;
+  bool readOnly_ = true;
+  std::string openProblem_;
+};
+
+class TKestrel {
+ public:
+  TKestrel();
+  virtual ~TKestrel();
+  TKestrel(const TKestrel&) = delete;
+  TKestrel& operator=(const TKestrel&) = delete;
+
+  TSmartPDFLink* OpenDocument(TByteView stream, TByteView password);
+  int32_t GetPageCount(const TSmartPDFLink* handle) const;
+  TPDFIndRef* FindPage(const TSmartPDFLink* handle, int32_t pageNumber);
+  // 1 when the page was rendered into `out`, 0 when the handle or page reference was refused.
+  int32_t RenderPageToStream(const TSmartPDFLink* handle, const TPDFObject* pageRef, TBytes& out, int32_t dpi,
+                             int32_t format);
+
+  int32_t LastErrorCode = 0;
+  std::string LastRenderProblem;
+  TGDIPlusSettings RenderSettings;
+  int32_t JpegQuality = 75;
+  double ResolutionFactor = 1.0;
+
+  bool IsValidHandle(const TSmartPDFLink* handle) const;
+
+ private:
+  std::vector<std::unique_ptr<TSmartPDFLink>> openHandles_;
+};
+
+// The class the front ends instantiate.
+class TKestrel0725 final : public TKestrel {};
+
+}  // namespace kestrel

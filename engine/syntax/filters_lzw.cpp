@@ -1,0 +1,195 @@
+// LZW decoding as PDF uses it: MSB-first codes of 9 to 12 bits, clear code 256,
+// end-of-data 257, optional early change of the code width.
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/syntax/filters.h"
+#include "engine/syntax/filters_internal.h"
+#include "engine/syntax/limits.h"
+
+namespace kestrel {
+namespace {
+
+constexpr unsigned kClearCode = 256;
+constexpr unsigned kEndCode = 257;
+constexpr unsigned kFirstFreeCode = 258;
+constexpr unsigned kTableSize = 4096;
+constexpr unsigned kMinWidth = 9;
+constexpr unsigned kMaxWidth = 12;
+
+class TLZWDecompressor {
+ public:
+  TLZWDecompressor(TByteView input, bool earlyChange, std::size_t maxOut)
+      : input_(input), early_(earlyChange ? 1u : 0u), maxOut_(maxOut) {
+    for (unsigned c = 0; c < 256; ++c) {
+      suffix_[c] = static_cast<std::uint8_t>(c);
+      first_[c] = static_cast<std::uint8_t>(c);
+      length_[c] = 1;
+      prefix_[c] = 0;
+    }
+  }
+
+  TBytes Run() {
+    const std::size_t guess = std::min(input_.size(), maxOut_ / 4) * 4;
+    out_.resize(std::min(std::max<std::size_t>(guess, 4096), maxOut_));
+    ResetTable();
+    bool havePrevious = false;
+    unsigned previous = 0;
+    for (;;) {
+      const unsigned code = ReadCode();
+      if (code == kEndCode) break;
+      if (code == kClearCode) {
+        ResetTable();
+        havePrevious = false;
+        continue;
+      }
+      if (!havePrevious) {
+        // The first code after a clear has no predecessor; only a literal can stand here.
+        if (code >= nextCode_) continue;
+        if (!Emit(code)) break;
+        previous = code;
+        havePrevious = true;
+        continue;
+      }
+      bool written;
+      std::uint8_t firstByte;
+      if (code < nextCode_) {
+        written = Emit(code);
+        firstByte = first_[code];
+      } else {
+        // The code being defined right now (or an invalid one, read the same way):
+        // previous string plus its own first byte.
+        firstByte = first_[previous];
+        written = EmitPreviousPlus(previous, firstByte);
+      }
+      AddEntry(previous, firstByte);
+      if (!written) break;
+      previous = code < nextCode_ ? code : nextCode_ - 1;
+    }
+    out_.resize(outPos_);
+    return std::move(out_);
+  }
+
+ private:
+  void ResetTable() {
+    width_ = kMinWidth;
+    nextCode_ = kFirstFreeCode;
+  }
+
+  // Next code, or end-of-data when fewer bits remain than the current width needs.
+  unsigned ReadCode() {
+    while (bitCount_ < width_) {
+      if (bytePos_ >= input_.size()) return kEndCode;
+      bitBuffer_ = (bitBuffer_ << 8) | static_cast<std::uint8_t>(input_[bytePos_++]);
+      bitCount_ += 8;
+    }
+    bitCount_ -= width_;
+    return static_cast<unsigned>(bitBuffer_ >> bitCount_) & ((1u << width_) - 1);
+  }
+
+  // Once the table is full it stays frozen until a clear code, as encoders that do not
+  // clear expect; the width never passes 12 bits.
+  void AddEntry(unsigned previous, std::uint8_t byte) {
+    if (nextCode_ >= kTableSize) return;
+    prefix_[nextCode_] = static_cast<std::uint16_t>(previous);
+    suffix_[nextCode_] = byte;
+    first_[nextCode_] = first_[previous];
+    length_[nextCode_] = length_[previous] + 1;
+    ++nextCode_;
+    if (nextCode_ + early_ >= (1u << width_) && width_ < kMaxWidth) ++width_;
+  }
+
+  // Reserve room for n bytes; false (after shrinking n) when the output cap cuts in.
+  bool Reserve(std::size_t& n) {
+    bool fits = true;
+    if (n > maxOut_ - outPos_) {
+      n = maxOut_ - outPos_;
+      fits = false;
+    }
+    if (outPos_ + n > out_.size()) {
+      const std::size_t doubled = out_.size() > maxOut_ / 2 ? maxOut_ : out_.size() * 2;
+      out_.resize(std::max(doubled, outPos_ + n));
+    }
+    return fits;
+  }
+
+  // Writes the string of `code` (walking its prefix chain backwards); false when capped.
+  bool Emit(unsigned code) {
+    std::size_t n = length_[code];
+    if (!Reserve(n)) {
+      WriteCut(code, n);
+      return false;
+    }
+    WriteString(code, reinterpret_cast<std::uint8_t*>(out_.data()) + outPos_ + n);
+    outPos_ += n;
+    return true;
+  }
+
+  bool EmitPreviousPlus(unsigned previous, std::uint8_t byte) {
+    std::size_t n = std::size_t{length_[previous]} + 1;
+    if (!Reserve(n)) {
+      WriteCut(previous, n);  // the extra byte lies past the cut anyway
+      return false;
+    }
+    std::uint8_t* end = reinterpret_cast<std::uint8_t*>(out_.data()) + outPos_ + n;
+    end[-1] = byte;
+    WriteString(previous, end - 1);
+    outPos_ += n;
+    return true;
+  }
+
+  void WriteString(unsigned code, std::uint8_t* end) const {
+    while (code >= 256) {
+      *--end = suffix_[code];
+      code = prefix_[code];
+    }
+    *--end = static_cast<std::uint8_t>(code);
+  }
+
+  // Only the first n bytes of the string fit below the cap.
+  void WriteCut(unsigned code, std::size_t n) {
+    std::array<std::uint8_t, kTableSize + 1> scratch{};
+    const std::size_t len = length_[code];
+    WriteString(code, scratch.data() + len);
+    std::memcpy(out_.data() + outPos_, scratch.data(), std::min(n, len));
+    outPos_ += std::min(n, len);
+  }
+
+  TByteView input_;
+  unsigned early_;
+  std::size_t maxOut_;
+
+  std::size_t bytePos_ = 0;
+  std::uint64_t bitBuffer_ = 0;
+  unsigned bitCount_ = 0;
+  unsigned width_ = kMinWidth;
+  unsigned nextCode_ = kFirstFreeCode;
+
+  std::array<std::uint16_t, kTableSize> prefix_{};
+  std::array<std::uint8_t, kTableSize> suffix_{};
+  std::array<std::uint8_t, kTableSize> first_{};
+  std::array<std::uint16_t, kTableSize> length_{};
+
+  TBytes out_;
+  std::size_t outPos_ = 0;
+};
+
+}  // namespace
+
+namespace filters_detail {
+
+TBytes DecodeLZW(TByteView data, bool earlyChange, std::size_t maxOut) {
+  return TLZWDecompressor(data, earlyChange, maxOut).Run();
+}
+
+}  // namespace filters_detail
+
+TBytes DecodeLZW(TByteView data, const TPDFLZWParms& parms, bool earlyChange) {
+  TBytes out = filters_detail::DecodeLZW(data, earlyChange, limits::kMaxDecodedStreamBytes);
+  if (parms.Predictor == 2 || parms.Predictor >= 10) return ApplyPredictor(std::move(out), parms);
+  return out;
+}
+
+}  // namespace kestrel

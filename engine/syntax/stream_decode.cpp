@@ -1,0 +1,80 @@
+// The general filter chain of a stream and the stream's data setters.
+#include <vector>
+
+#include "engine/syntax/filters.h"
+#include "engine/syntax/structure.h"
+
+namespace kestrel {
+
+namespace {
+
+void ReadCommonParms(const TPDFDictionary* parms, TPDFFlateParms& out) {
+  out.Colors = parms->GetInteger("Colors", out.Colors);
+  out.BitsPerComponent = parms->GetInteger("BitsPerComponent", out.BitsPerComponent);
+  out.Columns = parms->GetInteger("Columns", out.Columns);
+  out.Predictor = parms->GetInteger("Predictor", out.Predictor);
+}
+
+}  // namespace
+
+TBytes TPDFStream::Decode() const {
+  TPDFObject* filter = dict_->GetValue("Filter", true);
+  std::vector<TByteView> names;
+  if (auto* name = As<TPDFName>(filter)) {
+    names.push_back(name->Value);
+  } else if (auto* array = As<TPDFArray>(filter)) {
+    for (auto* item : array->Items())
+      if (auto* n = As<TPDFName>(item)) names.push_back(n->Value);
+  }
+  if (names.empty()) return data_;
+
+  TPDFObject* parmsObj = dict_->GetValue("DecodeParms", true);
+  if (!parmsObj) parmsObj = dict_->GetValue("DP", true);
+  std::vector<const TPDFDictionary*> parms(names.size(), nullptr);
+  if (auto* d = As<TPDFDictionary>(parmsObj)) {
+    parms[0] = d;
+  } else if (auto* a = As<TPDFArray>(parmsObj)) {
+    for (int i = 0; i < a->Count() && i < static_cast<int>(names.size()); ++i)
+      parms[static_cast<std::size_t>(i)] = As<TPDFDictionary>(a->ItemResolved(i));
+  }
+
+  TBytes data = data_;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    TByteView f = names[i];
+    const TPDFDictionary* p = parms[i];
+    if (f == "FlateDecode" || f == "Fl") {
+      TPDFFlateParms fp;
+      if (p) ReadCommonParms(p, fp);
+      data = fp.Predictor < 2 ? InflateBytes(data) : InflatePredicted(data, fp);
+    } else if (f == "ASCII85Decode" || f == "A85") {
+      data = DecodeASCII85(data);
+    } else if (f == "LZWDecode" || f == "LZW") {
+      TPDFLZWParms lp;
+      int32_t earlyChange = 1;
+      if (p) {
+        ReadCommonParms(p, lp);
+        earlyChange = p->GetInteger("EarlyChange", 1);
+      }
+      data = DecodeLZW(data, lp, earlyChange == 1);
+    } else if (f == "ASCIIHexDecode" || f == "AHx") {
+      data = DecodeASCIIHex(data);
+    } else if (f == "RunLengthDecode" || f == "RL") {
+      data = DecodeRunLength(data);
+    }
+    // Image codecs (DCT, JPX, CCITT, JBIG2), Crypt and unknown names pass the data on.
+  }
+  return data;
+}
+
+void TPDFStream::SetData(TBytes bytes, bool compress) {
+  if (compress) {
+    SetRawData(DeflateBytes(bytes));
+    dict_->DeleteKey("Filter");
+    dict_->SetValue("Filter", Owner()->CommonName("FlateDecode"));
+  } else {
+    SetRawData(std::move(bytes));
+    dict_->DeleteKey("Filter");
+  }
+}
+
+}  // namespace kestrel

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with the tests and runs them through CTest.
+#   ./test.sh              Release build, all tests
+#   ./test.sh --sanitize   the same under AddressSanitizer and UndefinedBehaviorSanitizer
+set -euo pipefail
+root="$(cd "$(dirname "$0")" && pwd)"
+type=Release
+build="$root/build/test"
+if [ "${1:-}" = "--sanitize" ]; then
+  type=Sanitize
+  build="$root/build/sanitize"
+fi
+"$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=$type >/dev/null
+log="$build/build.log"
+if ! cmake --build "$build" -j"$(nproc)" >"$log" 2>&1; then
+  grep -E "error|Error" "$log" | head -40
+  exit 1
+fi
+cd "$build"
+ctest --output-on-failure -j"$(nproc)" --timeout 900
