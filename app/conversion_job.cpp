@@ -22,7 +22,7 @@ namespace {
 class TTempCopy {
  public:
   explicit TTempCopy(const std::string& bytes) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "plover-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "plover-src-XXXXXX").string();
     path_.assign(pattern.begin(), pattern.end());
     path_.push_back('\0');
     int fd = ::mkstemp(path_.data());

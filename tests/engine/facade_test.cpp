@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "engine/kestrel.h"
+#include "support/pdf_builder.h"
+
+using namespace kestrel;
+
+TEST(FacadeOpen, HandlesAndPageCount) {
+  std::string file = testpdf::SimpleDocument(3);
+  TKestrel0725 engine;
+  TSmartPDFLink* h = engine.OpenDocument(file, "");
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(engine.GetPageCount(h), 3);
+  TPDFIndRef* page = engine.FindPage(h, 2);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->RefObjNum, 5);
+  EXPECT_EQ(engine.FindPage(h, 4), nullptr);
+  EXPECT_EQ(engine.LastErrorCode, 0);
+}
+
+TEST(FacadeOpen, ProblemCodes) {
+  TKestrel0725 engine;
+  EXPECT_EQ(engine.OpenDocument("garbage, not a PDF", ""), nullptr);
+  EXPECT_EQ(engine.LastErrorCode, kErrorBadStructure);
+  EXPECT_EQ(engine.OpenDocument("", ""), nullptr);
+  EXPECT_EQ(engine.LastErrorCode, kErrorBadStructure);
+  // Truncated in the middle: no %%EOF and no startxref.
+  std::string file = testpdf::SimpleDocument(1);
+  EXPECT_EQ(engine.OpenDocument(file.substr(0, file.size() / 2), ""), nullptr);
+  EXPECT_EQ(engine.LastErrorCode, kErrorBadStructure);
+  // A broken xref offset.
+  std::string broken = file;
+  broken.replace(broken.rfind("startxref\n") + 10, 1, "9");
+  EXPECT_EQ(engine.OpenDocument(broken, ""), nullptr);
+  EXPECT_EQ(OpenProblemCode("BadPassword"), 404);
+  EXPECT_EQ(OpenProblemCode("FileNotFound"), 411);
+  EXPECT_EQ(OpenProblemCode("CouldNotOpen"), 401);
+  EXPECT_EQ(OpenProblemCode(""), 0);
+}
+
+TEST(FacadeHandles, ForeignAndMissingHandlesAreRefused) {
+  std::string file = testpdf::SimpleDocument(2);
+  TKestrel0725 a, b;
+  TSmartPDFLink* ha = a.OpenDocument(file, "");
+  TSmartPDFLink* hb = a.OpenDocument(file, "");
+  ASSERT_NE(ha, nullptr);
+  EXPECT_EQ(b.GetPageCount(ha), 0);
+  EXPECT_EQ(b.FindPage(ha, 1), nullptr);
+  EXPECT_EQ(a.GetPageCount(nullptr), 0);
+  TBytes out;
+  EXPECT_EQ(b.RenderPageToStream(ha, a.FindPage(ha, 1), out, 96, 5), 0);
+  // A page of one handle is refused by another handle of the same engine.
+  EXPECT_EQ(a.RenderPageToStream(hb, a.FindPage(ha, 1), out, 96, 5), 0);
+  EXPECT_EQ(a.RenderPageToStream(ha, nullptr, out, 96, 5), 0);
+  EXPECT_TRUE(out.empty());
+}
+
+TEST(FacadeHandles, OpenFromFileReportsMissingFile) {
+  TSmartPDFLink link(std::string("/nonexistent/file.pdf"), true, "");
+  EXPECT_FALSE(link.Okay());
+  EXPECT_EQ(link.OpenProblem(), "FileNotFound");
+}
+
+TEST(FacadeOpen, LastCodeIsTheLatestProblem) {
+  TKestrel0725 engine;
+  engine.OpenDocument("junk", "");
+  EXPECT_EQ(engine.LastErrorCode, 409);
+  std::string file = testpdf::SimpleDocument(1);
+  EXPECT_NE(engine.OpenDocument(file, ""), nullptr);
+  EXPECT_EQ(engine.LastErrorCode, 409);  // a success does not reset it
+}
