@@ -1,0 +1,53 @@
+#pragma once
+// Fuzz harness bodies, shared by the libFuzzer targets and the seed-replay test.
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/kestrel.h"
+#include "engine/syntax/structure.h"
+
+namespace fuzzharness {
+
+// Parses bytes as an object, writes it back and parses the text again.
+inline void ParseObject(const uint8_t* data, size_t size) {
+  kestrel::TPDFStructure pool;
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::size_t consumed = 0;
+  kestrel::TPDFObject* obj = pool.ParseObjectAt(text, consumed);
+  if (consumed > size) __builtin_trap();
+  pool.ParseObject(obj->ToText());
+  kestrel::TPDFStructure::DecodeLiteralString(text);
+  kestrel::TPDFStructure::DecodeHexString(text);
+}
+
+// A stream's whole filter chain: "<< dictionary >>" then "stream" then the raw data.
+inline void FilterChain(const uint8_t* data, size_t size) {
+  kestrel::TPDFStructure pool;
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::size_t split = text.find("stream");
+  std::string_view dictText = text.substr(0, split);
+  std::string_view body = split == std::string_view::npos ? std::string_view() : text.substr(split + 6);
+  auto* dict = kestrel::As<kestrel::TPDFDictionary>(pool.ParseObject(dictText));
+  if (!dict) dict = pool.NewDictionary();
+  pool.NewStreamOf(dict, kestrel::TBytes(body))->Decode();
+}
+
+// Opens bytes as a PDF and walks its pages (bounded), as the conversion job does.
+inline void OpenAndWalk(const uint8_t* data, size_t size) {
+  kestrel::TKestrel0725 engine;
+  std::string_view file(reinterpret_cast<const char*>(data), size);
+  kestrel::TSmartPDFLink* handle = engine.OpenDocument(file, "");
+  if (!handle) return;
+  int count = engine.GetPageCount(handle);
+  if (count > 64) count = 64;
+  for (int n = 1; n <= count; ++n) {
+    kestrel::TPDFIndRef* ref = engine.FindPage(handle, n);
+    if (!ref) continue;
+    handle->Document()->IsPageRef(ref);
+    if (auto* page = handle->Document()->PageDictionary(ref))
+      if (auto* contents = kestrel::As<kestrel::TPDFStream>(page->GetValue("Contents"))) contents->Decode();
+  }
+  for (int n = 1; n <= 50 && n <= handle->Reader()->HighestObjectNumber(); ++n) handle->Reader()->LoadObject(n);
+}
+
+}  // namespace fuzzharness
