@@ -28,6 +28,7 @@ class TSmartPDFLink {
  public:
   // Opens a document held in memory; the caller keeps `source` alive while the link lives.
   TSmartPDFLink(TByteView source, TByteView password);
+  TSmartPDFLink(TBytes&&, TByteView) = delete;  // the link keeps a view of the bytes
   // Opens a file by name (the link then owns the bytes).
   TSmartPDFLink(const std::string& fileName, bool readOnly, TByteView password);
   ~TSmartPDFLink();
@@ -61,6 +62,7 @@ class TKestrel {
   TKestrel& operator=(const TKestrel&) = delete;
 
   TSmartPDFLink* OpenDocument(TByteView stream, TByteView password);
+  TSmartPDFLink* OpenDocument(TBytes&&, TByteView) = delete;  // the caller keeps the bytes alive
   int32_t GetPageCount(const TSmartPDFLink* handle) const;
   TPDFIndRef* FindPage(const TSmartPDFLink* handle, int32_t pageNumber);
   // 1 when the page was rendered into `out`, 0 when the handle or page reference was refused.

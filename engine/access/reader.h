@@ -26,6 +26,8 @@ class TSmartPDFReader {
   enum Problem : int32_t { kNoProblem = 0, kNoHeader = 1, kBadXRef = 2 };
 
   explicit TSmartPDFReader(TByteView source);
+  // The reader keeps a view of the bytes: a temporary string would leave it dangling.
+  explicit TSmartPDFReader(TBytes&&) = delete;
   ~TSmartPDFReader();
   TSmartPDFReader(const TSmartPDFReader&) = delete;
   TSmartPDFReader& operator=(const TSmartPDFReader&) = delete;

@@ -35,14 +35,16 @@ TEST(ReaderHeader, JunkBeforeHeaderUpTo1024Bytes) {
 
   std::string late = Basic().Prefix(std::string(1100, 'x')).Build();
   EXPECT_EQ(TSmartPDFReader(late).GetProblem(), TSmartPDFReader::kNoHeader);
-  EXPECT_EQ(TSmartPDFReader(Basic().Header("%PDF-1.4.1\n").Build()).GetProblem(), TSmartPDFReader::kNoHeader);
-  EXPECT_EQ(TSmartPDFReader(Basic().Header("%!PS-Adobe-3.0 PDF-1.3\n").Build()).Version(), "1.3");
+  const std::string twoDots = Basic().Header("%PDF-1.4.1\n").Build();
+  EXPECT_EQ(TSmartPDFReader(twoDots).GetProblem(), TSmartPDFReader::kNoHeader);
+  const std::string postscript = Basic().Header("%!PS-Adobe-3.0 PDF-1.3\n").Build();
+  EXPECT_EQ(TSmartPDFReader(postscript).Version(), "1.3");
 }
 
 TEST(ReaderHeader, EmptyAndGarbageFiles) {
-  EXPECT_EQ(TSmartPDFReader("").GetProblem(), TSmartPDFReader::kNoHeader);
-  EXPECT_EQ(TSmartPDFReader("%PDF-1.4\n").GetProblem(), TSmartPDFReader::kBadXRef);
-  EXPECT_EQ(TSmartPDFReader("%PDF-1.4\nstartxref\n99999\n%%EOF").GetProblem(), TSmartPDFReader::kBadXRef);
+  EXPECT_EQ(TSmartPDFReader(TByteView("")).GetProblem(), TSmartPDFReader::kNoHeader);
+  EXPECT_EQ(TSmartPDFReader(TByteView("%PDF-1.4\n")).GetProblem(), TSmartPDFReader::kBadXRef);
+  EXPECT_EQ(TSmartPDFReader(TByteView("%PDF-1.4\nstartxref\n99999\n%%EOF")).GetProblem(), TSmartPDFReader::kBadXRef);
   std::string noTrailer = Basic().Build();
   noTrailer.replace(noTrailer.find("trailer"), 7, "xxxxxxx");
   EXPECT_EQ(TSmartPDFReader(noTrailer).GetProblem(), TSmartPDFReader::kBadXRef);
@@ -53,23 +55,25 @@ TEST(ReaderXRef, FindStartXRefToleratesTrailingGarbageAndComments) {
   TSmartPDFReader r(file);
   EXPECT_EQ(r.GetProblem(), TSmartPDFReader::kNoProblem);
   EXPECT_EQ(StringOf(r, 4), "four");
-  EXPECT_EQ(TPDFXRefReader("startxref\n 12 % note\n%%EOF").FindStartXRef(), 12);
-  EXPECT_EQ(TPDFXRefReader("startxref\n12\n%%EOF").FindStartXRef(), 12);
-  EXPECT_EQ(TPDFXRefReader("nothing here").FindStartXRef(), 0);
+  EXPECT_EQ(TPDFXRefReader(TByteView("startxref\n 12 % note\n%%EOF")).FindStartXRef(), 12);
+  EXPECT_EQ(TPDFXRefReader(TByteView("startxref\n12\n%%EOF")).FindStartXRef(), 12);
+  EXPECT_EQ(TPDFXRefReader(TByteView("nothing here")).FindStartXRef(), 0);
   // A damaged end mark "%%E" in the last bytes still ends the search.
-  EXPECT_EQ(TPDFXRefReader("startxref\n77\n%%E").FindStartXRef(), 77);
+  EXPECT_EQ(TPDFXRefReader(TByteView("startxref\n77\n%%E")).FindStartXRef(), 77);
 }
 
 TEST(ReaderXRef, SlightlyWrongStartOffset) {
   for (int shift : {-5, 5}) {
-    TSmartPDFReader r(Basic().StartXRefShift(shift).Build());
+    const std::string file_ = Basic().StartXRefShift(shift).Build();
+  TSmartPDFReader r(file_);
     EXPECT_EQ(r.GetProblem(), TSmartPDFReader::kNoProblem) << shift;
     EXPECT_EQ(StringOf(r, 4), "four") << shift;
   }
 }
 
 TEST(ReaderXRef, NineteenByteEntries) {
-  TSmartPDFReader r(Basic().ShortEntries().Build());
+  const std::string file_ = Basic().ShortEntries().Build();
+  TSmartPDFReader r(file_);
   ASSERT_EQ(r.GetProblem(), TSmartPDFReader::kNoProblem);
   EXPECT_EQ(StringOf(r, 4), "four");
   EXPECT_NE(As<TPDFDictionary>(r.LoadObject(3)), nullptr);

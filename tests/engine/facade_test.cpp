@@ -20,9 +20,9 @@ TEST(FacadeOpen, HandlesAndPageCount) {
 
 TEST(FacadeOpen, ProblemCodes) {
   TKestrel0725 engine;
-  EXPECT_EQ(engine.OpenDocument("garbage, not a PDF", ""), nullptr);
+  EXPECT_EQ(engine.OpenDocument(TByteView("garbage, not a PDF"), ""), nullptr);
   EXPECT_EQ(engine.LastErrorCode, kErrorBadStructure);
-  EXPECT_EQ(engine.OpenDocument("", ""), nullptr);
+  EXPECT_EQ(engine.OpenDocument(TByteView(""), ""), nullptr);
   EXPECT_EQ(engine.LastErrorCode, kErrorBadStructure);
   // Truncated in the middle: no %%EOF and no startxref.
   std::string file = testpdf::SimpleDocument(1);
@@ -63,7 +63,7 @@ TEST(FacadeHandles, OpenFromFileReportsMissingFile) {
 
 TEST(FacadeOpen, LastCodeIsTheLatestProblem) {
   TKestrel0725 engine;
-  engine.OpenDocument("junk", "");
+  engine.OpenDocument(TByteView("junk"), "");
   EXPECT_EQ(engine.LastErrorCode, 409);
   std::string file = testpdf::SimpleDocument(1);
   EXPECT_NE(engine.OpenDocument(file, ""), nullptr);
