@@ -31,11 +31,11 @@ TSmartPDFReader::TSmartPDFReader(TByteView source)
   // Some writers count offsets from the header rather than from the file's first byte (junk
   // in front of a file that was correct on its own). When the offsets as written lead nowhere,
   // read them again relative to the header.
-  if (headerAt > 0 && (!ok || !TrailerDictionary("Root"))) {
+  if (headerAt > 0 && (!ok || !RootAtItsOffset())) {
     const TByteView whole = source_;
     ResetStructure();
     source_ = whole.substr(headerAt);
-    if (!ReadStructure() || !TrailerDictionary("Root")) {
+    if (!ReadStructure() || !RootAtItsOffset()) {
       ResetStructure();
       source_ = whole;
       ok = ReadStructure();
@@ -48,6 +48,21 @@ TSmartPDFReader::TSmartPDFReader(TByteView source)
     return;
   }
   encrypted_ = trailers_.front()->GetValue("Encrypt", false) != nullptr;
+}
+
+bool TSmartPDFReader::RootAtItsOffset() {
+  TPDFIndRef* root = TrailerReference("Root");
+  const TXRefEntry* e = root ? Entry(root->RefObjNum) : nullptr;
+  if (!e) return false;
+  if (e->Type == 'c') return TrailerDictionary("Root") != nullptr;
+  if (e->Type != 'n') return false;
+  // The entry must point at the line "<number> <generation> obj" itself.
+  TByteView text = Read(e->Location, 32);
+  std::size_t i = 0;
+  while (i < text.size() && IsPDFWhitespace(static_cast<unsigned char>(text[i]))) ++i;
+  const std::string number = std::to_string(root->RefObjNum);
+  return text.substr(i, number.size()) == number && i + number.size() < text.size() &&
+         IsPDFWhitespace(static_cast<unsigned char>(text[i + number.size()]));
 }
 
 bool TSmartPDFReader::ReadStructure() {
@@ -69,6 +84,12 @@ void TSmartPDFReader::ResetStructure() {
 }
 
 TSmartPDFReader::~TSmartPDFReader() = default;
+
+void TSmartPDFReader::SetLoadedObjectHook(LoadedObjectHook hook) {
+  loadedHook_ = std::move(hook);
+  cache_.clear();
+  objectStreams_.clear();
+}
 
 const TXRefEntry* TSmartPDFReader::Entry(int32_t objNum) const {
   if (objNum < 1 || objNum >= static_cast<int32_t>(table_.size())) return nullptr;

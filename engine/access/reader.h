@@ -54,12 +54,16 @@ class TSmartPDFReader {
   // Called for every object loaded from the file body (not from an object stream), before
   // anyone sees it: the security handler decrypts its strings and streams here.
   using LoadedObjectHook = std::function<void(TPDFObject* obj, int32_t objNum, int32_t genNum)>;
-  void SetLoadedObjectHook(LoadedObjectHook hook) { loadedHook_ = std::move(hook); }
+  // Objects loaded before the hook changes are dropped from the caches, so that nobody gets an
+  // object that missed (or got) the hook.
+  void SetLoadedObjectHook(LoadedObjectHook hook);
 
  private:
   struct ObjectStreamIndex;
 
   bool ReadStructure();
+  // Whether the catalogue's cross-reference entry points exactly at its object.
+  bool RootAtItsOffset();
   void ResetStructure();
   bool ReadXRefChain(int64_t offset);
   // Reads one section; on success sets `prev` to the next older section (0 when none).

@@ -104,7 +104,8 @@ TEST(ReaderXRefStream, EntriesAndObjectStreams) {
   b.Object(5, "<< /Kind /InStream >>");
   b.Compressed(9, {4, 5});
   b.XRefStream();
-  TSmartPDFReader r(b.Build());
+  const std::string built = b.Build();
+  TSmartPDFReader r(built);
   ASSERT_EQ(r.GetProblem(), TSmartPDFReader::kNoProblem);
   EXPECT_TRUE(r.HasXRefStream());
   EXPECT_TRUE(r.IsCompressed(4));
@@ -150,7 +151,8 @@ TEST(ReaderObjects, StreamLengthTooShortOrTooLong) {
   b.Object(6, "<< /Length 500 >>\nstream\n" + data + "\nendstream");
   b.Object(7, "<< /Length 8 0 R >>\nstream\n" + data + "\nendstream");
   b.Object(8, "20");
-  TSmartPDFReader r(b.Build());
+  const std::string built = b.Build();
+  TSmartPDFReader r(built);
   auto* shortLen = As<TPDFStream>(r.LoadObject(5));
   ASSERT_NE(shortLen, nullptr);
   EXPECT_EQ(shortLen->Data(), data + "\n");
@@ -182,7 +184,8 @@ TEST(ReaderObjects, SelfReferencesAreBounded) {
 TEST(ReaderCache, HundredObjectsThenEviction) {
   PdfBuilder b = Basic();
   for (int n = 10; n < 112; ++n) b.Object(n, "(" + std::to_string(n) + ")");
-  TSmartPDFReader r(b.Build());
+  const std::string built = b.Build();
+  TSmartPDFReader r(built);
   TPDFObject* first = r.LoadObject(10);
   EXPECT_EQ(r.LoadObject(10), first);
   for (int n = 11; n < 111; ++n) r.LoadObject(n);

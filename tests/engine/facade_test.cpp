@@ -26,7 +26,7 @@ TEST(FacadeOpen, ProblemCodes) {
   EXPECT_EQ(engine.LastErrorCode, kErrorBadStructure);
   // Truncated in the middle: no %%EOF and no startxref.
   std::string file = testpdf::SimpleDocument(1);
-  EXPECT_EQ(engine.OpenDocument(file.substr(0, file.size() / 2), ""), nullptr);
+  EXPECT_EQ(engine.OpenDocument(TByteView(file).substr(0, file.size() / 2), ""), nullptr);
   EXPECT_EQ(engine.LastErrorCode, kErrorBadStructure);
   // A broken xref offset.
   std::string broken = file;
