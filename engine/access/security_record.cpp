@@ -22,7 +22,6 @@ TCryptMethod MethodOf(const TPDFDictionary* encrypt, TByteView filterKey) {
   if (cfm == "V2") return TCryptMethod::RC4;
   if (cfm == "AESV2") return TCryptMethod::AESV2;
   if (cfm == "AESV3") return TCryptMethod::AESV3;
-  if (cfm == "None") return TCryptMethod::Identity;
   return TCryptMethod::None;
 }
 
@@ -57,6 +56,7 @@ TSmartPDFEncryption ReadEncryptionRecord(const TPDFDictionary* encrypt, const TP
     auto* filter = cf && !name.empty() ? As<TPDFDictionary>(cf->GetValue(name, true)) : nullptr;
     if (filter && filter->GetValue("Length", true)) rec.LengthBits = filter->GetInteger("Length", 128);
     else if (rec.LengthBits == 0) rec.LengthBits = rec.StreamMethod == TCryptMethod::RC4 ? 40 : 128;
+    if (rec.V == 5) rec.LengthBits = 256;
   }
   if (trailer) {
     if (auto* ids = As<TPDFArray>(trailer->GetValue("ID", true)))
