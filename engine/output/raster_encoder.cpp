@@ -1,0 +1,31 @@
+#include "engine/output/raster_encoder.h"
+
+#include "engine/images/dct_encoder.h"
+#include "engine/output/bmp_writer.h"
+#include "engine/output/page_output.h"
+#include "engine/output/png_writer.h"
+#include "engine/output/tiff_writer.h"
+
+namespace kestrel {
+
+bool IsRasterFormat(int format) {
+  return format == kFormatBMP || format == kFormatJPEG || format == kFormatPNG ||
+         format == kFormatTIFF;
+}
+
+TBytes EncodeRaster(const TRasterImage& image, int format, int jpegQuality) {
+  switch (format) {
+    case kFormatBMP:
+      return EncodeBMP(image);
+    case kFormatJPEG:
+      return EncodeJPEG(image, jpegQuality);
+    case kFormatPNG:
+      return EncodePNG(image);
+    case kFormatTIFF:
+      return EncodeTIFF(image);
+    default:
+      return {};
+  }
+}
+
+}  // namespace kestrel
