@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with the tests and runs them through CTest.
+# Installs what is missing, builds everything (the window too) with the tests and runs them
+# through CTest; the window's tests run on Qt's offscreen platform.
 #   ./test.sh              Release build, all tests
 #   ./test.sh --sanitize   the same under AddressSanitizer and UndefinedBehaviorSanitizer
 set -euo pipefail
@@ -11,7 +12,8 @@ if [ "${1:-}" = "--sanitize" ]; then
   build="$root/build/sanitize"
 fi
 "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=$type >/dev/null
+"$root/scripts/install-deps.sh" "$root/scripts/debian-packages-gui.txt"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=$type -DPLOVER_BUILD_GUI=ON >/dev/null
 log="$build/build.log"
 if ! cmake --build "$build" -j"$(nproc)" >"$log" 2>&1; then
   grep -E "error|Error" "$log" | head -40

@@ -1,0 +1,189 @@
+#include "app/gui/file_list_model.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <exception>
+
+#include "app/conversion_job.h"
+#include "app/gui/file_size_text.h"
+#include "app/status_text.h"
+
+namespace plover {
+
+TFileListModel::TFileListModel(QObject* parent)
+    : QAbstractTableModel(parent), countPages_(&plover::CountPages) {
+  connect(this, &QAbstractItemModel::rowsInserted, this, &TFileListModel::ContentChanged);
+  connect(this, &QAbstractItemModel::rowsRemoved, this, &TFileListModel::ContentChanged);
+  connect(this, &QAbstractItemModel::modelReset, this, &TFileListModel::ContentChanged);
+  connect(this, &QAbstractItemModel::dataChanged, this, &TFileListModel::ContentChanged);
+}
+
+int TFileListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_.size(); }
+
+int TFileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
+
+QVariant TFileListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rows_.size()) return {};
+  const TFileRow& row = rows_.at(index.row());
+  if (role == Qt::CheckStateRole && index.column() == kColCheck) return row.Checked ? Qt::Checked : Qt::Unchecked;
+  if (role == Qt::DecorationRole && index.column() == kColName)
+    return icons_.IconFor(row.Name);
+  if (role == Qt::ToolTipRole && (index.column() == kColName || index.column() == kColPath))
+    return row.Folder + row.Name;
+  if (role != Qt::DisplayRole) return {};
+  switch (index.column()) {
+    case kColName: return row.Name;
+    case kColSize: return row.Size;
+    case kColPages: return row.Pages;
+    case kColStatus: return row.Status;
+    case kColPath: return row.Folder;
+    case kColNote: return row.Note;
+    case kColSpare: return row.Spare;
+    default: return {};
+  }
+}
+
+bool TFileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!index.isValid() || index.column() != kColCheck || role != Qt::CheckStateRole) return false;
+  SetChecked(index.row(), value.toInt() == Qt::Checked);
+  return true;
+}
+
+Qt::ItemFlags TFileListModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
+  if (index.column() == kColCheck) f |= Qt::ItemIsUserCheckable;
+  return f;
+}
+
+QVariant TFileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
+  if (role == Qt::DisplayRole) return headers_[section];
+  return {};
+}
+
+bool TFileListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role) {
+  if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount || role != Qt::DisplayRole)
+    return false;
+  headers_[section] = value.toString();
+  emit headerDataChanged(orientation, section, section);
+  return true;
+}
+
+bool TFileListModel::Contains(const QString& name, const QString& folder) const {
+  return std::any_of(rows_.begin(), rows_.end(),
+                     [&](const TFileRow& r) { return r.Name == name && r.Folder == folder; });
+}
+
+bool TFileListModel::AddFileRow(const QString& path, const QString& password, int language) {
+  const QFileInfo info(path);
+  TFileRow row;
+  row.Name = info.fileName();
+  row.Folder = info.absolutePath();
+  if (!row.Folder.endsWith(QLatin1Char('/'))) row.Folder += QLatin1Char('/');
+  if (row.Name.isEmpty() || Contains(row.Name, row.Folder)) return false;
+  row.Id = nextId_++;
+  row.Size = FormatSizeText(info.exists() ? info.size() : -1, locale_);
+  if (row.Name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+    int count = 0;
+    try {
+      count = countPages_(QFile::encodeName(row.Folder + row.Name).toStdString(), password.toStdString());
+    } catch (const std::exception&) {
+      // An unreadable file is listed like a file that does not open.
+      count = 0;
+    }
+    row.Pages = QString::number(count);
+    if (count == 0) row.Status = QString::fromStdString(StatusText(language, 0));
+  }
+  if (row.Status.isEmpty()) row.Status = QString::fromStdString(StatusText(language, 1));
+  const int at = rows_.size();
+  beginInsertRows(QModelIndex(), at, at);
+  rows_.push_back(row);
+  endInsertRows();
+  return true;
+}
+
+int TFileListModel::RowOfId(quint64 id) const {
+  for (int i = 0; i < rows_.size(); ++i)
+    if (rows_.at(i).Id == id) return i;
+  return -1;
+}
+
+void TFileListModel::SetStatus(quint64 id, const QString& status) {
+  const int row = RowOfId(id);
+  if (row < 0) return;
+  rows_[row].Status = status;
+  emit dataChanged(index(row, kColStatus), index(row, kColStatus), {Qt::DisplayRole});
+}
+
+void TFileListModel::SetChecked(int row, bool checked) {
+  if (row < 0 || row >= rows_.size() || rows_.at(row).Checked == checked) return;
+  rows_[row].Checked = checked;
+  emit dataChanged(index(row, kColCheck), index(row, kColCheck), {Qt::CheckStateRole});
+}
+
+void TFileListModel::RemoveRows(const QList<int>& rows) {
+  QList<int> sorted = rows;
+  std::sort(sorted.begin(), sorted.end());
+  sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+  // From the bottom up, so earlier removals do not shift later ones.
+  for (auto it = sorted.rbegin(); it != sorted.rend(); ++it) {
+    if (*it < 0 || *it >= rows_.size()) continue;
+    beginRemoveRows(QModelIndex(), *it, *it);
+    rows_.removeAt(*it);
+    endRemoveRows();
+  }
+}
+
+void TFileListModel::Clear() {
+  beginResetModel();
+  rows_.clear();
+  endResetModel();
+}
+
+int TFileListModel::CheckedCount() const {
+  return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [](const TFileRow& r) { return r.Checked; }));
+}
+
+Qt::CheckState TFileListModel::SelectAllState() const {
+  const int checked = CheckedCount();
+  if (rows_.isEmpty() || checked == 0) return Qt::Unchecked;
+  return checked == rows_.size() ? Qt::Checked : Qt::PartiallyChecked;
+}
+
+void TFileListModel::ToggleAllChecks() {
+  const bool check = CheckedCount() != rows_.size();
+  for (TFileRow& row : rows_) row.Checked = check;
+  if (!rows_.isEmpty()) emit dataChanged(index(0, kColCheck), index(rows_.size() - 1, kColCheck), {Qt::CheckStateRole});
+}
+
+void TFileListModel::MoveRowsBefore(QList<int> rows, int target) {
+  if (target < 0 || target >= rows_.size()) return;
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  // Work on row positions: order[i] is the old row now at position i.
+  QVector<int> order(rows_.size());
+  for (int i = 0; i < order.size(); ++i) order[i] = i;
+  for (int moving : rows) {
+    if (moving < 0 || moving >= rows_.size() || moving == target) continue;
+    order.removeOne(moving);
+    order.insert(order.indexOf(target), moving);
+  }
+  QVector<int> newPosition(order.size());
+  for (int i = 0; i < order.size(); ++i) newPosition[order[i]] = i;
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  const QModelIndexList before = persistentIndexList();
+  QModelIndexList after;
+  after.reserve(before.size());
+  for (const QModelIndex& idx : before) after.push_back(index(newPosition[idx.row()], idx.column()));
+  QVector<TFileRow> moved;
+  moved.reserve(rows_.size());
+  for (int old : order) moved.push_back(rows_.at(old));
+  rows_ = std::move(moved);
+  changePersistentIndexList(before, after);
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+  emit ContentChanged();
+}
+
+}  // namespace plover

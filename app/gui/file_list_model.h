@@ -1,0 +1,88 @@
+#pragma once
+// The rows of the file list: one PDF file per row with its check box and seven text fields.
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <QList>
+#include <QLocale>
+#include <QString>
+#include <QVector>
+#include <functional>
+#include <string>
+
+#include "app/gui/file_icon_cache.h"
+
+namespace plover {
+
+struct TFileRow {
+  QString Name;
+  QString Size;
+  QString Pages;
+  QString Status;
+  // The file's folder, ending in "/".
+  QString Folder;
+  QString Note;
+  QString Spare;
+  bool Checked = true;
+  // Stable identity while rows move, so a conversion's result reaches the right row.
+  quint64 Id = 0;
+};
+
+class TFileListModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  enum TColumn { kColCheck = 0, kColName, kColSize, kColPages, kColStatus, kColPath, kColNote, kColSpare, kColumnCount };
+
+  // Page counter used for new rows: (full path in file-system encoding, password) -> count.
+  using TPageCounter = std::function<int(const std::string& path, const std::string& password)>;
+
+  explicit TFileListModel(QObject* parent = nullptr);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role) override;
+
+  // Adds the file `path` unless a row with the same name and folder exists; counts the pages of
+  // a ".pdf" with `password`; statuses are in `language`. Returns true when a row was added.
+  bool AddFileRow(const QString& path, const QString& password, int language);
+
+  const TFileRow& Row(int row) const { return rows_.at(row); }
+  int RowOfId(quint64 id) const;
+  bool Contains(const QString& name, const QString& folder) const;
+  void SetStatus(quint64 id, const QString& status);
+  void SetChecked(int row, bool checked);
+
+  // Deletes the given rows (any order, duplicates allowed).
+  void RemoveRows(const QList<int>& rows);
+  void Clear();
+
+  int CheckedCount() const;
+  // Unchecked when empty or nothing is checked, checked when all are, partly checked otherwise.
+  Qt::CheckState SelectAllState() const;
+  // Checks every row unless all are checked already, in which case it unchecks every row.
+  void ToggleAllChecks();
+
+  // Moves `rows`, taken in list order, one after another to just before row `target`, so they
+  // end up together in their former order in front of it. Persistent indexes follow the rows.
+  void MoveRowsBefore(QList<int> rows, int target);
+
+  void SetPageCounter(TPageCounter counter) { countPages_ = std::move(counter); }
+  void SetLocale(const QLocale& locale) { locale_ = locale; }
+
+ signals:
+  // Any change of rows or check boxes (for the select-all indicator).
+  void ContentChanged();
+
+ private:
+  QVector<TFileRow> rows_;
+  QString headers_[kColumnCount];
+  quint64 nextId_ = 1;
+  TPageCounter countPages_;
+  QLocale locale_;
+  mutable TFileIconCache icons_;
+};
+
+}  // namespace plover

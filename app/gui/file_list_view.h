@@ -1,0 +1,60 @@
+#pragma once
+// The file list "VTS": full-row multi-selection, check boxes, rows reordered by dragging, and
+// files dropped from the file manager.
+#include <QList>
+#include <QStringList>
+#include <QTreeView>
+
+#include "app/gui/check_header.h"
+#include "app/gui/file_list_model.h"
+
+namespace plover {
+
+class TFileListView : public QTreeView {
+  Q_OBJECT
+ public:
+  explicit TFileListView(QWidget* parent = nullptr);
+
+  // Attaches the model and sets the columns' widths and visibility.
+  void SetFileModel(TFileListModel* model);
+  TFileListModel* FileModel() const { return model_; }
+  TCheckHeader* CheckHeader() const { return header_; }
+
+  // The focused row (last clicked with the left button), or -1.
+  int FocusedRow() const;
+  // Selected rows in list order.
+  QList<int> SelectedRows() const;
+
+  // Whether a row drag from inside the list may move rows to `target`.
+  bool CanDropRowsOn(int target) const;
+  // Moves the selected rows in front of `target` when allowed; returns whether it did.
+  bool DropRowsOn(int target);
+
+  // Turned off while a conversion runs.
+  void SetChangesEnabled(bool enabled) { changesEnabled_ = enabled; }
+  bool ChangesEnabled() const { return changesEnabled_; }
+
+ signals:
+  void FilesDropped(const QStringList& paths);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void startDrag(Qt::DropActions supportedActions) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  bool IsOwnRowDrag(const QDropEvent* event) const;
+  TFileListModel* model_ = nullptr;
+  TCheckHeader* header_;
+  bool changesEnabled_ = true;
+  int dropRow_ = -1;
+};
+
+// Local file paths of a drop (URLs that are not local files are left out).
+QStringList DroppedPaths(const QMimeData* mime);
+
+}  // namespace plover

@@ -1,0 +1,16 @@
+#include "app/gui/file_size_text.h"
+
+namespace plover {
+
+QString FormatSizeText(qint64 bytes, const QLocale& locale) {
+  constexpr qint64 kKilo = 1024;
+  constexpr qint64 kMega = kKilo * 1024;
+  constexpr qint64 kGiga = kMega * 1024;
+  if (bytes <= 0) return QString();
+  if (bytes < kKilo) return QStringLiteral("1KB");
+  if (bytes < kMega) return locale.toString(static_cast<double>(bytes) / kKilo, 'f', 0) + QStringLiteral("KB");
+  if (bytes < kGiga) return locale.toString(static_cast<double>(bytes) / kMega, 'f', 1) + QStringLiteral("MB");
+  return locale.toString(static_cast<double>(bytes) / kGiga, 'f', 1) + QStringLiteral("GB");
+}
+
+}  // namespace plover

@@ -1,0 +1,23 @@
+#pragma once
+// Fixed product texts: titles, version and the maker's addresses, per interface language.
+#include <QString>
+
+namespace plover {
+
+inline constexpr const char* kVersionText = "3.6.1";
+
+struct TProductInfo {
+  QString Title;
+  QString HomePage;
+  QString Email;
+  QString ProgramPage;
+  QString HelpPage;
+  QString DialogTitle;
+  // File dialog filter in Qt's "Description (*.ext)" form.
+  QString DialogFilter;
+};
+
+// Texts of interface language 0 (Simplified Chinese) or 1 (English).
+const TProductInfo& ProductInfo(int language);
+
+}  // namespace plover

@@ -1,0 +1,280 @@
+// The Convert command: messages, output folders, progress values, statuses, cancelling.
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMutex>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QThread>
+#include <QToolButton>
+#include <QtTest>
+#include <atomic>
+#include <memory>
+
+#include "app/gui/file_list_model.h"
+#include "app/gui/file_list_view.h"
+#include "app/gui/frm_convert_image.h"
+#include "app/status_text.h"
+#include "gui_test_support.h"
+
+using plover::FrmConvertImage;
+using plover::TConvertSettings;
+using plover::TConvertTask;
+
+namespace {
+
+// A stand-in job that records what it was asked, reports two progress steps and answers the
+// result given for the file's name (Complete when none).
+struct TRecordingJob {
+  struct TCall {
+    TConvertTask Task;
+    TConvertSettings Settings;
+  };
+  std::shared_ptr<QMutex> Lock = std::make_shared<QMutex>();
+  std::shared_ptr<QList<TCall>> Calls = std::make_shared<QList<TCall>>();
+  std::shared_ptr<QHash<QString, int>> Results = std::make_shared<QHash<QString, int>>();
+
+  plover::TConvertJob Job() const {
+    auto lock = Lock;
+    auto calls = Calls;
+    auto results = Results;
+    return [lock, calls, results](const TConvertTask& task, const TConvertSettings& settings,
+                                  const std::function<void(int)>& progress, const std::atomic<bool>&) {
+      {
+        QMutexLocker guard(lock.get());
+        calls->push_back({task, settings});
+      }
+      progress(50);
+      progress(100);
+      QMutexLocker guard(lock.get());
+      return results->value(task.FileName, plover::kJobComplete);
+    };
+  }
+  QList<TCall> Snapshot() const {
+    QMutexLocker guard(Lock.get());
+    return *Calls;
+  }
+};
+
+bool WaitForConversion(FrmConvertImage& window) {
+  if (!window.IsConverting()) return true;
+  QSignalSpy done(&window, &FrmConvertImage::ConversionFinished);
+  return done.wait(60000);
+}
+
+}  // namespace
+
+class ConvertLoopTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void MessagesForAnEmptyListAndNothingChecked() {
+    guitest::TTestFolders folders;
+    FrmConvertImage window(folders.Options());
+    QCOMPARE(guitest::TextOfMessageBox([&] { window.Convert(); }), QString("Please add files!"));
+    window.AddFileRow(folders.WritePdf("a.pdf", 1));
+    window.FileModel()->SetChecked(0, false);
+    QCOMPARE(guitest::TextOfMessageBox([&] { window.Convert(); }), QString("Please select files!"));
+    QVERIFY(!window.IsConverting());
+    QVERIFY(!window.IsOverlayVisible());
+
+    guitest::TTestFolders chineseFolders;
+    FrmConvertImage chinese(chineseFolders.Options(QLocale(QLocale::Chinese, QLocale::China)));
+    QCOMPARE(guitest::TextOfMessageBox([&] { chinese.Convert(); }), QString::fromUtf8("请添加文件！"));
+  }
+
+  void ProgressValuesAndStatusesOfTwoFiles() {
+    guitest::TTestFolders folders;
+    TRecordingJob job;
+    job.Results->insert("b.pdf", plover::kJobFailed);
+    FrmConvertImage window(folders.Options(QLocale(QLocale::English, QLocale::UnitedStates), job.Job()));
+    window.AddFileRow(folders.WritePdf("a.pdf", 1));
+    window.AddFileRow(folders.WritePdf("skipped.pdf", 1));
+    window.AddFileRow(folders.WritePdf("b.pdf", 1));
+    window.FileModel()->SetChecked(1, false);
+
+    auto* overall = window.findChild<QProgressBar*>("PbrPreview");
+    auto* current = window.findChild<QProgressBar*>("CurPB");
+    auto* panel = window.findChild<QWidget*>("PanelProcess");
+    auto* run = window.findChild<QToolButton*>("BTNRun");
+    auto* fileName = window.findChild<QLabel*>("LabFName");
+    QList<int> values;
+    QList<bool> runEnabled;
+    QList<bool> panelShown;
+    QStringList names;
+    connect(overall, &QProgressBar::valueChanged, this, [&](int v) {
+      values << v;
+      runEnabled << run->isEnabled();
+      panelShown << !panel->isHidden();
+      names << fileName->text();
+    });
+    QSignalSpy currentValues(current, &QProgressBar::valueChanged);
+    QVERIFY(panel->isHidden());
+    window.Convert();
+    QVERIFY(window.IsConverting());
+    QVERIFY(!panel->isHidden());
+    QVERIFY(!run->isEnabled());
+    QVERIFY(WaitForConversion(window));
+
+    QCOMPARE(values, (QList<int>{25, 50, 75, 100, 0}));
+    QCOMPARE(runEnabled, (QList<bool>{false, false, false, false, true}));
+    QCOMPARE(panelShown, (QList<bool>{true, true, true, true, false}));
+    // The current file's name is shown while its share is done, and cleared at the end.
+    QCOMPARE(names.value(1), QString("a.pdf"));
+    QCOMPARE(names.value(3), QString("b.pdf"));
+    QCOMPARE(fileName->text(), QString());
+    QVERIFY(panel->isHidden());
+    QVERIFY(run->isEnabled());
+    QCOMPARE(overall->value(), 0);
+    QVERIFY(currentValues.count() >= 3);
+    QCOMPARE(window.FileModel()->Row(0).Status, QString("Complete"));
+    QCOMPARE(window.FileModel()->Row(1).Status, QString("Ready"));
+    QCOMPARE(window.FileModel()->Row(2).Status, QString("Failed"));
+    const QList<TRecordingJob::TCall> calls = job.Snapshot();
+    QCOMPARE(calls.size(), 2);
+    QCOMPARE(calls[0].Task.FileName, QString("a.pdf"));
+    QCOMPARE(calls[1].Task.FileName, QString("b.pdf"));
+  }
+
+  void SettingsReachTheJob() {
+    guitest::TTestFolders folders;
+    TRecordingJob job;
+    FrmConvertImage window(folders.Options(QLocale(QLocale::English, QLocale::UnitedStates), job.Job()));
+    window.findChild<QLineEdit*>("EOldPPass")->setText("  secret ");
+    window.findChild<QComboBox*>("CBFormat")->setCurrentIndex(5);
+    window.findChild<QComboBox*>("CBQuality")->setCurrentIndex(7);
+    window.AddFileRow(folders.WritePdf("report.final.pdf", 1));
+    window.Convert();
+    QVERIFY(WaitForConversion(window));
+    const QList<TRecordingJob::TCall> calls = job.Snapshot();
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls[0].Settings.Password, QString("secret"));
+    QCOMPARE(calls[0].Settings.FormatIndex, 5);
+    QCOMPARE(calls[0].Settings.ScaleIndex, 7);
+    QCOMPARE(calls[0].Task.SourceFolder, folders.Files());
+    // Beside the source, named after it without the last extension; the folder is created.
+    QCOMPARE(calls[0].Task.OutputFolder, folders.Files() + "report.final/");
+    QVERIFY(QFileInfo(folders.Files() + "report.final").isDir());
+  }
+
+  void CustomOutputFolderWithoutSeparator() {
+    guitest::TTestFolders folders;
+    TRecordingJob job;
+    const QString out = folders.Root() + "out";
+    QDir().mkpath(out);
+    // The stored folder appears in EPath; the window still starts with RBsame selected.
+    QFile ini(folders.Config() + "plover.ini");
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(("[set]\r\nY=1\r\nP=" + out + "\r\nC=1\r\n").toUtf8());
+    ini.close();
+    FrmConvertImage window(folders.Options(QLocale(QLocale::English, QLocale::UnitedStates), job.Job()));
+    QCOMPARE(window.findChild<QLineEdit*>("EPath")->text(), out);
+    QVERIFY(window.findChild<QRadioButton*>("RBsame")->isChecked());
+    window.findChild<QRadioButton*>("RBCustom")->setChecked(true);
+    window.AddFileRow(folders.WritePdf("a.pdf", 1));
+    window.Convert();
+    QVERIFY(WaitForConversion(window));
+    QCOMPARE(job.Snapshot().value(0).Task.OutputFolder, out + "/a/");
+    QVERIFY(QFileInfo(out + "/a").isDir());
+  }
+
+  void ListCommandsAreOffWhileConverting() {
+    guitest::TTestFolders folders;
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    auto started = std::make_shared<std::atomic<bool>>(false);
+    plover::TConvertJob job = [release, started](const TConvertTask&, const TConvertSettings&,
+                                                  const std::function<void(int)>&, const std::atomic<bool>&) {
+      started->store(true);
+      for (int i = 0; i < 6000 && !release->load(); ++i) QThread::msleep(10);
+      return int(plover::kJobComplete);
+    };
+    FrmConvertImage window(folders.Options(QLocale(QLocale::English, QLocale::UnitedStates), job));
+    window.AddFileRow(folders.WritePdf("a.pdf", 1));
+    const QString later = folders.WritePdf("later.pdf", 1);
+    window.Convert();
+    QTRY_VERIFY(started->load());
+    for (const char* name : {"ActAdd", "ActDelete", "ActClear", "ActRun"})
+      QVERIFY2(!window.findChild<QAction*>(name)->isEnabled(), name);
+    QVERIFY(!window.FileList()->ChangesEnabled());
+    QVERIFY(!window.findChild<QWidget*>("OptionGrpBox")->isEnabled());
+    window.DropFiles({later});
+    window.AddFiles({later});
+    window.findChild<QAction*>("ActClear")->trigger();
+    QCOMPARE(window.FileModel()->rowCount(), 1);
+    window.FileList()->setCurrentIndex(window.FileModel()->index(0, 1));
+    QVERIFY(!window.FileList()->CanDropRowsOn(0));
+    release->store(true);
+    QVERIFY(WaitForConversion(window));
+    QCOMPARE(window.FileModel()->Row(0).Status, QString("Complete"));
+    for (const char* name : {"ActAdd", "ActDelete", "ActClear", "ActRun"})
+      QVERIFY2(window.findChild<QAction*>(name)->isEnabled(), name);
+    window.DropFiles({later});
+    QCOMPARE(window.FileModel()->rowCount(), 2);
+  }
+
+  void CancelStopsAfterTheCurrentFile() {
+    guitest::TTestFolders folders;
+    auto started = std::make_shared<std::atomic<int>>(0);
+    plover::TConvertJob job = [started](const TConvertTask&, const TConvertSettings&,
+                                        const std::function<void(int)>& progress, const std::atomic<bool>& cancel) {
+      started->fetch_add(1);
+      // Pages go on until the cancel flag is seen between two of them.
+      for (int page = 0; page < 6000; ++page) {
+        if (cancel.load()) return int(plover::kJobFailed);
+        progress(page % 100);
+        QThread::msleep(10);
+      }
+      return int(plover::kJobComplete);
+    };
+    FrmConvertImage window(folders.Options(QLocale(QLocale::English, QLocale::UnitedStates), job));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (const char* name : {"1.pdf", "2.pdf", "3.pdf"}) window.AddFileRow(folders.WritePdf(name, 1));
+    window.Convert();
+    QTRY_COMPARE(started->load(), 1);
+    auto* cancel = window.findChild<QPushButton*>("BTNCancel");
+    QVERIFY(cancel->isVisible());
+    QVERIFY(cancel->isEnabled());
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QVERIFY(!cancel->isEnabled());
+    QVERIFY(WaitForConversion(window));
+    QCOMPARE(started->load(), 1);
+    QCOMPARE(window.FileModel()->Row(0).Status, QString("Failed"));
+    QCOMPARE(window.FileModel()->Row(1).Status, QString("Ready"));
+    QCOMPARE(window.FileModel()->Row(2).Status, QString("Ready"));
+  }
+
+  void RealJobWritesPagesAndReportsOpenFailures() {
+    guitest::TTestFolders folders;
+    FrmConvertImage window(folders.Options());
+    window.findChild<QComboBox*>("CBFormat")->setCurrentIndex(5);  // PNG
+    window.findChild<QComboBox*>("CBQuality")->setCurrentIndex(0);  // 25%
+    window.AddFileRow(folders.WritePdf("two.pdf", 2));
+    window.AddFileRow(folders.WriteFile("broken.pdf", "%PDF-1.4 nothing else"));
+    window.Convert();
+    QVERIFY(WaitForConversion(window));
+    QCOMPARE(window.FileModel()->Row(0).Status, QString("Complete"));
+    QVERIFY(QFileInfo(folders.Files() + "two/1.PNG").size() > 0);
+    QVERIFY(QFileInfo(folders.Files() + "two/2.PNG").size() > 0);
+    QVERIFY(!QFileInfo::exists(folders.Files() + "two/3.PNG"));
+    QCOMPARE(window.FileModel()->Row(1).Status, QString("Open failed(password?)"));
+  }
+
+  void StatusesFollowTheLanguageAtTheEnd() {
+    guitest::TTestFolders folders;
+    TRecordingJob job;
+    FrmConvertImage window(folders.Options(QLocale(QLocale::English, QLocale::UnitedStates), job.Job()));
+    window.AddFileRow(folders.WritePdf("a.pdf", 1));
+    QVERIFY(window.SwitchLanguage(0));
+    window.Convert();
+    QVERIFY(WaitForConversion(window));
+    QCOMPARE(window.FileModel()->Row(0).Status, QString::fromStdString(plover::StatusText(0, plover::kJobComplete)));
+  }
+};
+
+QTEST_MAIN(ConvertLoopTest)
+#include "convert_loop_test.moc"

@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include "app/convert_plan.h"
+
+namespace {
+
+using plover::OutputFolderFor;
+using plover::ProgressAtFileEnd;
+using plover::ProgressAtFileStart;
+
+TEST(ConvertPlan, OutputFolderBesideTheSourceOrUnderTheChosenFolder) {
+  EXPECT_EQ(OutputFolderFor("/docs/", "report.pdf", false, "/out"), "/docs/report/");
+  EXPECT_EQ(OutputFolderFor("/docs/", "report.final.pdf", false, "/out"), "/docs/report.final/");
+  EXPECT_EQ(OutputFolderFor("/docs/", "a.pdf", true, "/out"), "/out/a/");
+  EXPECT_EQ(OutputFolderFor("/docs/", "a.pdf", true, "/out/"), "/out/a/");
+  EXPECT_EQ(OutputFolderFor("/docs", "noext", false, ""), "/docs/noext/");
+  EXPECT_EQ(OutputFolderFor("/docs/", ".pdf", false, ""), "/docs/.pdf/");
+}
+
+TEST(ConvertPlan, OverallProgress) {
+  EXPECT_EQ(ProgressAtFileStart(1, 2), 25);
+  EXPECT_EQ(ProgressAtFileEnd(1, 2), 50);
+  EXPECT_EQ(ProgressAtFileStart(2, 2), 75);
+  EXPECT_EQ(ProgressAtFileEnd(2, 2), 100);
+  EXPECT_EQ(ProgressAtFileStart(1, 1), 50);
+  EXPECT_EQ(ProgressAtFileStart(1, 3), 16);
+  EXPECT_EQ(ProgressAtFileEnd(1, 3), 33);
+  EXPECT_EQ(ProgressAtFileEnd(2, 3), 66);
+  // Exact shares stay exact (a floating-point product truncates 0.29 * 100 to 28).
+  EXPECT_EQ(ProgressAtFileEnd(29, 100), 29);
+  EXPECT_EQ(ProgressAtFileEnd(0, 0), 0);
+}
+
+}  // namespace
