@@ -1,0 +1,135 @@
+#include "engine/render/renderer.h"
+
+#include "engine/render/function.h"
+#include "engine/render/renderer_interpreter.h"
+#include "engine/render/renderer_limits.h"
+#include "engine/syntax/limits.h"
+
+namespace kestrel {
+
+std::string RenderingExceptionText(const std::string& message, std::size_t offset) {
+  return "Rendering exception: " + message + "\r\nToken position " + std::to_string(offset + 1);
+}
+
+TPDFRenderer::TPDFRenderer()
+    : colorSpaces_(colorManager_, [this](TPDFObject* obj) { return ResolveObject(obj); }) {}
+
+TPDFRenderer::~TPDFRenderer() = default;
+
+std::optional<TRasterImage> TPDFRenderer::TakeBitmap() {
+  std::optional<TRasterImage> out = std::move(bitmap_);
+  bitmap_.reset();
+  return out;
+}
+
+TPDFObject* TPDFRenderer::ResolveObject(TPDFObject* obj) {
+  auto* ref = As<TPDFIndRef>(obj);
+  if (!ref) return obj;
+  // Resolutions are remembered for the page: the reader's cache is small, and every reload
+  // would parse the object again into its pool.
+  const std::int64_t key = (std::int64_t{ref->RefObjNum} << 32) | std::uint32_t(ref->RefGenNum);
+  if (auto it = resolved_.find(key); it != resolved_.end()) return it->second;
+  TPDFObject* target = Resolver ? Resolver(ref) : ref->Resolve();
+  // A reference to a reference is not followed further.
+  if (As<TPDFIndRef>(target)) target = nullptr;
+  resolved_.emplace(key, target);
+  return target;
+}
+
+TPDFObject* TPDFRenderer::LookupInherited(TPDFDictionary* dict, TByteView key) {
+  // Parent chains are short; a cycle is cut at the page tree's depth limit.
+  for (int depth = 0; dict && depth <= limits::kMaxPageTreeDepth; ++depth) {
+    if (TPDFObject* value = dict->GetValue(key, false)) return ResolveObject(value);
+    dict = As<TPDFDictionary>(ResolveObject(dict->GetValue("Parent", false)));
+  }
+  return nullptr;
+}
+
+void TPDFRenderer::SetError(const std::string& message, std::size_t position) {
+  // The first failure of the page is the one reported; later nested ones do not hide it.
+  if (errorText_.empty()) errorText_ = RenderingExceptionText(message, position);
+}
+
+std::shared_ptr<const TBytes> TPDFRenderer::DecodedContent(const TPDFStream& stream) {
+  if (auto it = contentCache_.find(&stream); it != contentCache_.end()) return it->second;
+  auto data = std::make_shared<const TBytes>(stream.Decode());
+  if (data->size() > limits::kMaxContentCacheBytes) return data;
+  if (contentCacheBytes_ + data->size() > limits::kMaxContentCacheBytes) {
+    // Interpretations still running hold their own share of what is dropped here.
+    contentCache_.clear();
+    contentCacheBytes_ = 0;
+  }
+  contentCache_.emplace(&stream, data);
+  contentCacheBytes_ += data->size();
+  return data;
+}
+
+namespace {
+
+TPDFDictionary* AsDict(TPDFObject* obj) { return As<TPDFDictionary>(obj); }
+
+}  // namespace
+
+void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
+                             const TByteView* text, TPDFIndRef* streamRef) {
+  (void)streamRef;
+  auto* dict = As<TPDFDictionary>(holder);
+  auto* stream = As<TPDFStream>(holder);
+
+  TPDFDictionary* resources = nullptr;
+  if (dict && text) {
+    resources = AsDict(ResolveObject(dict->GetValue("Resources", false)));
+    if (!resources) resources = InheritedResources;
+  } else if (dict) {
+    resources = AsDict(LookupInherited(dict, "Resources"));
+  } else if (stream) {
+    resources = AsDict(LookupInherited(stream->Dictionary(), "Resources"));
+    if (!resources) {
+      const TBytes type = stream->Dictionary()->GetNameValue("Type");
+      if (type.empty() || type == "XObject") resources = InheritedResources;
+    }
+  }
+
+  std::shared_ptr<const TBytes> owned;
+  TByteView content;
+  if (text) {
+    content = *text;
+  } else if (dict) {
+    TPDFObject* contents = ResolveObject(dict->GetValue("Contents", false));
+    if (auto* s = As<TPDFStream>(contents)) {
+      owned = std::make_shared<const TBytes>(s->Decode());
+    } else if (auto* array = As<TPDFArray>(contents)) {
+      // The parts are joined with a line break: a part may end in the middle of nothing, but
+      // its last token must not run into the next part's first one.
+      auto joined = std::make_shared<TBytes>();
+      for (int i = 0; i < array->Count(); ++i) {
+        if (auto* part = As<TPDFStream>(ResolveObject(array->Item(i)))) {
+          if (!joined->empty()) joined->push_back('\n');
+          *joined += part->Decode();
+          if (joined->size() > limits::kMaxDecodedStreamBytes) break;
+        }
+      }
+      owned = std::move(joined);
+    }
+    if (owned) content = *owned;
+  } else if (stream) {
+    owned = DecodedContent(*stream);
+    content = *owned;
+  }
+
+  const bool page = dict && !text && NestingDepth == 0;
+  {
+    TContentInterpreter interpreter(*this, canvas, content, resources);
+    try {
+      interpreter.Run();
+    } catch (const TPDFFunctionError& e) {
+      SetError(e.Message ? e.Message : "function error", interpreter.Offset());
+    } catch (const std::exception& e) {
+      SetError(e.what(), interpreter.Offset());
+    }
+  }
+  // A page whose content failed gets no annotations.
+  if (page && errorText_.empty()) DrawAnnotations(canvas, *dict, resources);
+}
+
+}  // namespace kestrel

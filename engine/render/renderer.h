@@ -1,0 +1,136 @@
+#pragma once
+// TPDFRenderer: turns one page into a picture. It sizes the target from the page box,
+// rotation and resolution, paints the background white, and interprets the page's content
+// streams onto a canvas.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/output/raster_image.h"
+#include "engine/render/canvas.h"
+#include "engine/render/colour_manager.h"
+#include "engine/render/colour_registry.h"
+#include "engine/render/matrix.h"
+#include "engine/render/render_settings.h"
+#include "engine/render/renderer_state.h"
+#include "engine/syntax/structure.h"
+
+namespace kestrel {
+
+// What the renderer draws into. Only the bitmap is built so far; the metafile and EPS kinds
+// belong to their writers.
+enum class TRenderTargetKind : std::uint8_t {
+  Bitmap = 0,
+  WindowsMetafile = 1,
+  EnhancedMetafile = 2,
+  EPS = 3,
+  LibraryMetafile = 7,
+};
+
+// The page box, rotation and target size the renderer derives from a page and a resolution.
+struct TPageGeometry {
+  double Llx = 0, Lly = 0, Urx = 612, Ury = 792;  // normalised box
+  double Width = 612, Height = 792;               // points, swapped for 90 and 270
+  int Rotation = 0;                                // 0, 90, 180 or 270
+  std::int64_t PixelWidth = 0, PixelHeight = 0;    // target size (ceiling of points × dpi / 72)
+  TPDFMatrix PageMatrix;                           // user space to device pixels
+};
+
+class TPDFRenderer {
+ public:
+  // Given an indirect reference, the object it names (null when there is none).
+  using TResolveCallback = std::function<TPDFObject*(TPDFIndRef*)>;
+
+  TPDFRenderer();
+  ~TPDFRenderer();
+  TPDFRenderer(const TPDFRenderer&) = delete;
+  TPDFRenderer& operator=(const TPDFRenderer&) = delete;
+
+  // Set by the caller before rendering.
+  double Resolution = 96;
+  TPDFDictionary* PageDictionary = nullptr;
+  // Without a callback, references resolve through their own pool.
+  TResolveCallback Resolver;
+  TGDIPlusSettings Settings;
+  TRenderTargetKind TargetKind = TRenderTargetKind::Bitmap;
+  // Snap horizontal and vertical lines and rectangles to whole pixels (see
+  // renderer_stroke_adjust.h). Off for canvases that are not pixels.
+  bool StrokeAdjust = true;
+
+  // The geometry RenderPage would use for the page and resolution set.
+  TPageGeometry PageGeometry();
+
+  // Renders the page into a new bitmap. False, with ErrorText() saying why and no bitmap,
+  // when the target cannot be made (a size past the pixel limit, an unsupported kind). A
+  // content error still gives true: the picture holds what was drawn before it.
+  bool RenderPage();
+  // Interprets the page onto a canvas the caller made, sized as PageGeometry() says (no
+  // background is painted). Used for canvases other than the page bitmap.
+  void RenderPageOn(TPDFGenericCanvas& canvas);
+
+  const std::string& ErrorText() const { return errorText_; }
+  const TRasterImage* Bitmap() const { return bitmap_ ? &*bitmap_ : nullptr; }
+  std::optional<TRasterImage> TakeBitmap();
+
+  // Interprets content onto the canvas: a page (holder is its dictionary), a form XObject
+  // (holder is the stream, `streamRef` the reference it was reached by), or given content text
+  // with the holder's resources (glyph procedures).
+  void Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder, const TByteView* text,
+                 TPDFIndRef* streamRef);
+
+  // An indirect reference resolved (through the callback when set); anything else unchanged.
+  TPDFObject* ResolveObject(TPDFObject* obj);
+  // The key's value (resolved) in the dictionary or, when absent, in its Parent chain.
+  TPDFObject* LookupInherited(TPDFDictionary* dict, TByteView key);
+
+  TPDFColorSpaces& ColorSpaces() { return colorSpaces_; }
+  TPDFSimpleColorManager& ColorManager() { return colorManager_; }
+  bool WantsPostScript() const { return TargetKind == TRenderTargetKind::EPS; }
+
+  // Shared by nested interpretations (forms, glyph procedures, appearances).
+  TPDFMatrix CTM;
+  TPDFMatrix BasePageMatrix;
+  TPDFDictionary* InheritedResources = nullptr;
+  // A form starts with its caller's state: set before Interpret, taken (and cleared) by it.
+  std::optional<TPDFGraphicsState> SavedState;
+  // The next interpretation ignores colour operators (an uncoloured pattern's cell).
+  bool StartUncoloured = false;
+
+  // Records an exception that ended an interpretation (the first one of the page is kept).
+  void SetError(const std::string& message, std::size_t position);
+
+  // Size of the target in device units (0 when unknown).
+  double TargetWidth = 0;
+  double TargetHeight = 0;
+
+  // Nesting bookkeeping for form XObjects (see renderer_limits.h).
+  int NestingDepth = 0;
+  std::size_t FormInvocations = 0;
+  std::vector<const TPDFObject*> ActiveForms;
+
+  // The annotation pass of a page: appearance streams fitted to their rectangles.
+  void DrawAnnotations(TPDFGenericCanvas& canvas, TPDFDictionary& page, TPDFDictionary* resources);
+
+  // Decoded stream data, kept for the page so that a form drawn many times is decoded once.
+  std::shared_ptr<const TBytes> DecodedContent(const TPDFStream& stream);
+
+ private:
+  void DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& annot, TPDFDictionary* resources);
+
+  std::string errorText_;
+  std::optional<TRasterImage> bitmap_;
+  TPDFSimpleColorManager colorManager_;
+  TPDFColorSpaces colorSpaces_;
+  std::unordered_map<std::int64_t, TPDFObject*> resolved_;
+  std::unordered_map<const TPDFStream*, std::shared_ptr<const TBytes>> contentCache_;
+  std::size_t contentCacheBytes_ = 0;
+};
+
+// The error text of an exception at a content position (0-based offset of the next byte).
+std::string RenderingExceptionText(const std::string& message, std::size_t offset);
+
+}  // namespace kestrel

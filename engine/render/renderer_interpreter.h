@@ -1,0 +1,122 @@
+#pragma once
+// Private to the renderer: one interpretation of one content text (a page, a form, a glyph
+// procedure), with its own operand stack, state stack and flags. Operators are grouped by
+// topic in renderer_ops_*.cpp.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/render/canvas_path.h"
+#include "engine/render/renderer.h"
+#include "engine/render/renderer_operands.h"
+#include "engine/render/renderer_tokenizer.h"
+
+namespace kestrel {
+
+enum class TContentOp : std::uint8_t;
+
+// Rounded half to even and saturated to the int range; NaN gives 0.
+int RoundToInt(double v);
+
+class TContentInterpreter {
+ public:
+  TContentInterpreter(TPDFRenderer& renderer, TPDFGenericCanvas& canvas, TByteView content,
+                      TPDFDictionary* resources);
+
+  // Runs the token loop to the end of the content; exceptions pass to the caller.
+  void Run();
+  // 0-based offset of the next unread byte.
+  std::size_t Offset() const { return tokens_.Offset(); }
+  TPDFGraphicsState& State() { return gs_; }
+
+ private:
+  void Execute(TContentOp op);
+  void ReadGroup();
+
+  // Graphics state (renderer_ops_state.cpp).
+  void SaveState();
+  void RestoreState();
+  void ConcatMatrix();
+  void SetDash();
+  void ApplyExtGState();
+  void SelectFont();
+
+  // Paths and painting (renderer_ops_path.cpp).
+  TPDFPoint T(double x, double y) const;
+  double DeviceLineWidth() const;
+  void OpenPath();
+  void AddOp(TPathOpKind kind, TPDFPoint a, TPDFPoint b = {}, TPDFPoint c = {});
+  void EmitPath(const std::vector<TPathOp>& ops);
+  void ApplyPendingClip();
+  void ResetPath();
+  void MoveTo();
+  void LineTo();
+  void CurveTo(int form);  // 'c', 'v' or 'y'
+  void ClosePath();
+  void Rectangle();
+  void Paint(bool close, bool fill, bool stroke, int fillRule);
+  void EndPath();
+  void MarkClip(int rule);
+  void ApplyStrokeSettings(double deviceWidth);
+  void ApplyFillSettings(int fillRule);
+
+  // Colour (renderer_ops_colour.cpp).
+  void SetDeviceColor(bool stroke, TColorSpaceId space);
+  void SetColorSpace(bool stroke);
+  void SetColor(bool stroke);
+  void StoreColor(bool stroke, const TColorValue& value);
+
+  // Text state (renderer_ops_text.cpp).
+  void BeginText();
+  void MoveText(double tx, double ty);
+  void NextLine();
+  void ShowText(std::size_t items);
+
+  // Shadings and patterns (renderer_ops_pattern.cpp).
+  TDeviceBox PathBox(const std::vector<TPathOp>& ops) const;
+  TDeviceBox TargetBox() const;
+  void NoteClip(const TDeviceBox& box);
+  void DrawShadingInBox(class TPDFShading& shading, const TPDFMatrix& toDevice, TDeviceBox box);
+  void FillWithPattern(int fillRule);
+  void PaintTiling(TPDFStream& cell, TPDFIndRef* ref, const TPDFMatrix& toDevice,
+                   const TDeviceBox& box);
+  TPDFObject* LookupPattern(TByteView name);
+
+  // XObjects, inline images, shadings, marked content (renderer_ops_xobject.cpp).
+  void DoXObject();
+  void DrawForm(TPDFStream& form, TPDFIndRef* ref);
+  void ClipToBox(const double* box);  // x0 y0 x1 y1 in user space
+  void SkipInlineImage();
+  void PaintShading();
+  void BeginMarkedContent(bool withProperties);
+  void EndMarkedContent();
+
+  TPDFRenderer& r_;
+  TPDFGenericCanvas& canvas_;
+  TContentTokenizer tokens_;
+  TOperandStack operands_;
+  std::size_t itemCount_ = 0;
+  TPDFDictionary* resources_;
+
+  TPDFGraphicsState gs_;
+  // The matrix patterns are defined against: the CTM when this content started.
+  TPDFMatrix baseMatrix_;
+  std::vector<TPDFGraphicsState> stack_;
+  std::size_t ignoredSaves_ = 0;
+
+  // The path under construction, in device coordinates; it goes to the canvas when painted.
+  bool pathOpen_ = false;
+  std::vector<TPathOp> path_;
+  std::vector<TPathOp> fillScratch_;
+  std::vector<TPathOp> strokeScratch_;
+  int clipRule_ = 0;  // pending W (1) or W* (2)
+  bool visible_ = true;
+  bool glyphUncoloured_ = false;
+  std::vector<bool> visibility_;
+
+  std::vector<TByteView> group_;
+  std::vector<double> components_;
+  TGPDashArray dashScratch_;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,64 @@
+#pragma once
+// Bounds the content-stream renderer places on what a page can make it do. Each keeps a
+// hostile page from exhausting memory or time; none is reached by ordinary documents.
+#include <cstddef>
+
+namespace kestrel::limits {
+
+// Graphics states saved by q at once. Deeper q are counted but not saved, and as many Q are
+// then ignored, so the nesting stays balanced.
+inline constexpr std::size_t kMaxStateDepth = 256;
+
+// Operands kept on the stack. Operators look only at the top, so when a page piles up more
+// the oldest half is dropped.
+inline constexpr std::size_t kMaxOperands = 65'536;
+
+// Nesting of form XObjects (and other nested content) inside one page.
+inline constexpr int kMaxFormDepth = 28;
+
+// Form XObjects interpreted for one page in total: a few forms that each draw the next one
+// several times would otherwise multiply into billions of drawings.
+inline constexpr std::size_t kMaxFormInvocations = 200'000;
+
+// Entries of a dash array; longer arrays are cut (to an even count).
+inline constexpr std::size_t kMaxDashEntries = 1024;
+
+// Colour-space objects made for one page.
+inline constexpr std::size_t kMaxColorSpaces = 4096;
+
+// Nesting of colour spaces inside each other (an Indexed base that is a Separation whose
+// alternate is an ICC space ...).
+inline constexpr int kMaxColorSpaceDepth = 8;
+
+// Cached tint conversions of one Separation or DeviceN space before the cache is emptied.
+inline constexpr std::size_t kMaxTintCacheEntries = 1000;
+
+// Decoded form contents kept for reuse within one page, in bytes.
+inline constexpr std::size_t kMaxContentCacheBytes = std::size_t{64} << 20;
+
+}  // namespace kestrel::limits
+
+namespace kestrel::limits {
+
+// Components of one colour (DeviceN spaces stop at 32 colourants).
+inline constexpr int kMaxColorComponents = 32;
+
+}  // namespace kestrel::limits
+
+namespace kestrel::limits {
+
+// Segments of one path; later segments of a bigger path are dropped (each costs memory here
+// and in the 2D library).
+inline constexpr std::size_t kMaxPathSegments = 1'000'000;
+
+}  // namespace kestrel::limits
+
+namespace kestrel::limits {
+
+// Pixels of one shading bitmap; larger areas are painted at a lower resolution and scaled.
+inline constexpr double kMaxShadingPixels = 16'000'000;
+
+// Cells of a tiling pattern drawn for one fill; a finer pattern over a larger area is not drawn.
+inline constexpr double kMaxPatternTiles = 20'000;
+
+}  // namespace kestrel::limits

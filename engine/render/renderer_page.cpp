@@ -1,0 +1,144 @@
+// Page set-up: page box, rotation, target size and the page matrix.
+#include <algorithm>
+#include <cmath>
+
+#include "engine/render/picasso.h"
+#include "engine/render/renderer.h"
+
+namespace kestrel {
+
+namespace {
+
+struct TBox4 {
+  double llx, lly, urx, ury;
+};
+
+// A box array whose first four elements are finite numbers, normalised.
+std::optional<TBox4> ReadBox(TPDFRenderer& r, TPDFObject* obj) {
+  auto* array = As<TPDFArray>(obj);
+  if (!array || array->Count() < 4) return std::nullopt;
+  double v[4];
+  for (int i = 0; i < 4; ++i) {
+    auto* n = As<TPDFNumeric>(r.ResolveObject(array->Item(i)));
+    if (!n || !std::isfinite(n->Value)) return std::nullopt;
+    v[i] = n->Value;
+  }
+  TBox4 b{v[0], v[1], v[2], v[3]};
+  if (b.llx > b.urx) std::swap(b.llx, b.urx);
+  if (b.lly > b.ury) std::swap(b.lly, b.ury);
+  return b;
+}
+
+// The ceiling of points × dpi / 72, saturated far above any acceptable size.
+std::int64_t PixelExtent(double points, double dpi) {
+  const double exact = points * dpi / 72;
+  if (!(exact > -1e12 && exact < 1e12)) return exact < 0 ? -1 : std::int64_t{1} << 40;
+  auto n = static_cast<std::int64_t>(std::nearbyint(exact));
+  if (static_cast<double>(n) * 72 < points * dpi) ++n;
+  return n;
+}
+
+}  // namespace
+
+TPageGeometry TPDFRenderer::PageGeometry() {
+  TPageGeometry g;
+  const double dpi = Resolution == 0 ? 1 : Resolution;
+
+  std::optional<TBox4> media = ReadBox(*this, LookupInherited(PageDictionary, "MediaBox"));
+  std::optional<TBox4> box = ReadBox(*this, LookupInherited(PageDictionary, "CropBox"));
+  if (box && media) {
+    // The visible area is the crop box within the media box.
+    TBox4 clipped{std::max(box->llx, media->llx), std::max(box->lly, media->lly),
+                  std::min(box->urx, media->urx), std::min(box->ury, media->ury)};
+    if (clipped.llx < clipped.urx && clipped.lly < clipped.ury) box = clipped;
+  }
+  if (!box) box = media;
+  if (box) {
+    g.Llx = box->llx, g.Lly = box->lly, g.Urx = box->urx, g.Ury = box->ury;
+  }
+  double w = g.Urx - g.Llx, h = g.Ury - g.Lly;
+  if (w == 0) w = 1;
+  if (h == 0) h = 1;
+
+  int rotate = 0;
+  if (auto* n = As<TPDFNumeric>(LookupInherited(PageDictionary, "Rotate"))) {
+    rotate = n->AsInteger();
+  }
+  int r = (rotate / 90) % 4 * 90;
+  if (r < 0) r += 360;
+  g.Rotation = r;
+  if (r == 90 || r == 270) std::swap(w, h);
+  g.Width = w;
+  g.Height = h;
+  g.PixelWidth = PixelExtent(w, dpi);
+  g.PixelHeight = PixelExtent(h, dpi);
+
+  // User space: translate the box corner to the origin, rotate, then scale to pixels with y
+  // growing downwards. The page's top edge lies on the bitmap's top edge (a fraction of a
+  // pixel may be left over at the bottom, since the bitmap size is rounded up).
+  TPDFMatrix ctm;
+  TPDFMatrix scale{dpi / 72, 0, 0, -dpi / 72, 0, h * dpi / 72};
+  MatrixMultiply(ctm, scale, ctm);
+  TPDFMatrix rot;
+  switch (r) {
+    case 90: rot = {0, -1, 1, 0, 0, h}; break;
+    case 180: rot = {-1, 0, 0, -1, w, h}; break;
+    case 270: rot = {0, 1, -1, 0, w, 0}; break;
+    default: break;
+  }
+  MatrixMultiply(ctm, rot, ctm);
+  TPDFMatrix shift{1, 0, 0, 1, -g.Llx, -g.Lly};
+  MatrixMultiply(ctm, shift, ctm);
+  g.PageMatrix = ctm;
+  return g;
+}
+
+bool TPDFRenderer::RenderPage() {
+  SavedState.reset();
+  bitmap_.reset();
+  errorText_.clear();
+  if (TargetKind != TRenderTargetKind::Bitmap) {
+    errorText_ = "this target kind is not available";
+    return false;
+  }
+  const TPageGeometry g = PageGeometry();
+  if (std::string problem = TRasterImage::CheckSize(g.PixelWidth, g.PixelHeight);
+      !problem.empty()) {
+    errorText_ = "Page not rendered: " + problem;
+    return false;
+  }
+  // The background is white from the start.
+  bitmap_ = TRasterImage::Create(g.PixelWidth, g.PixelHeight, Resolution, 0xFFFFFF);
+  if (!bitmap_) {
+    errorText_ = "Page not rendered: the page bitmap could not be created";
+    return false;
+  }
+  {
+    TPDFPicasso canvas;
+    const bool attached = Settings.UseLibrary ? canvas.AttachLibrary(*bitmap_, Settings)
+                                              : canvas.AttachGDI(*bitmap_);
+    if (!attached) {
+      errorText_ = "Page not rendered: the canvas could not be attached";
+      return false;
+    }
+    CTM = g.PageMatrix;
+    BasePageMatrix = CTM;
+    TargetWidth = static_cast<double>(g.PixelWidth);
+    TargetHeight = static_cast<double>(g.PixelHeight);
+    Interpret(canvas, PageDictionary, nullptr, nullptr);
+  }
+  return true;
+}
+
+void TPDFRenderer::RenderPageOn(TPDFGenericCanvas& canvas) {
+  SavedState.reset();
+  errorText_.clear();
+  const TPageGeometry g = PageGeometry();
+  CTM = g.PageMatrix;
+  BasePageMatrix = CTM;
+  TargetWidth = static_cast<double>(g.PixelWidth);
+  TargetHeight = static_cast<double>(g.PixelHeight);
+  Interpret(canvas, PageDictionary, nullptr, nullptr);
+}
+
+}  // namespace kestrel

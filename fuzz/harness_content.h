@@ -1,0 +1,97 @@
+#pragma once
+// Fuzz harness for the content-stream interpreter, shared by fuzz_content and the seed-replay
+// test: the input is the content of a small page whose resources offer a form that draws the
+// same bytes again (and itself), colour spaces with tint transforms, an ExtGState and optional
+// content. The page is interpreted onto a recording canvas and onto a small raster.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "engine/render/recording_canvas.h"
+#include "engine/render/renderer.h"
+#include "engine/syntax/structure.h"
+
+namespace fuzzharness {
+
+inline void Content(const uint8_t* data, size_t size) {
+  using namespace kestrel;
+  TPDFStructure pool;
+  std::map<int, TPDFObject*> objects;
+  pool.OnResolveRef = [&objects](TPDFIndRef*, int32_t num, int32_t) -> TPDFObject* {
+    auto it = objects.find(num);
+    return it == objects.end() ? nullptr : it->second;
+  };
+  auto add = [&](int num, TPDFObject* obj) {
+    obj->MarkIndirect(num, 0);
+    objects[num] = obj;
+    return obj;
+  };
+  const std::string content(reinterpret_cast<const char*>(data), size);
+  add(1, pool.ParseObject(
+             "<< /XObject << /Fm 2 0 R >> "
+             "/ColorSpace << /Sep [/Separation /S /DeviceCMYK 3 0 R] "
+             "/Div [/Separation /D /DeviceGray 4 0 R] "
+             "/DN [/DeviceN [/A /B] /DeviceRGB 4 0 R] "
+             "/Idx [/Indexed /DeviceRGB 2 <FF0000 00FF00 0000FF>] "
+             "/Lab [/Lab << /WhitePoint [0.9642 1 0.8249] >>] /P [/Pattern /DeviceGray] /PS [/Pattern /DeviceRGB] >> "
+             "/ExtGState << /G << /LW 2 /LC 1 /CA 0.5 /ca 0.25 /D [[3 1] 1] >> >> "
+             "/Properties << /oc << /Usage << /View << /ViewState /OFF >> >> >> >> "
+             "/Shading << /Ax << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 40 10] "
+             "/Extend [true false] /Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] "
+             "/C1 [0 0 1] >> >> /Rad << /ShadingType 3 /ColorSpace /Sep /Coords [20 20 0 25 20 15] "
+             "/Function 4 0 R /Extend [true true] >> /Fn << /ShadingType 1 /ColorSpace /DeviceGray "
+             "/Matrix [30 0 0 20 0 0] /Function 4 0 R >> /Patches 11 0 R /Tri 12 0 R >> "
+             "/Pattern << /Sh << /PatternType 2 /Shading << /ShadingType 2 /ColorSpace /DeviceGray "
+             "/Coords [0 0 9 9] /Function << /FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1] >> >> >> "
+             "/Tile 7 0 R /Un 8 0 R >> >>"));
+  auto* formDict = As<TPDFDictionary>(
+      pool.ParseObject("<< /Subtype /Form /BBox [0 0 40 30] /Matrix [0.5 0 0 0.5 3 4] "
+                       "/Resources 1 0 R >>"));
+  add(2, pool.NewStreamOf(formDict, content));
+  add(3, pool.ParseObject("<< /FunctionType 2 /Domain [0 1] /C0 [0 0 0 0] /C1 [0 0.5 1 0] >>"));
+  // A calculator that divides: some tints end the interpretation with an exception.
+  auto* calc = As<TPDFDictionary>(
+      pool.ParseObject("<< /FunctionType 4 /Domain [-10 10 -10 10] /Range [0 1 0 1 0 1] >>"));
+  add(4, pool.NewStreamOf(calc, "{ 1 exch div exch 0.5 mul 0 }"));
+  auto* contentDict = pool.NewDictionary();
+  add(5, pool.NewStreamOf(contentDict, content));
+  // Tiling patterns whose cells are the same bytes again: coloured and uncoloured.
+  auto* tile = As<TPDFDictionary>(pool.ParseObject(
+      "<< /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 12 9] /XStep 12 /YStep 9 "
+      "/Matrix [1 0.2 0 1 2 3] /Resources 1 0 R >>"));
+  add(7, pool.NewStreamOf(tile, content));
+  auto* uncoloured = As<TPDFDictionary>(pool.ParseObject(
+      "<< /PatternType 1 /PaintType 2 /TilingType 1 /BBox [0 0 20 20] /XStep 20 /YStep 20 "
+      "/Resources 1 0 R >>"));
+  add(8, pool.NewStreamOf(uncoloured, content));
+  // An annotation whose appearance is the content again.
+  auto* appearance = As<TPDFDictionary>(pool.ParseObject(
+      "<< /BBox [0 0 30 20] /Matrix [0 1 -1 0 0 0] /Resources 1 0 R >>"));
+  add(9, pool.NewStreamOf(appearance, content));
+  add(10, pool.ParseObject("<< /Type /Annot /Rect [5 5 40 30] /AP << /N 9 0 R >> >>"));
+  // Mesh shadings whose vertex data are the same bytes.
+  auto* patches = As<TPDFDictionary>(pool.ParseObject(
+      "<< /ShadingType 7 /ColorSpace /DeviceRGB /BitsPerCoordinate 8 /BitsPerComponent 4 "
+      "/BitsPerFlag 2 /Decode [-10 70 -10 60 0 1] /Function 4 0 R >>"));
+  add(11, pool.NewStreamOf(patches, content));
+  auto* triangles = As<TPDFDictionary>(pool.ParseObject(
+      "<< /ShadingType 4 /ColorSpace /DeviceRGB /BitsPerCoordinate 16 /BitsPerComponent 8 "
+      "/BitsPerFlag 8 /Decode [0 64 0 48 0 1 0 1 0 1] >>"));
+  add(12, pool.NewStreamOf(triangles, content));
+  add(6, pool.ParseObject("<< /Type /Page /MediaBox [0 0 64 48] /Resources 1 0 R "
+                          "/Contents 5 0 R /Annots [10 0 R] >>"));
+
+  TPDFRenderer recorder;
+  recorder.Resolution = 72;
+  recorder.PageDictionary = As<TPDFDictionary>(objects[6]);
+  TRecordingCanvas canvas(true, 20000);
+  recorder.RenderPageOn(canvas);
+
+  TPDFRenderer painter;
+  painter.Resolution = 36;
+  painter.PageDictionary = As<TPDFDictionary>(objects[6]);
+  painter.RenderPage();
+}
+
+}  // namespace fuzzharness
