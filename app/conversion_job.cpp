@@ -112,17 +112,26 @@ int ConvertFileWith(const std::string& sourcePath, const std::string& password, 
       return kJobOpenFailed;
     }
     result = kJobFailed;
-    std::vector<int> pages = options.Pages;
-    if (pages.empty())
-      for (int n = 1; n <= count; ++n) pages.push_back(n);
+    // Pages are numbered on the fly: a declared count can be huge.
+    const std::size_t total = options.Pages.empty() ? static_cast<std::size_t>(count) : options.Pages.size();
     bool allWritten = true;
-    for (std::size_t k = 0; k < pages.size(); ++k) {
+    // A page tree that holds far fewer pages than its declared count (a count of two billion
+    // is possible) would keep the loop busy for hours: stop after a long run of missing pages.
+    constexpr int kMaxMissingRun = 1000;
+    int missingRun = 0;
+    for (std::size_t k = 0; k < total; ++k) {
       if (options.Cancel && options.Cancel->load()) return kJobFailed;
-      const int n = pages[k];
+      const int n = options.Pages.empty() ? static_cast<int>(k + 1) : options.Pages[k];
       std::string stream;
       std::string problem;
       kestrel::TPDFIndRef* ref = n >= 1 && n <= count ? engine.FindPage(handle, n) : nullptr;
       if (!ref) problem = n > count || n < 1 ? "no such page" : "page not found in the page tree";
+      missingRun = ref ? 0 : missingRun + 1;
+      if (missingRun > kMaxMissingRun) {
+        if (options.PageFailed)
+          options.PageFailed(0, "stopped: the page tree holds fewer pages than the document declares");
+        return kJobFailed;
+      }
       if (ref && engine.RenderPageToStream(handle, ref, stream, options.Dpi, formatIndex) == 0)
         problem = "the page reference was refused";
       if (problem.empty()) problem = engine.LastRenderProblem;
@@ -134,7 +143,7 @@ int ConvertFileWith(const std::string& sourcePath, const std::string& password, 
         WritePageFile(std::filesystem::path(outputFolder) / (std::to_string(n) + "." + extension), stream);
       }
       if (options.Progress)
-        options.Progress(static_cast<int>(std::trunc(static_cast<double>(k + 1) / pages.size() * 100.0)));
+        options.Progress(static_cast<int>(std::trunc(static_cast<double>(k + 1) / static_cast<double>(total) * 100.0)));
     }
     result = allWritten ? kJobComplete : kJobFailed;
   } catch (const std::exception& e) {

@@ -74,3 +74,21 @@ TEST(JobConvert, TemporaryCopyIsRemoved) {
   ::unsetenv("TMPDIR");
   EXPECT_TRUE(fs::is_empty(dir.Path() + "/tmp"));
 }
+
+TEST(JobConvert, DeclaredCountFarAboveTheTreeStops) {
+  testsupport::TempDir dir;
+  testpdf::PdfBuilder b;
+  b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 2000000000 >>");
+  b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 10 10] >>");
+  b.TrailerEntries("/Root 1 0 R");
+  dir.Write("bogus.pdf", b.Build());
+  fs::create_directories(dir.Path() + "/out");
+  TConvertOptions options;
+  std::string reason;
+  options.PageFailed = [&](int page, const std::string& problem) {
+    if (page == 0) reason = problem;
+  };
+  EXPECT_EQ(ConvertFileWith(dir.Path() + "/bogus.pdf", "", "PNG", 5, dir.Path() + "/out", options), kJobFailed);
+  EXPECT_NE(reason.find("fewer pages"), std::string::npos);
+}
