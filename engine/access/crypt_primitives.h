@@ -37,6 +37,22 @@ TBytes AESDecryptWithIV(TByteView key, TByteView data);
 // Pads with 1..16 bytes (PKCS#7), encrypts under `iv` (16 bytes) and prepends the IV.
 TBytes AESEncryptWithIV(TByteView key, TByteView iv, TByteView data);
 
+// The AES-128 block cipher under one key, in CBC mode over whole blocks.
+class TKestrelAES128 {
+ public:
+  // A key of any other length than 16 bytes makes every call give empty output.
+  explicit TKestrelAES128(TByteView key) : key_(key) {}
+  TBytes DecryptCBC(TByteView iv, TByteView data) const {
+    return key_.size() == 16 ? AESCBCDecryptRaw(key_, iv, data) : TBytes();
+  }
+  TBytes EncryptCBC(TByteView iv, TByteView data) const {
+    return key_.size() == 16 ? AESCBCEncryptRaw(key_, iv, data) : TBytes();
+  }
+
+ private:
+  TBytes key_;
+};
+
 // Cryptographically random bytes (libcrypto's generator).
 TBytes RandomBytes(std::size_t count);
 

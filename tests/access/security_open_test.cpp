@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/conversion_job.h"
+#include "engine/access/crypt_primitives.h"
 #include "engine/kestrel.h"
 #include "support/pdf_builder.h"
 #include "support/temp_dir.h"
@@ -126,4 +127,39 @@ TEST(SecurityOpen, EncryptedObjectStreams) {
     ExpectDecrypted(engine, h);
     EXPECT_TRUE(h->Reader()->HasXRefStream());
   }
+}
+
+TEST(SecurityOpen, EncryptedPagesRenderLikeTheOriginal) {
+  if (!HaveQpdf()) GTEST_SKIP() << "qpdf not installed";
+  testsupport::TempDir dir;
+  const std::string plain = Plain();
+  TKestrel0725 reference;
+  TSmartPDFLink* ph = reference.OpenDocument(plain, "");
+  ASSERT_NE(ph, nullptr);
+  TBytes expected;
+  ASSERT_EQ(reference.RenderPageToStream(ph, reference.FindPage(ph, 1), expected, 72, 5), 1);
+  ASSERT_FALSE(expected.empty());
+  for (const Variant& v : kVariants) {
+    SCOPED_TRACE(v.Name);
+    std::string file = Encrypt(dir, v, "u", "o");
+    ASSERT_FALSE(file.empty());
+    TKestrel0725 engine;
+    TSmartPDFLink* h = engine.OpenDocument(file, "o");
+    ASSERT_NE(h, nullptr);
+    TBytes page;
+    ASSERT_EQ(engine.RenderPageToStream(h, engine.FindPage(h, 1), page, 72, 5), 1);
+    EXPECT_EQ(page, expected);
+  }
+}
+
+TEST(SecurityPrimitives, AES128BlockCipherRoundTrip) {
+  const TBytes key(16, '\x2b');
+  const TBytes iv(16, '\x01');
+  const TBytes data = "sixteen byte blk" + std::string("another block 16");
+  TKestrelAES128 aes(key);
+  TBytes sealed = aes.EncryptCBC(iv, data);
+  EXPECT_EQ(sealed.size(), data.size());
+  EXPECT_NE(sealed, data);
+  EXPECT_EQ(aes.DecryptCBC(iv, sealed), data);
+  EXPECT_TRUE(TKestrelAES128(TBytes(5, 'k')).EncryptCBC(iv, data).empty());
 }
