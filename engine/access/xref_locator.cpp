@@ -5,11 +5,11 @@
 
 namespace kestrel {
 
-TByteView TPDFXRefReader::Read(int64_t pos, int64_t len) const {
-  const auto size = static_cast<int64_t>(source_.size());
+TByteView ReadWindow(TByteView source, int64_t pos, int64_t len) {
+  const auto size = static_cast<int64_t>(source.size());
   pos = std::max<int64_t>(pos, 0);
   if (pos >= size || len <= 0) return {};
-  return source_.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(std::min(len, size - pos)));
+  return source.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(std::min(len, size - pos)));
 }
 
 int64_t TPDFXRefReader::FindStartXRef() const {

@@ -6,6 +6,9 @@
 
 namespace kestrel {
 
+// The bytes of `source` from max(pos, 0), at most `len` of them; empty past the end.
+TByteView ReadWindow(TByteView source, int64_t pos, int64_t len);
+
 // Finds the offset written after the last "startxref" of a file.
 class TPDFXRefReader {
  public:
@@ -14,7 +17,7 @@ class TPDFXRefReader {
   int64_t FindStartXRef() const;
 
  private:
-  TByteView Read(int64_t pos, int64_t len) const;
+  TByteView Read(int64_t pos, int64_t len) const { return ReadWindow(source_, pos, len); }
   TByteView source_;
 };
 

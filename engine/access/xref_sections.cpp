@@ -7,6 +7,7 @@
 #include "engine/access/reader.h"
 #include "engine/access/xref_locator.h"
 #include "engine/syntax/limits.h"
+#include "engine/syntax/stream_locator.h"
 
 namespace kestrel {
 
@@ -32,12 +33,7 @@ int64_t ParseDecimal(TByteView s) {
 
 }  // namespace
 
-TByteView TSmartPDFReader::Read(int64_t pos, int64_t len) const {
-  const auto size = static_cast<int64_t>(source_.size());
-  pos = std::max<int64_t>(pos, 0);
-  if (pos >= size || len <= 0) return {};
-  return source_.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(std::min(len, size - pos)));
-}
+TByteView TSmartPDFReader::Read(int64_t pos, int64_t len) const { return ReadWindow(source_, pos, len); }
 
 bool TSmartPDFReader::GrowTable(int64_t size) {
   if (size > limits::kMaxObjectNumber + 1) return false;
@@ -196,19 +192,11 @@ bool TSmartPDFReader::ReadXRefStream(std::size_t q, int64_t& prev, bool override
   }
 
   // The data follows the "stream" keyword after the dictionary's last ">>".
-  std::size_t p = head.find("stream", dictEnd);
-  if (p == TByteView::npos) return true;
-  p += 6;
-  while (p < head.size() && (head[p] == 0 || head[p] == '\t' || head[p] == '\f' || head[p] == ' ')) ++p;
-  if (p >= head.size()) return true;
-  if (head[p] == '\r') {
-    ++p;
-    if (p < head.size() && head[p] == '\n') ++p;
-  } else if (head[p] == '\n') {
-    ++p;
-  } else {
-    return true;
-  }
+  const std::size_t keyword = head.find("stream", dictEnd);
+  if (keyword == TByteView::npos) return true;
+  const std::optional<std::size_t> dataStart = StreamDataStart(head, keyword);
+  if (!dataStart) return true;
+  const std::size_t p = *dataStart;
   auto* lengthNum = As<TPDFNumeric>(dict->GetValue("Length", false));
   if (!lengthNum || !(lengthNum->Value >= 0)) return true;
   TByteView raw = Read(static_cast<int64_t>(q + p), static_cast<int64_t>(std::min(lengthNum->Value, 1e15)));

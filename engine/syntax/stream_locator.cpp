@@ -8,8 +8,9 @@ namespace {
 
 bool IsBlank(char c) { return c == 0 || c == '\t' || c == '\f' || c == ' '; }
 
-// Data start after the "stream" keyword at `kw`: blanks, then exactly one line end.
-std::optional<std::size_t> DataStart(TByteView text, std::size_t kw) {
+}  // namespace
+
+std::optional<std::size_t> StreamDataStart(TByteView text, std::size_t kw) {
   std::size_t p = kw + 6;
   while (p < text.size() && IsBlank(text[p])) ++p;
   if (p >= text.size()) return std::nullopt;
@@ -21,6 +22,8 @@ std::optional<std::size_t> DataStart(TByteView text, std::size_t kw) {
   if (text[p] == '\n') return p + 1;
   return std::nullopt;
 }
+
+namespace {
 
 // Length of the data when it runs up to "endstream" (without the line end before it).
 std::optional<std::size_t> LengthToEndstream(TByteView text, std::size_t start) {
@@ -39,7 +42,7 @@ std::optional<TStreamBody> LocateStreamBody(TByteView text, const TPDFDictionary
   if (!dict || afterDict > text.size() || text.size() - afterDict < 13) return std::nullopt;
   std::size_t kw = text.find("stream", afterDict);
   if (kw == TByteView::npos) return std::nullopt;
-  auto start = DataStart(text, kw);
+  auto start = StreamDataStart(text, kw);
   if (!start) return std::nullopt;
 
   TPDFObject* lengthObj = dict->GetValue("Length", false);

@@ -15,6 +15,10 @@ struct TStreamBody {
 // Loads the object a "Length" reference names (the reader passes its own loader).
 using TLengthLoader = std::function<TPDFObject*(const TPDFIndRef*)>;
 
+// Where the data starts after the "stream" keyword at `keyword`: blanks, then exactly one line
+// end (CR LF, CR or LF). Nothing when the line end is missing.
+std::optional<std::size_t> StreamDataStart(TByteView text, std::size_t keyword);
+
 // `text` is an object's text after "obj"; `dict` is the dictionary parsed from its start and
 // `afterDict` the number of characters the parser consumed for it.
 std::optional<TStreamBody> LocateStreamBody(TByteView text, const TPDFDictionary* dict,
