@@ -48,11 +48,10 @@ void TContentInterpreter::DrawShadingInBox(TPDFShading& shading, const TPDFMatri
     box.Intersect(TransformedBox(toDevice, b[0], b[1], b[2], b[3]));
   }
   if (r_.TargetWidth > 0) box.Intersect(TargetBox());
-  if (box.Empty() || !std::isfinite(box.MinX) || !std::isfinite(box.MaxX) ||
-      !std::isfinite(box.MinY) || !std::isfinite(box.MaxY) || box.MaxX - box.MinX > 1e6 ||
-      box.MaxY - box.MinY > 1e6) {
+  // Device coordinates beyond any target (the largest is 32767 pixels a side) are not painted.
+  constexpr double kFar = 1e6;
+  if (box.Empty() || !(box.MinX > -kFar && box.MaxX < kFar && box.MinY > -kFar && box.MaxY < kFar))
     return;
-  }
   // Whole pixels; a large area is painted at a coarser step and scaled up.
   const double x0 = std::floor(box.MinX), y0 = std::floor(box.MinY);
   const double w = std::ceil(box.MaxX) - x0, h = std::ceil(box.MaxY) - y0;

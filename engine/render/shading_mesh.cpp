@@ -215,10 +215,15 @@ class TTrianglePainter {
     if (!(std::fabs(area) > 1e-12) || OverBudget()) return;
     const double minX = std::min({a.P.x, b.P.x, c.P.x}) - x0_, maxX = std::max({a.P.x, b.P.x, c.P.x}) - x0_;
     const double minY = std::min({a.P.y, b.P.y, c.P.y}) - y0_, maxY = std::max({a.P.y, b.P.y, c.P.y}) - y0_;
-    const int ix0 = std::max(0, static_cast<int>(std::floor(minX)));
-    const int iy0 = std::max(0, static_cast<int>(std::floor(minY)));
-    const int ix1 = std::min(out_.Width - 1, static_cast<int>(std::ceil(maxX)));
-    const int iy1 = std::min(out_.Height - 1, static_cast<int>(std::ceil(maxY)));
+    // Clamped to the bitmap before conversion: vertices may lie anywhere.
+    const auto clampTo = [](double v, int hi) {
+      return static_cast<int>(std::clamp(v, -1.0, static_cast<double>(hi)));
+    };
+    if (!std::isfinite(minX + maxX + minY + maxY)) return;
+    const int ix0 = std::max(0, clampTo(std::floor(minX), out_.Width));
+    const int iy0 = std::max(0, clampTo(std::floor(minY), out_.Height));
+    const int ix1 = std::min(out_.Width - 1, clampTo(std::ceil(maxX), out_.Width));
+    const int iy1 = std::min(out_.Height - 1, clampTo(std::ceil(maxY), out_.Height));
     if (ix0 > ix1 || iy0 > iy1) return;
     tested_ += static_cast<double>(ix1 - ix0 + 1) * (iy1 - iy0 + 1);
     for (int y = iy0; y <= iy1; ++y) {
@@ -364,7 +369,8 @@ void RasterizeMesh(TPDFShading& s, TPDFColorSpaces& spaces, const TPDFMatrix& to
         extent = std::max({extent, std::hypot(d.x, d.y) * 3, std::hypot(e.x, e.y) * 3});
       }
     }
-    const int steps = std::clamp(static_cast<int>(std::ceil(extent / 3)), 1, 64);
+    const double want = std::ceil(extent / 3);
+    const int steps = !(want > 1) ? 1 : want >= 64 ? 64 : static_cast<int>(want);
     std::vector<TMeshVertex> grid(static_cast<std::size_t>((steps + 1) * (steps + 1)));
     for (int i = 0; i <= steps; ++i) {
       for (int j = 0; j <= steps; ++j) {

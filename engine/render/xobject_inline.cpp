@@ -39,6 +39,13 @@ struct TInlineDict {
 
 bool IsWhite(char c) { return IsPDFWhitespace(static_cast<unsigned char>(c)); }
 
+// A size from the dictionary: 0 unless positive, and saturated far above any real image.
+std::int64_t SizeValue(TByteView token) {
+  const double v = OperandNumber(token);
+  if (!(v > 0)) return 0;
+  return v >= 1e12 ? std::int64_t{1'000'000'000'000} : static_cast<std::int64_t>(v);
+}
+
 bool EndsEI(TByteView text, std::size_t i) {
   return i + 2 >= text.size() || IsWhite(text[i + 2]) || text[i + 2] == '/' ||
          text[i + 2] == '[' || text[i + 2] == '<' || text[i + 2] == '(';
@@ -139,13 +146,13 @@ TInlineImageExtent FindInlineImageEnd(TByteView content, std::size_t offset,
     int count = 0;
     if (key == "/W" || key == "/Width") {
       readValue(value, count);
-      d.width = static_cast<std::int64_t>(OperandNumber(value));
+      d.width = SizeValue(value);
     } else if (key == "/H" || key == "/Height") {
       readValue(value, count);
-      d.height = static_cast<std::int64_t>(OperandNumber(value));
+      d.height = SizeValue(value);
     } else if (key == "/BPC" || key == "/BitsPerComponent") {
       readValue(value, count);
-      d.bpc = static_cast<std::int64_t>(OperandNumber(value));
+      d.bpc = SizeValue(value);
     } else if (key == "/IM" || key == "/ImageMask") {
       readValue(value, count);
       d.mask = value == "true";

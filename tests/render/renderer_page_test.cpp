@@ -102,6 +102,16 @@ TEST(RendererPage, BitmapStartsWhiteAndHoldsTheDrawing) {
   EXPECT_TRUE(f.renderer.ErrorText().empty());
 }
 
+TEST(RendererPage, PlainModeWithoutTheLibraryStillDraws) {
+  TRendererFixture f;
+  f.renderer.Settings.UseLibrary = false;
+  f.AddStream(5, "<< >>", "0 0 1 rg 0 0 10 10 re f");
+  f.renderer.PageDictionary = As<TPDFDictionary>(f.Add(6, "<< /MediaBox [0 0 40 20] /Contents 5 0 R >>"));
+  ASSERT_TRUE(f.renderer.RenderPage());
+  EXPECT_EQ(f.renderer.Bitmap()->Pixel(5, 15), 0x0000FFu);
+  EXPECT_EQ(f.renderer.Bitmap()->Pixel(30, 5), 0xFFFFFFu);
+}
+
 TEST(RendererPage, MissingContentsGiveAWhitePage) {
   TRendererFixture f;
   f.renderer.PageDictionary = As<TPDFDictionary>(f.Add(6, "<< /MediaBox [0 0 8 8] >>"));
