@@ -82,13 +82,21 @@ inline void Content(const uint8_t* data, size_t size) {
   add(6, pool.ParseObject("<< /Type /Page /MediaBox [0 0 64 48] /Resources 1 0 R "
                           "/Contents 5 0 R /Annots [10 0 R] >>"));
 
+  // Fewer tokens than a real page may use, so that each input is quick.
+  constexpr std::size_t kBudget = 100'000;
   TPDFRenderer recorder;
+  recorder.TokenBudget = kBudget;
+  recorder.ShadingPixelBudget = 50'000;
+  recorder.EvaluationBudget = 20'000;
   recorder.Resolution = 72;
   recorder.PageDictionary = As<TPDFDictionary>(objects[6]);
   TRecordingCanvas canvas(true, 20000);
   recorder.RenderPageOn(canvas);
 
   TPDFRenderer painter;
+  painter.TokenBudget = kBudget;
+  painter.ShadingPixelBudget = 50'000;
+  painter.EvaluationBudget = 20'000;
   painter.Resolution = 36;
   painter.PageDictionary = As<TPDFDictionary>(objects[6]);
   painter.RenderPage();

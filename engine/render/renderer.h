@@ -16,6 +16,7 @@
 #include "engine/render/colour_registry.h"
 #include "engine/render/matrix.h"
 #include "engine/render/render_settings.h"
+#include "engine/render/renderer_limits.h"
 #include "engine/render/renderer_state.h"
 #include "engine/syntax/structure.h"
 
@@ -106,6 +107,11 @@ class TPDFRenderer {
   // Size of the target in device units (0 when unknown).
   double TargetWidth = 0;
   double TargetHeight = 0;
+
+  // Tokens the page may still interpret (see renderer_limits.h); fuzzing sets fewer.
+  std::size_t TokenBudget = limits::kMaxPageTokens;
+  double ShadingPixelBudget = limits::kMaxPageShadingPixels;
+  double EvaluationBudget = limits::kMaxPageFunctionEvaluations;
 
   // Nesting bookkeeping for form XObjects (see renderer_limits.h).
   int NestingDepth = 0;

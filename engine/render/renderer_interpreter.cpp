@@ -1,6 +1,8 @@
 // The token loop and the operator dispatch.
 #include "engine/render/renderer_interpreter.h"
 
+#include <stdexcept>
+
 #include "engine/render/renderer_operators.h"
 
 namespace kestrel {
@@ -24,6 +26,8 @@ void TContentInterpreter::Run() {
   for (;;) {
     const TByteView token = tokens_.Next();
     if (token.empty()) return;
+    if (r_.TokenBudget == 0) throw std::length_error("the page needs too many operations");
+    --r_.TokenBudget;
     const TContentOp op = LookupOperator(token);
     if (op == TContentOp::None) {
       operands_.Push(token);
@@ -39,6 +43,8 @@ void TContentInterpreter::ReadGroup() {
   for (;;) {
     const TByteView token = tokens_.Next();
     if (token.empty() || token == "]") break;
+    if (r_.TokenBudget == 0) throw std::length_error("the page needs too many operations");
+    --r_.TokenBudget;
     operands_.Push(token);
     ++count;
   }

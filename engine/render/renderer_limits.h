@@ -62,3 +62,22 @@ inline constexpr double kMaxShadingPixels = 16'000'000;
 inline constexpr double kMaxPatternTiles = 20'000;
 
 }  // namespace kestrel::limits
+
+namespace kestrel::limits {
+
+// Tokens (operators and operands) one page may interpret, forms, patterns and annotations
+// included: about a minute of work at worst. A page that needs more ends with an error and
+// keeps what was drawn.
+inline constexpr std::size_t kMaxPageTokens = 200'000'000;
+
+}  // namespace kestrel::limits
+
+namespace kestrel::limits {
+
+// Shading pixels painted and shading function evaluations made for one page. Function
+// programs may be costly, so their evaluations are counted; a page that needs more ends with
+// an error and keeps what was drawn.
+inline constexpr double kMaxPageShadingPixels = 2e9;
+inline constexpr double kMaxPageFunctionEvaluations = 4e6;
+
+}  // namespace kestrel::limits

@@ -2,6 +2,7 @@
 // the clip; a tiling pattern's cell is interpreted once for every tile the area needs.
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "engine/render/renderer_interpreter.h"
 #include "engine/render/renderer_limits.h"
@@ -59,6 +60,13 @@ void TContentInterpreter::DrawShadingInBox(TPDFShading& shading, const TPDFMatri
   TPDFMatrix scaled;
   MatrixMultiply(scaled, toDevice, TPDFMatrix{1 / step, 0, 0, 1 / step, 0, 0});
   const int bw = static_cast<int>(std::ceil(w / step)), bh = static_cast<int>(std::ceil(h / step));
+  // The page's budgets for shading work.
+  const double pixels = static_cast<double>(bw) * bh;
+  const double evaluations = static_cast<double>(ShadingEvaluations(shading, bw, bh));
+  if (pixels > r_.ShadingPixelBudget || evaluations > r_.EvaluationBudget)
+    throw std::length_error("the page needs too many operations");
+  r_.ShadingPixelBudget -= pixels;
+  r_.EvaluationBudget -= evaluations;
   TCanvasBitmap bitmap;
   RasterizeShading(shading, r_.ColorSpaces(), scaled, static_cast<int>(x0 / step),
                    static_cast<int>(y0 / step), bw, bh, gs_.FillAlpha, bitmap);

@@ -79,6 +79,11 @@ bool ParseMesh(TPDFShading& shading, const TPDFDictionary& dict, TByteView data,
 void RasterizeMesh(TPDFShading& shading, TPDFColorSpaces& spaces, const TPDFMatrix& toDevice,
                    int x0, int y0, int width, int height, double alpha, TCanvasBitmap& out);
 
+// Function evaluations RasterizeShading makes for a bitmap of that size.
+std::size_t ShadingEvaluations(const TPDFShading& shading, int width, int height);
+// Device pixels between the nodes a function-based shading is evaluated at.
+double FunctionGridSpacing(int width, int height);
+
 // Paints `shading` (in the space `toDevice` maps to device pixels) into `out`, which covers the
 // device pixels [x0, x0 + width) × [y0, y0 + height). Pixels the shading does not reach are
 // transparent; `alpha` scales the rest. Throws TPDFFunctionError.

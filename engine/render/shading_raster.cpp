@@ -11,8 +11,8 @@ namespace {
 
 // Colours sampled along the parameter of axial and radial shadings.
 constexpr int kLutSize = 1024;
-// Function evaluations of a function-based shading; beyond it, blocks of pixels share one.
-constexpr double kMaxFunctionSamples = 250'000;
+// Nodes a function-based shading is evaluated at, along each side.
+constexpr double kFunctionGrid = 128;
 
 std::uint32_t ToPixel(TPackedColor c, std::uint32_t alpha) {
   return alpha | (std::uint32_t{PackedRed(c)} << 16) | (std::uint32_t{PackedGreen(c)} << 8) |
@@ -62,6 +62,18 @@ double RadialParameter(const TPDFShading& s, TPDFPoint p) {
   return std::nan("");
 }
 
+std::uint32_t Blend(std::uint32_t c00, std::uint32_t c10, std::uint32_t c01, std::uint32_t c11,
+                    double fx, double fy) {
+  std::uint32_t out = c00 & 0xFF000000u;
+  for (int shift = 0; shift < 24; shift += 8) {
+    const double v00 = (c00 >> shift) & 0xFF, v10 = (c10 >> shift) & 0xFF;
+    const double v01 = (c01 >> shift) & 0xFF, v11 = (c11 >> shift) & 0xFF;
+    const double v = (v00 * (1 - fx) + v10 * fx) * (1 - fy) + (v01 * (1 - fx) + v11 * fx) * fy;
+    out |= static_cast<std::uint32_t>(std::nearbyint(v)) << shift;
+  }
+  return out;
+}
+
 bool InBox(const TPDFShading& s, TPDFPoint p) {
   if (!s.BBox) return true;
   const auto& b = *s.BBox;
@@ -69,6 +81,20 @@ bool InBox(const TPDFShading& s, TPDFPoint p) {
 }
 
 }  // namespace
+
+double FunctionGridSpacing(int width, int height) {
+  return std::max(1.0, std::max(width, height) / kFunctionGrid);
+}
+
+std::size_t ShadingEvaluations(const TPDFShading& shading, int width, int height) {
+  if (shading.Type == 1) {
+    const double spacing = FunctionGridSpacing(width, height);
+    return static_cast<std::size_t>((std::ceil(width / spacing) + 1) *
+                                    (std::ceil(height / spacing) + 1));
+  }
+  if (shading.Type <= 3 || shading.HasFunction) return kLutSize;
+  return 0;
+}
 
 void RasterizeShading(TPDFShading& shading, TPDFColorSpaces& spaces, const TPDFMatrix& toDevice,
                       int x0, int y0, int width, int height, double alpha, TCanvasBitmap& out) {
@@ -107,31 +133,53 @@ void RasterizeShading(TPDFShading& shading, TPDFColorSpaces& spaces, const TPDFM
   }
 
   // Function-based: the function is defined over its domain, which Matrix places in the
-  // shading's space.
+  // shading's space. It is evaluated on a grid of at most kFunctionGrid² nodes and the colours
+  // are blended between the nodes (per pixel when the area is small enough).
   TPDFMatrix domainToDevice;
   MatrixMultiply(domainToDevice, shading.Matrix, toDevice);
   const std::optional<TPDFMatrix> toDomain = InvertMatrix(domainToDevice);
   if (!toDomain) return;
-  const double pixels = static_cast<double>(out.Width) * out.Height;
-  const int step = pixels <= kMaxFunctionSamples
-                       ? 1
-                       : static_cast<int>(std::ceil(std::sqrt(pixels / kMaxFunctionSamples)));
+  const double spacing = FunctionGridSpacing(out.Width, out.Height);
+  const int nx = static_cast<int>(std::ceil(out.Width / spacing)) + 1;
+  const int ny = static_cast<int>(std::ceil(out.Height / spacing)) + 1;
   const auto& d = shading.Domain;
-  for (int by = 0; by < out.Height; by += step) {
-    for (int bx = 0; bx < out.Width; bx += step) {
-      const double cx = x0 + std::min(bx + step / 2.0, out.Width - 0.5);
-      const double cy = y0 + std::min(by + step / 2.0, out.Height - 0.5);
+  std::vector<std::uint32_t> nodes(static_cast<std::size_t>(nx) * ny, 0);
+  std::vector<unsigned char> inside(nodes.size(), 0);
+  for (int j = 0; j < ny; ++j) {
+    for (int i = 0; i < nx; ++i) {
+      const double cx = x0 + std::min(i * spacing + 0.5, out.Width - 0.5);
+      const double cy = y0 + std::min(j * spacing + 0.5, out.Height - 0.5);
       const TPDFPoint u = TransformPoint(*toDomain, cx, cy);
       if (u.x < std::min(d[0], d[1]) || u.x > std::max(d[0], d[1]) || u.y < std::min(d[2], d[3]) ||
-          u.y > std::max(d[2], d[3]))
+          u.y > std::max(d[2], d[3]) || !InBox(shading, TransformPoint(shading.Matrix, u.x, u.y)))
         continue;
-      if (!InBox(shading, TransformPoint(shading.Matrix, u.x, u.y))) continue;
       const double in[2] = {u.x, u.y};
       shading.Evaluate(in, comps);
-      const std::uint32_t px = ToPixel(spaces.Convert(shading.Space, comps, false).Packed, a);
-      for (int y = by; y < std::min(by + step, out.Height); ++y)
-        for (int x = bx; x < std::min(bx + step, out.Width); ++x)
-          out.Pixels[static_cast<std::size_t>(y) * out.Width + x] = px;
+      const std::size_t k = static_cast<std::size_t>(j) * nx + i;
+      nodes[k] = ToPixel(spaces.Convert(shading.Space, comps, false).Packed, a);
+      inside[k] = 1;
+    }
+  }
+  for (int y = 0; y < out.Height; ++y) {
+    const double gy = std::min(y / spacing, ny - 1.0);
+    const int j = std::min(static_cast<int>(gy), ny - 2 < 0 ? 0 : ny - 2);
+    const double fy = ny > 1 ? gy - j : 0;
+    for (int x = 0; x < out.Width; ++x) {
+      const double gx = std::min(x / spacing, nx - 1.0);
+      const int i = std::min(static_cast<int>(gx), nx - 2 < 0 ? 0 : nx - 2);
+      const double fx = nx > 1 ? gx - i : 0;
+      const std::size_t k00 = static_cast<std::size_t>(j) * nx + i;
+      const std::size_t k10 = nx > 1 ? k00 + 1 : k00;
+      const std::size_t k01 = ny > 1 ? k00 + nx : k00;
+      const std::size_t k11 = nx > 1 ? k01 + 1 : k01;
+      std::uint32_t& px = out.Pixels[static_cast<std::size_t>(y) * out.Width + x];
+      if (inside[k00] && inside[k10] && inside[k01] && inside[k11]) {
+        px = Blend(nodes[k00], nodes[k10], nodes[k01], nodes[k11], fx, fy);
+      } else {
+        // At the domain's edge: the nearest node decides.
+        const std::size_t k = (fy < 0.5 ? (fx < 0.5 ? k00 : k10) : (fx < 0.5 ? k01 : k11));
+        if (inside[k]) px = nodes[k];
+      }
     }
   }
 }

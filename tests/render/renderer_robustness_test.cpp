@@ -74,6 +74,22 @@ TEST(RendererRobustness, OverflowingNumbersNeverReachTheCanvas) {
   EXPECT_FALSE(AnyNonFinite(g.Lines())) << g.canvas.Text();
 }
 
+TEST(RendererRobustness, TooMuchWorkEndsThePageWithAnError) {
+  TRendererFixture f(false);
+  // Forms that draw the next one twice: 2^20 drawings, far more than the page may do.
+  for (int i = 0; i < 20; ++i) {
+    f.AddStream(100 + i, "<< /Subtype /Form /Resources << /XObject << /N " +
+                             std::to_string(101 + i) + " 0 R >> >> >>",
+                "0 0 m 1 1 l S /N Do /N Do");
+  }
+  f.renderer.TokenBudget = 50'000;
+  f.canvas = TRecordingCanvas(false, 10);
+  f.Render("/N Do 5 5 m 6 6 l S", "<< /XObject << /N 100 0 R >> >>");
+  EXPECT_NE(f.renderer.ErrorText().find("too many operations"), std::string::npos)
+      << f.renderer.ErrorText();
+  EXPECT_EQ(f.renderer.TokenBudget, 0u);
+}
+
 TEST(RendererRobustness, UnbalancedAndTruncatedContent) {
   for (const char* content :
        {"Q Q Q EMC EMC ] ] TJ Tj ' \" d d gs cs scn sh Do BI", "[ 1 2 3", "(unterminated",

@@ -1,0 +1,132 @@
+#!/usr/bin/env python3
+"""Renders vector-heavy pages to PNG with plover-cli, pdftoppm and mutool draw in one run and
+prints pages per second and peak memory for each, with plover's ratio to each peer.
+
+    bench/compare_renderers.py [--cli PATH] [--dpi 96,300] [--pages N] [--repeat R]
+
+Pages: the bundled sample, generated pages of many filled and stroked curves
+(scripts/make-demo-pdfs.py), and, when ../shared/corpus is present, the first pages of its
+files that hold neither fonts nor images (text and images would measure other code).
+Each tool runs once per file, writing PNG files into a scratch folder; time is wall-clock time
+of the whole run and memory is the largest peak resident size of any one run (ru_maxrss).
+"""
+import argparse
+import csv
+import os
+import resource
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+CORPUS = os.path.join(os.path.dirname(ROOT), "shared", "corpus")
+
+
+def corpus_vector_files(limit_pages):
+    manifest = os.path.join(CORPUS, "MANIFEST.tsv")
+    if not os.path.exists(manifest):
+        return []
+    files = []
+    with open(manifest, newline="") as f:
+        for row in csv.DictReader(f, delimiter="\t"):
+            features = row.get("features", "")
+            if row.get("encryption") != "none" or "fonts:" in features or "images:" in features:
+                continue
+            if "damaged" in row["file"] or "qpdf --check OK" not in features:
+                continue
+            try:
+                pages = int(row["pages"].split()[0])
+            except ValueError:
+                continue
+            if pages < 1:
+                continue
+            files.append((os.path.join(CORPUS, row["file"]), min(pages, limit_pages)))
+    return files
+
+
+def generated_files(scratch, limit_pages):
+    out = os.path.join(scratch, "generated")
+    os.makedirs(out, exist_ok=True)
+    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-demo-pdfs.py"), out,
+                    str(limit_pages)], check=True, stdout=subprocess.DEVNULL)
+    files = [(os.path.join(ROOT, "resources", "sample.pdf"), 2)]
+    for name in sorted(os.listdir(out)):
+        if name.endswith(".pdf"):
+            files.append((os.path.join(out, name), limit_pages))
+    return files
+
+
+def run(cmd):
+    """Wall time and peak resident kilobytes of one command; None when it failed."""
+    start = time.perf_counter()
+    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(proc.pid, 0)
+    elapsed = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) not in (0, 1):
+        return None
+    return elapsed, usage.ru_maxrss
+
+
+def commands(tool, cli, pdf, pages, dpi, outdir):
+    if tool == "plover":
+        return [cli, "--quiet", "--format", "png", "--dpi", str(dpi), "--pages", f"1-{pages}",
+                "--output", outdir, pdf]
+    if tool == "pdftoppm":
+        return ["pdftoppm", "-png", "-r", str(dpi), "-f", "1", "-l", str(pages), pdf,
+                os.path.join(outdir, "p")]
+    return ["mutool", "draw", "-q", "-r", str(dpi), "-o", os.path.join(outdir, "p%d.png"), pdf,
+            f"1-{pages}"]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", default=os.path.join(ROOT, "build", "release", "cli", "plover-cli"))
+    parser.add_argument("--dpi", default="96,300")
+    parser.add_argument("--pages", type=int, default=5, help="pages per file at most")
+    parser.add_argument("--repeat", type=int, default=1, help="runs per tool; the fastest counts")
+    args = parser.parse_args()
+    if not os.path.exists(args.cli):
+        sys.exit(f"plover-cli not found at {args.cli} (build it, or pass --cli)")
+    tools = ["plover"] + [t for t in ("pdftoppm", "mutool") if shutil.which(t)]
+
+    with tempfile.TemporaryDirectory(prefix="plover-bench-") as scratch:
+        files = generated_files(scratch, args.pages) + corpus_vector_files(args.pages)
+        total_pages = sum(p for _, p in files)
+        print(f"{len(files)} files, {total_pages} pages; tools: {', '.join(tools)}")
+        results = {}
+        for dpi in [int(d) for d in args.dpi.split(",")]:
+            for tool in tools:
+                best = None
+                for _ in range(args.repeat):
+                    seconds, peak, done = 0.0, 0, 0
+                    for i, (pdf, pages) in enumerate(files):
+                        outdir = os.path.join(scratch, f"{tool}-{dpi}-{i}")
+                        os.makedirs(outdir, exist_ok=True)
+                        r = run(commands(tool, args.cli, pdf, pages, dpi, outdir))
+                        shutil.rmtree(outdir, ignore_errors=True)
+                        if r is None:
+                            continue
+                        seconds += r[0]
+                        peak = max(peak, r[1])
+                        done += pages
+                    if best is None or seconds < best[0]:
+                        best = (seconds, peak, done)
+                results[(tool, dpi)] = best
+
+        print(f"\n{'dpi':>4} {'tool':<9} {'pages':>5} {'seconds':>8} {'pages/s':>8} {'peak MB':>8}"
+              f" {'plover speed ratio':>19}")
+        for (tool, dpi), (seconds, peak, done) in results.items():
+            rate = done / seconds if seconds else 0
+            ours = results[("plover", dpi)]
+            ratio = ""
+            if tool != "plover" and seconds:
+                ratio = f"{(ours[2] / ours[0]) / rate:.2f}x"
+            print(f"{dpi:>4} {tool:<9} {done:>5} {seconds:>8.2f} {rate:>8.1f} {peak / 1024:>8.1f}"
+                  f" {ratio:>19}")
+        print("\nratio = plover pages/s divided by the peer's (above 1: plover is faster)")
+
+
+if __name__ == "__main__":
+    main()
