@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything (the window too) with the tests and runs them
-# through CTest; the window's tests run on Qt's offscreen platform.
+# through CTest; the window's tests run on Qt's offscreen platform, and the "interop" tests hand
+# the files we write to LibreOffice, libwmf, Ghostscript and PIL.
 #   ./test.sh              Release build, all tests
 #   ./test.sh --sanitize   the same under AddressSanitizer and UndefinedBehaviorSanitizer
 set -euo pipefail
@@ -13,6 +14,7 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 "$root/scripts/install-deps.sh"
 "$root/scripts/install-deps.sh" "$root/scripts/debian-packages-gui.txt"
+"$root/scripts/install-deps.sh" "$root/scripts/debian-packages-interop.txt"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=$type -DPLOVER_BUILD_GUI=ON >/dev/null
 log="$build/build.log"
 if ! cmake --build "$build" -j"$(nproc)" >"$log" 2>&1; then

@@ -86,6 +86,7 @@ def main():
     parser.add_argument("--dpi", default="96,300")
     parser.add_argument("--pages", type=int, default=5, help="pages per file at most")
     parser.add_argument("--repeat", type=int, default=1, help="runs per tool; the fastest counts")
+    parser.add_argument("--detail", action="store_true", help="also print each file's seconds")
     args = parser.parse_args()
     if not os.path.exists(args.cli):
         sys.exit(f"plover-cli not found at {args.cli} (build it, or pass --cli)")
@@ -106,6 +107,9 @@ def main():
                         os.makedirs(outdir, exist_ok=True)
                         r = run(commands(tool, args.cli, pdf, pages, dpi, outdir))
                         shutil.rmtree(outdir, ignore_errors=True)
+                        if args.detail:
+                            shown = "failed" if r is None else f"{r[0]:.2f} s {r[1] / 1024:.0f} MB"
+                            print(f"  {dpi} {tool:<9} {os.path.basename(pdf)[:60]:<60} {shown}")
                         if r is None:
                             continue
                         seconds += r[0]

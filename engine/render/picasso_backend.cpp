@@ -86,6 +86,30 @@ void EmitOps(cairo_t* cr, const std::vector<TPathOp>& ops) {
   }
 }
 
+void EmitClipOps(cairo_t* cr, const std::vector<TPathOp>& ops) {
+  EmitOps(cr, ops);
+  std::size_t lines = 0, subpaths = 0;
+  TPDFPoint last{}, start{};
+  for (const TPathOp& op : ops) {
+    if (op.kind == TPathOpKind::Curve) return;  // cairo keeps curved clips as paths
+    if (op.kind == TPathOpKind::Move) {
+      ++subpaths;
+      start = last = op.p[0];
+    } else if (op.kind == TPathOpKind::Line) {
+      if (op.p[0].x != last.x && op.p[0].y != last.y) return;  // a diagonal: not boxes
+      last = op.p[0];
+      ++lines;
+    } else {
+      last = start;
+    }
+  }
+  if (subpaths <= 1 && lines <= 4) return;  // a single rectangle is handled correctly
+  const TPDFPoint p = ops.front().p[0];
+  cairo_move_to(cr, p.x, p.y);
+  cairo_line_to(cr, p.x + 1.0 / 256, p.y + 1.0 / 256);  // one unit of cairo's fixed point
+  cairo_close_path(cr);
+}
+
 void SetAntialias(cairo_t* cr, bool on) {
   cairo_set_antialias(cr, on ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
 }

@@ -68,6 +68,11 @@ class TTileSet {
 
 bool ValidPixelBuffer(const TPixelBuffer& target);
 void EmitOps(cairo_t* cr, const std::vector<TPathOp>& ops);
+// Replaces the cairo path with a clip path. Cairo 1.16 keeps a clip made of several
+// axis-aligned boxes as boxes only, and a later fill that needs a clip mask then fails an
+// assertion (get_clip_surface: clip->path) when a box edge lies between pixels. Such paths get
+// an extra zero-area diagonal subpath, so that cairo keeps the clip as a path.
+void EmitClipOps(cairo_t* cr, const std::vector<TPathOp>& ops);
 void SetAntialias(cairo_t* cr, bool on);
 void SetSourceColor(cairo_t* cr, TPackedColor color, double alpha);
 // Whether the box (in page space) can touch the tile.

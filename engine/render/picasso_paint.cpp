@@ -241,7 +241,7 @@ void TPDFPicasso::Impl::PushClip(TTile& tile, int node) {
   const TClipNode& n = clipNodes[node];
   cairo_save(tile.cr);
   SetAntialias(tile.cr, n.antialias);
-  EmitOps(tile.cr, n.ops);
+  EmitClipOps(tile.cr, n.ops);
   cairo_set_fill_rule(tile.cr, n.evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
   cairo_clip(tile.cr);
   SetAntialias(tile.cr, PathAntialias());

@@ -36,24 +36,12 @@ inline constexpr std::size_t kMaxTintCacheEntries = 1000;
 // Decoded form contents kept for reuse within one page, in bytes.
 inline constexpr std::size_t kMaxContentCacheBytes = std::size_t{64} << 20;
 
-}  // namespace kestrel::limits
-
-namespace kestrel::limits {
-
 // Components of one colour (DeviceN spaces stop at 32 colourants).
 inline constexpr int kMaxColorComponents = 32;
-
-}  // namespace kestrel::limits
-
-namespace kestrel::limits {
 
 // Segments of one path; later segments of a bigger path are dropped (each costs memory here
 // and in the 2D library).
 inline constexpr std::size_t kMaxPathSegments = 1'000'000;
-
-}  // namespace kestrel::limits
-
-namespace kestrel::limits {
 
 // Pixels of one shading bitmap; larger areas are painted at a lower resolution and scaled.
 inline constexpr double kMaxShadingPixels = 16'000'000;
@@ -61,18 +49,10 @@ inline constexpr double kMaxShadingPixels = 16'000'000;
 // Cells of a tiling pattern drawn for one fill; a finer pattern over a larger area is not drawn.
 inline constexpr double kMaxPatternTiles = 20'000;
 
-}  // namespace kestrel::limits
-
-namespace kestrel::limits {
-
 // Tokens (operators and operands) one page may interpret, forms, patterns and annotations
 // included: about a minute of work at worst. A page that needs more ends with an error and
 // keeps what was drawn.
 inline constexpr std::size_t kMaxPageTokens = 200'000'000;
-
-}  // namespace kestrel::limits
-
-namespace kestrel::limits {
 
 // Shading pixels painted and shading function evaluations made for one page. Function
 // programs may be costly, so their evaluations are counted; a page that needs more ends with

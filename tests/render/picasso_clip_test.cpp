@@ -27,6 +27,27 @@ TEST(PicassoClipTest, ClipIntersectsWithTheCurrentClip) {
   EXPECT_EQ(CountColour(f, kBlack), 20 * 20);
 }
 
+TEST(PicassoClipTest, ClipOfSeveralBoxesWithAnEdgeBetweenPixels) {
+  // Cairo 1.16 aborts filling through a clip of several boxes when one edge is off the pixel
+  // grid, unless the clip is kept as a path.
+  auto f = MakeCanvas(32, 24, /*antiAlias=*/true);
+  f.canvas->BeginPath();
+  AddRect(*f.canvas, 0, -6, 15, 9);
+  AddRect(*f.canvas, 0, 23, 50, 24);
+  AddRect(*f.canvas, 0, 20, 1.5, 24);
+  f.canvas->SetClip(kFillRuleNonZero);
+  f.canvas->EndPath();
+  f.canvas->SetFillColor(0);
+  f.canvas->BeginPath();
+  AddRect(*f.canvas, -10, -6, 5, 9);
+  AddRect(*f.canvas, -10, 23, 40, 24);
+  f.canvas->FillPath();
+  EXPECT_EQ(f.At(2, 2), kBlack);
+  EXPECT_EQ(f.At(10, 2), kWhite);   // outside the fill
+  EXPECT_EQ(f.At(20, 23), kBlack);  // the thin box
+  EXPECT_EQ(f.At(20, 12), kWhite);  // between the boxes
+}
+
 TEST(PicassoClipTest, PendingClipAppliesAfterPainting) {
   // W f: the path is filled unclipped, then becomes the clip.
   auto f = MakeCanvas(100, 100);
