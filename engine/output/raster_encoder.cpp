@@ -2,6 +2,7 @@
 
 #include "engine/images/dct_encoder.h"
 #include "engine/output/bmp_writer.h"
+#include "engine/output/gif_writer.h"
 #include "engine/output/page_output.h"
 #include "engine/output/png_writer.h"
 #include "engine/output/tiff_writer.h"
@@ -10,7 +11,7 @@ namespace kestrel {
 
 bool IsRasterFormat(int format) {
   return format == kFormatBMP || format == kFormatJPEG || format == kFormatPNG ||
-         format == kFormatTIFF;
+         format == kFormatGIF || format == kFormatTIFF;
 }
 
 TBytes EncodeRaster(const TRasterImage& image, int format, int jpegQuality) {
@@ -21,6 +22,8 @@ TBytes EncodeRaster(const TRasterImage& image, int format, int jpegQuality) {
       return EncodeJPEG(image, jpegQuality);
     case kFormatPNG:
       return EncodePNG(image);
+    case kFormatGIF:
+      return EncodeGIF(image);
     case kFormatTIFF:
       return EncodeTIFF(image);
     default:

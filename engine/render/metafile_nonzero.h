@@ -1,0 +1,24 @@
+#pragma once
+// Readers of metafiles do not all honour the winding fill mode (LibreOffice fills every
+// poly-polygon even-odd). A non-zero fill whose areas are covered more than once is therefore
+// rewritten as non-overlapping pieces, which every rule fills alike.
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "engine/render/canvas_geometry.h"
+
+namespace kestrel {
+
+// Upper bounds on the work of one rewrite; past them the figures are left as they are.
+inline constexpr std::size_t kMaxNonZeroEdges = 200'000;
+inline constexpr std::size_t kMaxNonZeroWork = 20'000'000;
+
+// The non-zero area of the closed polygons as polygons that do not overlap, or nothing when no
+// area is covered twice (the polygons read the same under both rules) or the bounds are passed.
+// The pieces follow the polygons exactly between their vertices' heights; where edges cross
+// inside such a band the band is cut into slices at most `sliceHeight` high.
+std::optional<std::vector<TPolyline>> NonZeroAsDisjoint(const std::vector<TPolyline>& polygons,
+                                                       double sliceHeight = 1.0);
+
+}  // namespace kestrel
