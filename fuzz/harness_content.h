@@ -2,7 +2,7 @@
 // Fuzz harness for the content-stream interpreter, shared by fuzz_content and the seed-replay
 // test: the input is the content of a small page whose resources offer a form that draws the
 // same bytes again (and itself), colour spaces with tint transforms, an ExtGState and optional
-// content. The page is interpreted onto a recording canvas and onto a small raster.
+// content. The page is interpreted onto a recording canvas, onto a small raster and as EPS.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -100,6 +100,18 @@ inline void Content(const uint8_t* data, size_t size) {
   painter.Resolution = 36;
   painter.PageDictionary = As<TPDFDictionary>(objects[6]);
   painter.RenderPage();
+
+  TPDFRenderer eps;
+  eps.TokenBudget = kBudget;
+  eps.ShadingPixelBudget = 50'000;
+  eps.EvaluationBudget = 20'000;
+  eps.TargetKind = TRenderTargetKind::EPS;
+  eps.PageDictionary = As<TPDFDictionary>(objects[6]);
+  eps.RenderPage();
+  if (TPDFEPSExport* writer = eps.EPSWriter()) {
+    TBytes file;
+    writer->WriteTo(file);
+  }
 }
 
 }  // namespace fuzzharness

@@ -10,6 +10,7 @@ namespace {
 struct TEdge {
   double x0, y0, x1, y1;  // y0 < y1
   int dir;
+  int set;  // 0: the subject, 1: the clip
   double XAt(double y) const { return x0 + (x1 - x0) * (y - y0) / (y1 - y0); }
 };
 
@@ -22,9 +23,25 @@ struct TChain {
   std::vector<TPDFPoint> left, right;
 };
 
+// How one set of polygons counts as covering a point: by its fill rule, or everywhere (a set
+// that takes no part).
+enum class TRule { NonZero, EvenOdd, Everywhere };
+
+bool Covers(TRule rule, int winding) {
+  switch (rule) {
+    case TRule::NonZero: return winding != 0;
+    case TRule::EvenOdd: return (winding & 1) != 0;
+    case TRule::Everywhere: return true;
+  }
+  return false;
+}
+
+// Sweeps a horizontal line down the edges and emits, band by band, the spans covered by both
+// sets; spans that continue each other from band to band are joined into one piece.
 class TSweep {
  public:
-  explicit TSweep(double slice) : m_slice(slice > 0 ? slice : 1.0) {}
+  TSweep(double slice, TRule subject, TRule clip)
+      : m_slice(slice > 0 && std::isfinite(slice) ? slice : 1.0), m_rules{subject, clip} {}
 
   bool Run(std::vector<TEdge> edges, std::vector<double> ys) {
     std::sort(edges.begin(), edges.end(), [](const TEdge& a, const TEdge& b) { return a.y0 < b.y0; });
@@ -79,16 +96,18 @@ class TSweep {
     std::sort(active.begin(), active.end(),
               [ym](const TEdge& a, const TEdge& b) { return a.XAt(ym) < b.XAt(ym); });
     std::vector<TSpan> spans;
-    int winding = 0;
+    int winding[2] = {0, 0};
+    bool inside = false;
     const TEdge* start = nullptr;
     for (const TEdge& e : active) {
-      const int before = winding;
-      winding += e.dir;
-      if (std::abs(winding) > 1) m_overlap = true;
-      if (before == 0 && winding != 0) start = &e;
-      if (before != 0 && winding == 0 && start) {
+      winding[e.set] += e.dir;
+      if (std::abs(winding[0]) > 1) m_overlap = true;
+      const bool now = Covers(m_rules[0], winding[0]) && Covers(m_rules[1], winding[1]);
+      if (!inside && now) start = &e;
+      if (inside && !now && start) {
         spans.push_back({start->XAt(ya), start->XAt(yb), e.XAt(ya), e.XAt(yb)});
       }
+      inside = now;
     }
     // Spans continue the chains of the band above when they match one for one.
     bool continues = spans.size() == m_chains.size() && ya == m_lastY;
@@ -123,6 +142,7 @@ class TSweep {
   }
 
   double m_slice;
+  TRule m_rules[2];
   std::size_t m_work = 0;
   bool m_overlap = false;
   double m_lastY = std::nan("");
@@ -130,30 +150,54 @@ class TSweep {
   std::vector<TPolyline> m_pieces;
 };
 
+// Adds the edges of the closed polygons to `edges` and their vertex heights to `ys`; false
+// when a point is not finite or the edge bound is passed.
+bool CollectEdges(const std::vector<TPolyline>& polygons, int set, std::vector<TEdge>& edges,
+                  std::vector<double>& ys) {
+  for (const TPolyline& poly : polygons) {
+    const std::size_t n = poly.points.size();
+    if (n < 3) continue;
+    for (std::size_t i = 0; i < n; ++i) {
+      const TPDFPoint a = poly.points[i], b = poly.points[(i + 1) % n];
+      if (!IsFinitePoint(a) || !IsFinitePoint(b)) return false;
+      ys.push_back(a.y);
+      if (a.y == b.y) continue;
+      if (edges.size() >= kMaxNonZeroEdges) return false;
+      if (a.y < b.y) edges.push_back({a.x, a.y, b.x, b.y, 1, set});
+      else edges.push_back({b.x, b.y, a.x, a.y, -1, set});
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<std::vector<TPolyline>> NonZeroAsDisjoint(const std::vector<TPolyline>& polygons,
                                                        double sliceHeight) {
   std::vector<TEdge> edges;
   std::vector<double> ys;
-  for (const TPolyline& poly : polygons) {
-    const std::size_t n = poly.points.size();
-    if (n < 3) continue;
-    for (std::size_t i = 0; i < n; ++i) {
-      const TPDFPoint a = poly.points[i], b = poly.points[(i + 1) % n];
-      if (!IsFinitePoint(a) || !IsFinitePoint(b)) return std::nullopt;
-      ys.push_back(a.y);
-      if (a.y == b.y) continue;
-      if (edges.size() >= kMaxNonZeroEdges) return std::nullopt;
-      if (a.y < b.y) edges.push_back({a.x, a.y, b.x, b.y, 1});
-      else edges.push_back({b.x, b.y, a.x, a.y, -1});
-    }
-  }
-  if (edges.empty()) return std::nullopt;
+  if (!CollectEdges(polygons, 0, edges, ys) || edges.empty()) return std::nullopt;
   std::sort(ys.begin(), ys.end());
   ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-  TSweep sweep(sliceHeight);
+  TSweep sweep(sliceHeight, TRule::NonZero, TRule::Everywhere);
   if (!sweep.Run(std::move(edges), std::move(ys)) || !sweep.Overlaps()) return std::nullopt;
+  return std::move(sweep.Pieces());
+}
+
+std::optional<std::vector<TPolyline>> IntersectAsDisjoint(const std::vector<TPolyline>& subject,
+                                                         bool subjectEvenOdd,
+                                                         const std::vector<TPolyline>& clip,
+                                                         bool clipEvenOdd, double sliceHeight) {
+  std::vector<TEdge> edges;
+  std::vector<double> ys;
+  if (!CollectEdges(subject, 0, edges, ys) || !CollectEdges(clip, 1, edges, ys)) {
+    return std::nullopt;
+  }
+  std::sort(ys.begin(), ys.end());
+  ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+  TSweep sweep(sliceHeight, subjectEvenOdd ? TRule::EvenOdd : TRule::NonZero,
+               clipEvenOdd ? TRule::EvenOdd : TRule::NonZero);
+  if (!sweep.Run(std::move(edges), std::move(ys))) return std::nullopt;
   return std::move(sweep.Pieces());
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Readers of metafiles do not all honour the winding fill mode (LibreOffice fills every
 // poly-polygon even-odd). A non-zero fill whose areas are covered more than once is therefore
-// rewritten as non-overlapping pieces, which every rule fills alike.
+// rewritten as non-overlapping pieces, which every rule fills alike. The same sweep cuts a
+// fill to a clip path, for the Windows metafile, which can only clip to rectangles.
 #include <cstddef>
 #include <optional>
 #include <vector>
@@ -20,5 +21,14 @@ inline constexpr std::size_t kMaxNonZeroWork = 20'000'000;
 // inside such a band the band is cut into slices at most `sliceHeight` high.
 std::optional<std::vector<TPolyline>> NonZeroAsDisjoint(const std::vector<TPolyline>& polygons,
                                                        double sliceHeight = 1.0);
+
+// The area covered both by `subject` (under its fill rule) and by `clip` (under its own) as
+// non-overlapping pieces, empty when they do not meet; nothing when the bounds are passed.
+// Pieces follow the edges exactly as above, slicing bands where edges cross.
+std::optional<std::vector<TPolyline>> IntersectAsDisjoint(const std::vector<TPolyline>& subject,
+                                                         bool subjectEvenOdd,
+                                                         const std::vector<TPolyline>& clip,
+                                                         bool clipEvenOdd,
+                                                         double sliceHeight = 1.0);
 
 }  // namespace kestrel

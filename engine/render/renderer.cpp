@@ -118,6 +118,10 @@ void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
   }
 
   const bool page = dict && !text && NestingDepth == 0;
+  // The page's own state (its top-level cm lines, colours, line settings) must not reach the
+  // annotations: in PostScript the content runs inside q … Q.
+  TPDFEPSExport* eps = page ? EPSTarget() : nullptr;
+  const TClipHandle pageLevel = eps ? eps->SaveClip() : 0;
   {
     TContentInterpreter interpreter(*this, canvas, content, resources);
     try {
@@ -128,6 +132,7 @@ void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
       SetError(e.what(), interpreter.Offset());
     }
   }
+  if (eps) eps->RestoreClip(pageLevel);
   // A page whose content failed gets no annotations.
   if (page && errorText_.empty()) DrawAnnotations(canvas, *dict, resources);
 }

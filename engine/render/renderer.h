@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/output/eps_export.h"
 #include "engine/output/raster_image.h"
 #include "engine/render/canvas.h"
 #include "engine/render/colour_manager.h"
@@ -22,8 +23,8 @@
 
 namespace kestrel {
 
-// What the renderer draws into. Only the bitmap is built so far; the metafile and EPS kinds
-// belong to their writers.
+// What the renderer draws into. The bitmap and EPS kinds are rendered by RenderPage; the
+// metafile kinds belong to their writers, which draw through RenderPageOn.
 enum class TRenderTargetKind : std::uint8_t {
   Bitmap = 0,
   WindowsMetafile = 1,
@@ -65,9 +66,10 @@ class TPDFRenderer {
   // The geometry RenderPage would use for the page and resolution set.
   TPageGeometry PageGeometry();
 
-  // Renders the page into a new bitmap. False, with ErrorText() saying why and no bitmap,
-  // when the target cannot be made (a size past the pixel limit, an unsupported kind). A
-  // content error still gives true: the picture holds what was drawn before it.
+  // Renders the page into a new bitmap, or for the EPS kind into a new EPS writer (PDF user
+  // space is the EPS space: no rotation, no scaling). False, with ErrorText() saying why and
+  // no target, when the target cannot be made (a size past the pixel limit, an unsupported
+  // kind). A content error still gives true: the target holds what was drawn before it.
   bool RenderPage();
   // Interprets the page onto a canvas the caller made, sized as PageGeometry() says (no
   // background is painted). Used for canvases other than the page bitmap.
@@ -76,6 +78,8 @@ class TPDFRenderer {
   const std::string& ErrorText() const { return errorText_; }
   const TRasterImage* Bitmap() const { return bitmap_ ? &*bitmap_ : nullptr; }
   std::optional<TRasterImage> TakeBitmap();
+  // The EPS writer of the last RenderPage with the EPS kind (finished), else null.
+  TPDFEPSExport* EPSWriter() { return eps_.get(); }
 
   // Interprets content onto the canvas: a page (holder is its dictionary), a form XObject
   // (holder is the stream, `streamRef` the reference it was reached by), or given content text
@@ -91,6 +95,8 @@ class TPDFRenderer {
   TPDFColorSpaces& ColorSpaces() { return colorSpaces_; }
   TPDFSimpleColorManager& ColorManager() { return colorManager_; }
   bool WantsPostScript() const { return TargetKind == TRenderTargetKind::EPS; }
+  // The writer the interpreter writes lines into: set while an EPS page renders.
+  TPDFEPSExport* EPSTarget() { return WantsPostScript() ? eps_.get() : nullptr; }
 
   // Shared by nested interpretations (forms, glyph procedures, appearances).
   TPDFMatrix CTM;
@@ -126,9 +132,11 @@ class TPDFRenderer {
 
  private:
   void DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& annot, TPDFDictionary* resources);
+  bool RenderEPS();
 
   std::string errorText_;
   std::optional<TRasterImage> bitmap_;
+  std::unique_ptr<TPDFEPSExport> eps_;
   TPDFSimpleColorManager colorManager_;
   TPDFColorSpaces colorSpaces_;
   std::unordered_map<std::int64_t, TPDFObject*> resolved_;

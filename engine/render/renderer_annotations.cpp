@@ -106,8 +106,16 @@ void TPDFRenderer::DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& ann
   TPDFMatrix fit{sx, 0, 0, sy, left - sx * x1, bottom - sy * y1};
   TPDFMatrix full;
   MatrixMultiply(full, matrix, fit);
-  MatrixMultiply(CTM, full, CTM);
-  if (IsFiniteMatrix(CTM)) {
+  bool drawable = false;
+  if (TPDFEPSExport* eps = EPSTarget()) {
+    // PostScript applies the fitting matrix; the renderer's stays the identity.
+    drawable = IsFiniteMatrix(full);
+    if (drawable) eps->AddLine("[ " + EPSLine({full.a, full.b, full.c, full.d, full.e, full.f}, "] cm"));
+  } else {
+    MatrixMultiply(CTM, full, CTM);
+    drawable = IsFiniteMatrix(CTM);
+  }
+  if (drawable) {
     // The appearance's own Matrix is in the CTM now: the form drawing must not apply it again.
     TPDFDictionary* outer = InheritedResources;
     InheritedResources = resources;

@@ -9,7 +9,8 @@ namespace kestrel {
 
 TContentInterpreter::TContentInterpreter(TPDFRenderer& renderer, TPDFGenericCanvas& canvas,
                                          TByteView content, TPDFDictionary* resources)
-    : r_(renderer), canvas_(canvas), tokens_(content), resources_(resources) {
+    : r_(renderer), canvas_(canvas), eps_(renderer.EPSTarget()), tokens_(content),
+      resources_(resources) {
   if (r_.SavedState) {
     gs_ = std::move(*r_.SavedState);
     r_.SavedState.reset();
@@ -28,6 +29,7 @@ void TContentInterpreter::Run() {
     if (token.empty()) return;
     if (r_.TokenBudget == 0) throw std::length_error("the page needs too many operations");
     --r_.TokenBudget;
+    if (eps_ && eps_->Full()) throw std::length_error("the EPS page is too large");
     const TContentOp op = LookupOperator(token);
     if (op == TContentOp::None) {
       operands_.Push(token);
@@ -62,14 +64,37 @@ void TContentInterpreter::Execute(TContentOp op) {
     case Op::Concat: ConcatMatrix(); return;
     case Op::LineWidth: {
       const double w = operands_.PopNumber();
+      // PostScript's 0 w is the thinnest line the device draws, as 72 / dpi is here.
+      if (eps_) eps_->AddLine(EPSLine({w}, "w"));
       gs_.LineWidth = w == 0 ? 72 / (r_.Resolution == 0 ? 1 : r_.Resolution) : w;
       return;
     }
-    case Op::LineCap: gs_.LineCap = RoundToInt(operands_.PopNumber()); return;
-    case Op::LineJoin: gs_.LineJoin = RoundToInt(operands_.PopNumber()); return;
-    case Op::MiterLimit: gs_.MiterLimit = operands_.PopNumber(); return;
-    case Op::Dash: SetDash(); return;
-    case Op::ExtGState: ApplyExtGState(); return;
+    case Op::LineCap:
+    case Op::LineJoin:
+    case Op::MiterLimit: {
+      const TPDFGraphicsState before = eps_ ? gs_ : TPDFGraphicsState{};
+      const double v = operands_.PopNumber();
+      if (op == Op::LineCap) gs_.LineCap = RoundToInt(v);
+      if (op == Op::LineJoin) gs_.LineJoin = RoundToInt(v);
+      if (op == Op::MiterLimit) gs_.MiterLimit = v;
+      if (eps_) WriteLineStateEPS(before);
+      return;
+    }
+    case Op::Dash:
+      SetDash();
+      if (eps_) WriteDashEPS();
+      return;
+    case Op::ExtGState: {
+      if (!eps_) {
+        ApplyExtGState();
+        return;
+      }
+      const TPDFGraphicsState before = gs_;
+      ApplyExtGState();
+      WriteLineStateEPS(before);
+      if (gs_.DashArray != before.DashArray || gs_.DashPhase != before.DashPhase) WriteDashEPS();
+      return;
+    }
     case Op::GlyphBox: glyphUncoloured_ = true; return;
 
     case Op::MoveTo: MoveTo(); return;

@@ -60,6 +60,13 @@ class TContentInterpreter {
   void ApplyStrokeSettings(double deviceWidth);
   void ApplyFillSettings(int fillRule);
 
+  // The EPS target (renderer_ops_eps.cpp): lines written into the EPS writer.
+  void PaintEPS(bool fill, bool stroke, int fillRule);
+  std::string ColorTextEPS(bool stroke) const;
+  void WriteDashEPS();
+  void WriteLineStateEPS(const TPDFGraphicsState& before);
+  void WriteMatrixEPS(const TPDFMatrix& m);
+
   // Colour (renderer_ops_colour.cpp).
   void SetDeviceColor(bool stroke, TColorSpaceId space);
   void SetColorSpace(bool stroke);
@@ -93,6 +100,8 @@ class TContentInterpreter {
 
   TPDFRenderer& r_;
   TPDFGenericCanvas& canvas_;
+  // Set for the EPS target: operators write their lines here.
+  TPDFEPSExport* eps_ = nullptr;
   TContentTokenizer tokens_;
   TOperandStack operands_;
   std::size_t itemCount_ = 0;

@@ -161,6 +161,10 @@ void TContentInterpreter::Paint(bool close, bool fill, bool stroke, int fillRule
     EndPath();
     return;
   }
+  if (eps_) {
+    PaintEPS(fill, stroke, fillRule);
+    return;
+  }
   if (fill && gs_.FillPattern) {
     // The pattern paints through the path; what remains is the stroke (or nothing).
     FillWithPattern(fillRule);

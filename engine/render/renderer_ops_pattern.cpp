@@ -77,6 +77,8 @@ void TContentInterpreter::DrawShadingInBox(TPDFShading& shading, const TPDFMatri
 
 void TContentInterpreter::PaintShading() {
   const TByteView name = operands_.PopText();
+  // Shadings are painted as pictures, which the EPS target does not take.
+  if (eps_) return;
   if (!visible_ || !resources_ || name.size() < 2 || name.front() != '/') return;
   auto* shadings = As<TPDFDictionary>(r_.ResolveObject(resources_->GetValue("Shading", false)));
   if (!shadings) return;

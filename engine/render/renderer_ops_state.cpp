@@ -40,6 +40,11 @@ void TContentInterpreter::RestoreState() {
 void TContentInterpreter::ConcatMatrix() {
   double m[6];
   for (int i = 5; i >= 0; --i) m[i] = operands_.PopNumber();
+  if (eps_) {
+    // PostScript keeps the matrix: the renderer's stays the identity.
+    WriteMatrixEPS(TPDFMatrix{m[0], m[1], m[2], m[3], m[4], m[5]});
+    return;
+  }
   TPDFMatrix product;
   MatrixMultiply(product, TPDFMatrix{m[0], m[1], m[2], m[3], m[4], m[5]}, r_.CTM);
   // A matrix that overflows would put nothing but NaN and infinity on the canvas.

@@ -96,7 +96,9 @@ TPageGeometry TPDFRenderer::PageGeometry() {
 bool TPDFRenderer::RenderPage() {
   SavedState.reset();
   bitmap_.reset();
+  eps_.reset();
   errorText_.clear();
+  if (TargetKind == TRenderTargetKind::EPS) return RenderEPS();
   if (TargetKind != TRenderTargetKind::Bitmap) {
     errorText_ = "this target kind is not available";
     return false;
@@ -127,6 +129,22 @@ bool TPDFRenderer::RenderPage() {
     TargetHeight = static_cast<double>(g.PixelHeight);
     Interpret(canvas, PageDictionary, nullptr, nullptr);
   }
+  return true;
+}
+
+bool TPDFRenderer::RenderEPS() {
+  // PDF user space is the EPS space: the content's own cm lines place everything, so the
+  // renderer's matrix stays the identity and the page is neither rotated nor scaled.
+  const TPageGeometry g = PageGeometry();
+  eps_ = std::make_unique<TPDFEPSExport>();
+  eps_->StartDocument(g.Llx, g.Lly, g.Urx, g.Ury);
+  CTM = TPDFMatrix{};
+  BasePageMatrix = CTM;
+  // There are no device pixels: nothing is measured against a target size.
+  TargetWidth = 0;
+  TargetHeight = 0;
+  Interpret(*eps_, PageDictionary, nullptr, nullptr);
+  eps_->FinishDocument();
   return true;
 }
 

@@ -100,7 +100,14 @@ void TContentInterpreter::DrawForm(TPDFStream& form, TPDFIndRef* ref) {
   ++r_.FormInvocations;
   TPDFDictionary* dict = form.Dictionary();
   double m[6];
-  if (ReadNumbers(r_, dict->GetValue("Matrix", false), 6, m)) {
+  if (eps_) {
+    // The form's matrix becomes a cm line, local to the q … Q written around the Do.
+    if (ReadNumbers(r_, dict->GetValue("Matrix", false), 6, m)) {
+      const TPDFMatrix matrix{m[0], m[1], m[2], m[3], m[4], m[5]};
+      if (!IsFiniteMatrix(matrix)) return;
+      WriteMatrixEPS(matrix);
+    }
+  } else if (ReadNumbers(r_, dict->GetValue("Matrix", false), 6, m)) {
     TPDFMatrix product;
     MatrixMultiply(product, TPDFMatrix{m[0], m[1], m[2], m[3], m[4], m[5]}, r_.CTM);
     if (!IsFiniteMatrix(product)) return;

@@ -139,7 +139,7 @@ TEST(RendererPage, PageBeyondThePixelLimitIsRefusedBeforeAllocating) {
 
 TEST(RendererPage, OtherTargetKindsAreNotAvailableYet) {
   TRendererFixture f;
-  f.renderer.TargetKind = TRenderTargetKind::EPS;
+  f.renderer.TargetKind = TRenderTargetKind::WindowsMetafile;
   f.renderer.PageDictionary = As<TPDFDictionary>(f.Add(6, "<< /MediaBox [0 0 8 8] >>"));
   EXPECT_FALSE(f.renderer.RenderPage());
   EXPECT_FALSE(f.renderer.ErrorText().empty());
