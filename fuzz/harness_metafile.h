@@ -4,6 +4,7 @@
 // adding up to the file, the header's counts, the object table, balanced saved states), and a
 // driver that feeds canvas programs (harness_canvas.h) into a metafile and walks both forms.
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -250,7 +251,7 @@ inline void RunMetafileProgram(const std::uint8_t* data, std::size_t size) {
     TMetafileCanvas canvas(metafile);
     std::vector<TClipHandle> handles;
     for (int ops = 0; ops < 1500 && !in.Done(); ++ops) {
-      switch (in.Byte() % 25) {
+      switch (in.Byte() % 27) {
         case 0: canvas.BeginPath(); break;
         case 1: { const double x = in.Coord(); canvas.MoveTo(x, in.Coord()); break; }
         case 2: case 3: { const double x = in.Coord(); canvas.LineTo(x, in.Coord()); break; }
@@ -306,6 +307,28 @@ inline void RunMetafileProgram(const std::uint8_t* data, std::size_t size) {
           }
           break;
         case 24: canvas.RestoreClip(in.Word() % 8); break;
+        case 25: {
+          // An upright rectangle: the Windows metafile clips to it by itself.
+          const double x = in.Coord(), y = in.Coord(), w = in.Coord(), h = in.Coord();
+          canvas.MoveTo(x, y);
+          canvas.LineTo(x + w, y);
+          canvas.LineTo(x + w, y + h);
+          canvas.LineTo(x, y + h);
+          canvas.ClosePath();
+          break;
+        }
+        case 26: {
+          // A regular polygon (a circle when fine), the usual clip the canvas cuts itself.
+          const double cx = in.Coord(), cy = in.Coord(), r = in.Coord();
+          const int n = 3 + in.Byte() % 64;
+          for (int i = 0; i < n; ++i) {
+            const double a = 6.283185307179586 * i / n;
+            if (i == 0) canvas.MoveTo(cx + r * std::cos(a), cy + r * std::sin(a));
+            else canvas.LineTo(cx + r * std::cos(a), cy + r * std::sin(a));
+          }
+          canvas.ClosePath();
+          break;
+        }
       }
     }
   }

@@ -99,6 +99,8 @@ class TKestrelMetafile {
   const std::vector<TMetafilePoint>& Points() const { return m_points; }
   const std::vector<TMetafileImage>& Images() const { return m_images; }
   std::size_t Dropped() const { return m_dropped; }
+  // Counts a step the recorder could not draw as asked (e.g. it fell back to a simpler clip).
+  void NoteDropped() { ++m_dropped; }
   // Clip levels pushed and not yet popped. A pop matches a recorded push, so pops never
   // outnumber the (bounded) pushes.
   std::size_t ClipDepth() const { return m_clipDepth; }

@@ -1,6 +1,7 @@
 // The placeable Windows metafile: the 22-byte placeable header, the metafile header, then one
 // record per drawing step. Curves arrive flattened; clips become rectangles (the format cannot
-// clip to a path: a clip that is not an axis-aligned rectangle clips to its bounding box).
+// clip to a path: a clip that is not an axis-aligned rectangle clips to its bounding box, and
+// the canvas has already cut the drawing under it to the path itself).
 #include <algorithm>
 #include <cmath>
 

@@ -33,6 +33,41 @@ std::vector<TMetafilePoint> Narrow(const TPolyline& line) {
   return out;
 }
 
+// Whether the metafile clips to these figures exactly by itself: one axis-aligned rectangle
+// (possibly repeating its first corner at the end).
+bool IsRectangle(const std::vector<std::vector<TMetafilePoint>>& figures) {
+  if (figures.size() != 1) return false;
+  std::vector<TMetafilePoint> f = figures[0];
+  if (f.size() == 5 && f[4].x == f[0].x && f[4].y == f[0].y) f.pop_back();
+  if (f.size() != 4) return false;
+  const bool hv = f[0].y == f[1].y && f[1].x == f[2].x && f[2].y == f[3].y && f[3].x == f[0].x;
+  const bool vh = f[0].x == f[1].x && f[1].y == f[2].y && f[2].x == f[3].x && f[3].y == f[0].y;
+  return hv || vh;
+}
+
+std::size_t PointCount(const std::vector<TPolyline>& polys) {
+  std::size_t n = 0;
+  for (const TPolyline& p : polys) n += p.points.size();
+  return n;
+}
+
+TBox BoundsOf(const std::vector<TPolyline>& polys) {
+  TClipRegion r;
+  r.polygons = polys;
+  UpdateClipBounds(r);
+  return r.bounds;
+}
+
+bool Meets(const TBox& a, const TBox& b) {
+  return a.minX <= b.maxX && b.minX <= a.maxX && a.minY <= b.maxY && b.minY <= a.maxY;
+}
+
+// The region's polygons cut to a box (one pixel wider than `box`): inside the box they cover
+// the same points, and the cutting work shrinks to what is near the drawing.
+std::vector<TPolyline> RegionNear(const TClipRegion& region, const TBox& box) {
+  return ClipPolygons(region.polygons, {box.minX - 1, box.minY - 1, box.maxX + 1, box.maxY + 1});
+}
+
 }  // namespace
 
 TMetafileCanvas::TMetafileCanvas(TKestrelMetafile& target)
@@ -100,11 +135,14 @@ void TMetafileCanvas::DiscardPath() {
   m_hasPath = false;
 }
 
-TMetafileCanvas::TFigures TMetafileCanvas::FillFigures() const {
+std::vector<TPolyline> TMetafileCanvas::FillPolygons() const {
   const TBox box{-m_margin, -m_margin, static_cast<double>(m_meta.Width()) + m_margin,
                  static_cast<double>(m_meta.Height()) + m_margin};
-  std::vector<TPolyline> polygons =
-      ClipPolygons(FlattenPath(m_path.Ops(), kFlattenTolerance), box);
+  return ClipPolygons(FlattenPath(m_path.Ops(), kFlattenTolerance), box);
+}
+
+TMetafileCanvas::TFigures TMetafileCanvas::FillFigures() const {
+  std::vector<TPolyline> polygons = FillPolygons();
   if (!m_pathEvenOdd) {
     if (auto pieces = NonZeroAsDisjoint(polygons)) polygons = std::move(*pieces);
   }
@@ -117,9 +155,38 @@ TMetafileCanvas::TFigures TMetafileCanvas::FillFigures() const {
 
 void TMetafileCanvas::Fill(const TFigures& figures) {
   if (figures.empty()) return;
+  if (const TClipRegion* region = ActiveRegion()) return FillClipped(*region);
   const std::optional<TPackedColor> colour = OpaqueOverWhite(m_fillColor, m_fillAlpha);
   if (!colour) return;
   m_meta.AddFill(figures, *colour, m_pathEvenOdd);
+}
+
+void TMetafileCanvas::FillClipped(const TClipRegion& region) {
+  const std::optional<TPackedColor> colour = OpaqueOverWhite(m_fillColor, m_fillAlpha);
+  if (!colour) return;
+  const std::vector<TPolyline> subject = FillPolygons();
+  const TBox bounds = BoundsOf(subject);
+  if (subject.empty() || region.polygons.empty() || !Meets(bounds, region.bounds)) return;
+  const std::vector<TPolyline> near = RegionNear(region, bounds);
+  const std::size_t cost = PointCount(subject) + PointCount(region.polygons);
+  std::optional<std::vector<TPolyline>> pieces;
+  if (cost <= kMaxClipWork - std::min(m_clipWork, kMaxClipWork)) {
+    m_clipWork += cost;
+    pieces = IntersectAsDisjoint(subject, m_pathEvenOdd, near, region.evenOdd);
+  }
+  TFigures figures;
+  bool evenOdd = false;  // the pieces do not overlap: either rule reads them alike
+  if (!pieces) {
+    // Too much work: the fill as it is, inside the clip's bounding box only.
+    m_meta.NoteDropped();
+    figures = FillFigures();
+    evenOdd = m_pathEvenOdd;
+  } else {
+    for (const TPolyline& p : *pieces) {
+      if (p.points.size() >= 3) figures.push_back(Narrow(p));
+    }
+  }
+  if (!figures.empty()) m_meta.AddFill(figures, *colour, evenOdd);
 }
 
 void TMetafileCanvas::Stroke() {
@@ -151,6 +218,19 @@ void TMetafileCanvas::Stroke() {
     }
   }
   if (!dashed) lines = ClipPolylines(FlattenPath(m_path.Ops(), kFlattenTolerance), box);
+  if (const TClipRegion* region = ActiveRegion(); region && !lines.empty()) {
+    const TBox bounds = BoundsOf(lines);
+    if (region->polygons.empty() || !Meets(bounds, region->bounds)) return;
+    TClipRegion near;
+    near.polygons = RegionNear(*region, bounds);
+    near.evenOdd = region->evenOdd;
+    UpdateClipBounds(near);
+    if (auto cut = ClipPolylinesToRegion(lines, near, m_clipWork, kMaxClipWork)) {
+      lines = std::move(*cut);
+    } else {
+      m_meta.NoteDropped();  // drawn whole, inside the clip's bounding box only
+    }
+  }
 
   TFigures figures;
   std::vector<bool> closed;
@@ -211,7 +291,12 @@ void TMetafileCanvas::ApplyPendingClip(const TFigures& figures) {
   }
   // Bring the metafile to the current node before narrowing it.
   MoveClipTo(m_currentClip);
-  m_clipNodes.push_back({figures, m_pathEvenOdd, m_currentClip, depth});
+  TClipNode node;
+  node.figures = figures;
+  node.evenOdd = m_pathEvenOdd;
+  node.parent = m_currentClip;
+  node.depth = depth;
+  m_clipNodes.push_back(std::move(node));
   m_clipPoints += points;
   m_currentClip = static_cast<int>(m_clipNodes.size()) - 1;
   if (m_meta.AddPushClip(figures, m_pathEvenOdd)) m_applied.push_back(m_currentClip);
@@ -247,6 +332,61 @@ void TMetafileCanvas::MoveClipTo(int node) {
     m_applied.push_back(*it);
   }
   m_currentClip = node;
+}
+
+std::shared_ptr<const TClipRegion> TMetafileCanvas::RegionOf(int node) {
+  if (node < 0 || m_meta.Enhanced()) return nullptr;
+  // The chain below the first node already known, root side first.
+  std::vector<int> chain;
+  for (int n = node; n >= 0 && !m_clipNodes[n].regionKnown; n = m_clipNodes[n].parent) {
+    chain.push_back(n);
+  }
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    TClipNode& n = m_clipNodes[*it];
+    std::shared_ptr<const TClipRegion> parent =
+        n.parent < 0 ? nullptr : m_clipNodes[n.parent].region;
+    n.regionKnown = true;
+    n.region = parent;
+    if (IsRectangle(n.figures)) continue;
+    auto own = std::make_shared<TClipRegion>();
+    for (const auto& f : n.figures) {
+      TPolyline p;
+      p.closed = true;
+      for (const TMetafilePoint& q : f) p.points.push_back({q.x, q.y});
+      own->polygons.push_back(std::move(p));
+    }
+    own->evenOdd = n.evenOdd;
+    if (parent) {
+      auto both = parent->polygons.empty() || own->polygons.empty()
+                      ? std::optional<std::vector<TPolyline>>(std::vector<TPolyline>{})
+                      : IntersectAsDisjoint(own->polygons, own->evenOdd, parent->polygons,
+                                            parent->evenOdd);
+      if (!both) {
+        // Too complex: this clip stays its bounding box.
+        m_meta.NoteDropped();
+        continue;
+      }
+      own->polygons = std::move(*both);
+      own->evenOdd = false;
+    }
+    const std::size_t points = PointCount(own->polygons);
+    if (points > kMaxRegionPoints - std::min(m_regionPoints, kMaxRegionPoints)) {
+      m_meta.NoteDropped();
+      continue;
+    }
+    m_regionPoints += points;
+    UpdateClipBounds(*own);
+    n.region = std::move(own);
+  }
+  return m_clipNodes[node].region;
+}
+
+const TClipRegion* TMetafileCanvas::ActiveRegion() {
+  // Only a clip the metafile holds counts; when its push was refused nothing draws anyway.
+  if (m_currentClip < 0 || m_applied.empty() || m_applied.back() != m_currentClip) {
+    return nullptr;
+  }
+  return RegionOf(m_currentClip).get();
 }
 
 TClipHandle TMetafileCanvas::SaveClip() {

@@ -13,13 +13,22 @@
 //   half opacity (and colour-keyed ones) are left out, the others mixed with white likewise;
 // - pictures in a rotated or skewed parallelogram are resampled to the page's pixel grid
 //   (at most kMaxResamplePixels samples), and leave the pixels outside it untouched.
+//
+// A Windows metafile clips only to rectangles, so for it a clip path that is not an
+// axis-aligned rectangle is applied here: fills are cut to it exactly, outlines are cut where
+// they cross it (the pen's half width still shows beyond the cut), and picture pixels whose
+// centre lies outside it are masked out. The metafile keeps the clip's bounding box as its
+// clip rectangle. Past kMaxClipWork (or when one cut passes its own bounds) drawing falls back
+// to that bounding box, and the metafile counts a dropped step.
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "engine/output/metafile.h"
 #include "engine/render/canvas.h"
 #include "engine/render/canvas_path.h"
+#include "engine/render/metafile_clip.h"
 
 namespace kestrel {
 
@@ -38,6 +47,10 @@ class TMetafileCanvas final : public TPDFGenericCanvas {
   static constexpr std::size_t kMaxResamplePixels = std::size_t{1} << 22;
   // Largest side of a picture passed through at its own resolution.
   static constexpr int kMaxPictureSide = 16384;
+  // Work spent cutting outlines and pictures to clip paths for one page (edge comparisons),
+  // and points of the clip regions kept for it.
+  static constexpr std::size_t kMaxClipWork = 400'000'000;
+  static constexpr std::size_t kMaxRegionPoints = 4'000'000;
 
   // The metafile must already have its kind and size (TKestrelMetafile::Reset); it must
   // outlive the canvas.
@@ -80,11 +93,22 @@ class TMetafileCanvas final : public TPDFGenericCanvas {
     bool evenOdd = false;
     int parent = -1;  // -1: the whole page
     int depth = 1;
+    // Windows metafile only: the intersection of the clip paths up to here that are not
+    // rectangles (none: only rectangles, which the metafile clips itself).
+    bool regionKnown = false;
+    std::shared_ptr<const TClipRegion> region;
   };
 
   void Paint(bool fill, bool stroke);
+  std::vector<TPolyline> FillPolygons() const;
   TFigures FillFigures() const;
   void Fill(const TFigures& figures);
+  void FillClipped(const TClipRegion& region);
+  std::shared_ptr<const TClipRegion> RegionOf(int node);
+  const TClipRegion* ActiveRegion();
+  // Pixels of the picture whose centre lies outside the clip region become transparent;
+  // false when none is left.
+  bool MaskToClip(TMetafileImage& image);
   void Stroke();
   void ApplyPendingClip(const TFigures& figures);
   void MoveClipTo(int node);
@@ -118,6 +142,8 @@ class TMetafileCanvas final : public TPDFGenericCanvas {
   std::size_t m_clipPoints = 0;
   std::vector<int> m_snapshots;
   std::vector<int> m_applied;  // the nodes pushed on the metafile, root first
+  std::size_t m_clipWork = 0;
+  std::size_t m_regionPoints = 0;
 };
 
 // Packed colour drawn opaque in place of `color` at `alpha` over white; nothing for alpha 0.

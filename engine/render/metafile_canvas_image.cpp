@@ -46,6 +46,10 @@ std::uint32_t Premultiply(std::uint32_t argb) {
 
 bool Near(double a, double b, double scale) { return std::fabs(a - b) <= 1e-6 * (1 + scale); }
 
+bool Meets(const TBox& a, const TBox& b) {
+  return a.minX <= b.maxX && b.minX <= a.maxX && a.minY <= b.maxY && b.minY <= a.maxY;
+}
+
 }  // namespace
 
 void TMetafileCanvas::DrawBitmap(const TCanvasBitmap& bitmap, double x1, double y1, double x2,
@@ -98,7 +102,7 @@ void TMetafileCanvas::DrawBitmap(const TCanvasBitmap& bitmap, double x1, double 
     image.W = right - left;
     image.H = bottom - top;
     image.Smooth = smooth;
-    m_meta.AddImage(std::move(image));
+    if (MaskToClip(image)) m_meta.AddImage(std::move(image));
     return;
   }
 
@@ -139,7 +143,44 @@ void TMetafileCanvas::DrawBitmap(const TCanvasBitmap& bitmap, double x1, double 
   image.W = cols * cell;
   image.H = rows * cell;
   image.Smooth = smooth && cell > 1;
-  m_meta.AddImage(std::move(image));
+  if (MaskToClip(image)) m_meta.AddImage(std::move(image));
+}
+
+bool TMetafileCanvas::MaskToClip(TMetafileImage& image) {
+  const TClipRegion* region = ActiveRegion();
+  if (!region) return true;
+  const TBox box{std::min(image.X, image.X + image.W), std::min(image.Y, image.Y + image.H),
+                 std::max(image.X, image.X + image.W), std::max(image.Y, image.Y + image.H)};
+  if (region->polygons.empty() || !Meets(box, region->bounds)) return false;
+  TClipRegion near;
+  near.polygons = ClipPolygons(region->polygons,
+                               {box.minX - 1, box.minY - 1, box.maxX + 1, box.maxY + 1});
+  near.evenOdd = region->evenOdd;
+  const auto w = static_cast<std::size_t>(image.Width), h = static_cast<std::size_t>(image.Height);
+  std::vector<std::uint8_t> mask = image.Mask;
+  if (mask.empty()) mask.assign(w * h, 1);
+  bool visible = false, cut = false;
+  for (std::size_t r = 0; r < h; ++r) {
+    const double y = image.Y + (static_cast<double>(r) + 0.5) * image.H / static_cast<double>(h);
+    const auto spans = RegionRowSpans(near, y, m_clipWork, kMaxClipWork);
+    if (!spans || w > kMaxClipWork - std::min(m_clipWork, kMaxClipWork)) {
+      m_meta.NoteDropped();  // left whole, inside the clip's bounding box only
+      return true;
+    }
+    m_clipWork += w;
+    std::size_t k = 0;
+    for (std::size_t c = 0; c < w; ++c) {
+      const double x = image.X + (static_cast<double>(c) + 0.5) * image.W / static_cast<double>(w);
+      // Columns run left to right when W is positive, which every recorded picture has.
+      while (k < spans->size() && (*spans)[k].second <= x) ++k;
+      const bool in = k < spans->size() && (*spans)[k].first <= x;
+      std::uint8_t& m = mask[r * w + c];
+      if (!in && m != 0) m = 0, cut = true;
+      visible = visible || m != 0;
+    }
+  }
+  if (cut) image.Mask = std::move(mask);
+  return visible;
 }
 
 }  // namespace kestrel
