@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 
@@ -149,6 +150,16 @@ std::string EPSLine(std::initializer_list<double> numbers, std::string_view op) 
   }
   line += op;
   return line;
+}
+
+TPDFMatrix EPSWrittenMatrix(const TPDFMatrix& m) {
+  auto written = [](double v) {
+    const std::string text = EPSNumber(v);
+    double out = 0;
+    std::from_chars(text.data(), text.data() + text.size(), out);
+    return out;
+  };
+  return TPDFMatrix{written(m.a), written(m.b), written(m.c), written(m.d), written(m.e), written(m.f)};
 }
 
 void TPDFEPSExport::StartDocument(double llx, double lly, double urx, double ury) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/render/canvas.h"
+#include "engine/render/matrix.h"
 #include "engine/syntax/bytes.h"
 
 namespace kestrel {
@@ -18,6 +19,9 @@ namespace kestrel {
 std::string EPSNumber(double value);
 // One body line: each number followed by a space, then the operator ("1 2 m").
 std::string EPSLine(std::initializer_list<double> numbers, std::string_view op);
+// The matrix PostScript reads from a cm line written with EPSLine (each entry as EPSNumber
+// writes it).
+TPDFMatrix EPSWrittenMatrix(const TPDFMatrix& m);
 
 class TPDFEPSExport : public TPDFGenericCanvas {
  public:

@@ -101,6 +101,11 @@ class TPDFRenderer {
   // Shared by nested interpretations (forms, glyph procedures, appearances).
   TPDFMatrix CTM;
   TPDFMatrix BasePageMatrix;
+  // EPS target: the cm lines in force (see TPDFGraphicsState::EPSMatrix), the page box in the
+  // page's default space, and the pictures embedded so far (each gets its own name).
+  TPDFMatrix EPSMatrix;
+  TDeviceBox EPSPageBox;
+  std::size_t EPSPictures = 0;
   TPDFDictionary* InheritedResources = nullptr;
   // A form starts with its caller's state: set before Interpret, taken (and cleared) by it.
   std::optional<TPDFGraphicsState> SavedState;

@@ -58,9 +58,11 @@ void TPDFRenderer::DrawAnnotations(TPDFGenericCanvas& canvas, TPDFDictionary& pa
     const int f = flags ? flags->AsInteger() : 0;
     if (f & (kAnnotationHidden | kAnnotationNoView)) continue;
     CTM = BasePageMatrix;
+    EPSMatrix = TPDFMatrix{};
     DrawAnnotation(canvas, *annot, resources);
   }
   CTM = BasePageMatrix;
+  EPSMatrix = TPDFMatrix{};
 }
 
 void TPDFRenderer::DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& annot,
@@ -110,7 +112,10 @@ void TPDFRenderer::DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& ann
   if (TPDFEPSExport* eps = EPSTarget()) {
     // PostScript applies the fitting matrix; the renderer's stays the identity.
     drawable = IsFiniteMatrix(full);
-    if (drawable) eps->AddLine("[ " + EPSLine({full.a, full.b, full.c, full.d, full.e, full.f}, "] cm"));
+    if (drawable) {
+      eps->AddLine("[ " + EPSLine({full.a, full.b, full.c, full.d, full.e, full.f}, "] cm"));
+      EPSMatrix = EPSWrittenMatrix(full);
+    }
   } else {
     MatrixMultiply(CTM, full, CTM);
     drawable = IsFiniteMatrix(CTM);
@@ -128,6 +133,7 @@ void TPDFRenderer::DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& ann
     InheritedResources = outer;
   }
   CTM = before;
+  EPSMatrix = TPDFMatrix{};
   canvas.RestoreClip(saved);
 }
 

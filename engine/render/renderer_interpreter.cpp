@@ -21,6 +21,8 @@ TContentInterpreter::TContentInterpreter(TPDFRenderer& renderer, TPDFGenericCanv
   r_.StartUncoloured = false;
   gs_.CTM = r_.CTM;
   baseMatrix_ = r_.CTM;
+  gs_.EPSMatrix = r_.EPSMatrix;
+  epsBaseMatrix_ = r_.EPSMatrix;
 }
 
 void TContentInterpreter::Run() {

@@ -3,6 +3,7 @@
 // procedure), with its own operand stack, state stack and flags. Operators are grouped by
 // topic in renderer_ops_*.cpp.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,18 @@
 namespace kestrel {
 
 enum class TContentOp : std::uint8_t;
+class TPDFShading;
+
+// A shading painted into a bitmap, and the device rectangle the bitmap covers.
+struct TShadingPicture {
+  TCanvasBitmap Bitmap;
+  double Left = 0, Top = 0, Right = 0, Bottom = 0;
+  // Painted at a coarser step than the device's pixels (drawn smoothed).
+  bool Scaled = false;
+};
+
+// The bounds of the rectangle x0 y0 x1 y1 mapped through m.
+TDeviceBox TransformedBox(const TPDFMatrix& m, double x0, double y0, double x1, double y1);
 
 // Rounded half to even and saturated to the int range; NaN gives 0.
 int RoundToInt(double v);
@@ -66,6 +79,14 @@ class TContentInterpreter {
   void WriteDashEPS();
   void WriteLineStateEPS(const TPDFGraphicsState& before);
   void WriteMatrixEPS(const TPDFMatrix& m);
+  // Shadings as embedded pictures (renderer_ops_eps_shading.cpp). PaintShadingEPS paints the
+  // shading (toPage: its space to the page's default space) over `area` (page space), clipped
+  // by the path written last when clipRule is set. FillWithShadingPatternEPS paints the fill
+  // of the path under construction with a shading pattern; false when the fill pattern is not
+  // a usable one.
+  void PaintShadingEPS(TPDFShading& shading, const TPDFMatrix& toPage, TDeviceBox area,
+                       int clipRule);
+  bool FillWithShadingPatternEPS(int fillRule);
 
   // Colour (renderer_ops_colour.cpp).
   void SetDeviceColor(bool stroke, TColorSpaceId space);
@@ -84,10 +105,16 @@ class TContentInterpreter {
   TDeviceBox TargetBox() const;
   void NoteClip(const TDeviceBox& box);
   void DrawShadingInBox(class TPDFShading& shading, const TPDFMatrix& toDevice, TDeviceBox box);
+  // The shading painted over the device box (bounded by its BBox and the target), charged to
+  // the page's budgets (throws past them). False when there is nothing to paint.
+  bool RasterizeShadingBox(TPDFShading& shading, const TPDFMatrix& toDevice, TDeviceBox box,
+                           double alpha, TShadingPicture& picture);
   void FillWithPattern(int fillRule);
   void PaintTiling(TPDFStream& cell, TPDFIndRef* ref, const TPDFMatrix& toDevice,
                    const TDeviceBox& box);
   TPDFObject* LookupPattern(TByteView name);
+  // A pattern's Matrix; nothing when it has none (or not six entries).
+  std::optional<TPDFMatrix> PatternMatrix(TPDFDictionary& dict);
 
   // XObjects, inline images, shadings, marked content (renderer_ops_xobject.cpp).
   void DoXObject();
@@ -110,6 +137,8 @@ class TContentInterpreter {
   TPDFGraphicsState gs_;
   // The matrix patterns are defined against: the CTM when this content started.
   TPDFMatrix baseMatrix_;
+  // The same for the EPS target: the cm lines in force when this content started.
+  TPDFMatrix epsBaseMatrix_;
   std::vector<TPDFGraphicsState> stack_;
   std::size_t ignoredSaves_ = 0;
 

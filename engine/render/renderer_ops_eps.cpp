@@ -49,13 +49,18 @@ std::string TContentInterpreter::ColorTextEPS(bool stroke) const {
 }
 
 void TContentInterpreter::PaintEPS(bool fill, bool stroke, int fillRule) {
-  // Patterns, shadings and transparency have no form here: a pattern fill paints in the
-  // colour that stands for it, and alpha is ignored.
+  // Transparency has no form here: alpha is ignored. A shading pattern fills as a picture
+  // clipped by the path; other patterns paint in the colour that stands for them.
   EmitPath(path_);
   const int clip = clipRule_;
   // A clip applies after the painting: the painting runs in q … Q, which keeps the path.
   if (clip) eps_->SaveState();
   const char* fillOp = fillRule == kFillRuleEvenOdd ? "f*" : "f";
+  if (fill && gs_.FillPattern && FillWithShadingPatternEPS(fillRule)) {
+    // The picture is drawn in q … Q too: the path is still there for the stroke or clip.
+    fill = false;
+    if (!stroke && !clip) eps_->AddLine("n");
+  }
   if (fill && stroke) {
     eps_->SaveState();
     eps_->SetColor(ColorTextEPS(false));
@@ -66,7 +71,7 @@ void TContentInterpreter::PaintEPS(bool fill, bool stroke, int fillRule) {
   } else if (fill) {
     eps_->SetColor(ColorTextEPS(false));
     eps_->AddLine(fillOp);
-  } else {
+  } else if (stroke) {
     eps_->SetColor(ColorTextEPS(true));
     eps_->AddLine("s");
   }
@@ -111,6 +116,8 @@ void TContentInterpreter::WriteLineStateEPS(const TPDFGraphicsState& before) {
 
 void TContentInterpreter::WriteMatrixEPS(const TPDFMatrix& m) {
   eps_->AddLine("[ " + EPSLine({m.a, m.b, m.c, m.d, m.e, m.f}, "] cm"));
+  MatrixMultiply(gs_.EPSMatrix, EPSWrittenMatrix(m), gs_.EPSMatrix);
+  r_.EPSMatrix = gs_.EPSMatrix;
 }
 
 }  // namespace kestrel

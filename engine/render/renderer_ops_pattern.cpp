@@ -26,10 +26,6 @@ TDeviceBox TContentInterpreter::PathBox(const std::vector<TPathOp>& ops) const {
   return box;
 }
 
-void TContentInterpreter::NoteClip(const TDeviceBox& box) { gs_.ClipBox.Intersect(box); }
-
-namespace {
-
 TDeviceBox TransformedBox(const TPDFMatrix& m, double x0, double y0, double x1, double y1) {
   TDeviceBox box{1e300, 1e300, -1e300, -1e300};
   for (const TPDFPoint& p : {TransformPoint(m, x0, y0), TransformPoint(m, x1, y0),
@@ -40,10 +36,32 @@ TDeviceBox TransformedBox(const TPDFMatrix& m, double x0, double y0, double x1, 
   return box;
 }
 
-}  // namespace
+void TContentInterpreter::NoteClip(const TDeviceBox& box) {
+  // The EPS target keeps the clip's bounds in the page's default space: the box is in the
+  // user space of the cm lines in force.
+  if (eps_) {
+    if (box.Empty()) {
+      gs_.ClipBox.Intersect(box);
+      return;
+    }
+    gs_.ClipBox.Intersect(TransformedBox(gs_.EPSMatrix, box.MinX, box.MinY, box.MaxX, box.MaxY));
+    return;
+  }
+  gs_.ClipBox.Intersect(box);
+}
 
 void TContentInterpreter::DrawShadingInBox(TPDFShading& shading, const TPDFMatrix& toDevice,
                                            TDeviceBox box) {
+  TShadingPicture picture;
+  if (!RasterizeShadingBox(shading, toDevice, box, gs_.FillAlpha, picture)) return;
+  canvas_.DrawBitmap(picture.Bitmap, picture.Left, picture.Top, picture.Right, picture.Top,
+                     picture.Left, picture.Bottom,
+                     picture.Scaled ? TImageSampling::Smooth : TImageSampling::Nearest);
+}
+
+bool TContentInterpreter::RasterizeShadingBox(TPDFShading& shading, const TPDFMatrix& toDevice,
+                                              TDeviceBox box, double alpha,
+                                              TShadingPicture& picture) {
   if (shading.BBox) {
     const auto& b = *shading.BBox;
     box.Intersect(TransformedBox(toDevice, b[0], b[1], b[2], b[3]));
@@ -52,7 +70,7 @@ void TContentInterpreter::DrawShadingInBox(TPDFShading& shading, const TPDFMatri
   // Device coordinates beyond any target (the largest is 32767 pixels a side) are not painted.
   constexpr double kFar = 1e6;
   if (box.Empty() || !(box.MinX > -kFar && box.MaxX < kFar && box.MinY > -kFar && box.MaxY < kFar))
-    return;
+    return false;
   // Whole pixels; a large area is painted at a coarser step and scaled up.
   const double x0 = std::floor(box.MinX), y0 = std::floor(box.MinY);
   const double w = std::ceil(box.MaxX) - x0, h = std::ceil(box.MaxY) - y0;
@@ -67,25 +85,31 @@ void TContentInterpreter::DrawShadingInBox(TPDFShading& shading, const TPDFMatri
     throw std::length_error("the page needs too many operations");
   r_.ShadingPixelBudget -= pixels;
   r_.EvaluationBudget -= evaluations;
-  TCanvasBitmap bitmap;
   RasterizeShading(shading, r_.ColorSpaces(), scaled, static_cast<int>(x0 / step),
-                   static_cast<int>(y0 / step), bw, bh, gs_.FillAlpha, bitmap);
+                   static_cast<int>(y0 / step), bw, bh, alpha, picture.Bitmap);
   const double left = std::floor(x0 / step) * step, top = std::floor(y0 / step) * step;
-  canvas_.DrawBitmap(bitmap, left, top, left + bw * step, top, left, top + bh * step,
-                     step > 1 ? TImageSampling::Smooth : TImageSampling::Nearest);
+  picture.Left = left;
+  picture.Top = top;
+  picture.Right = left + bw * step;
+  picture.Bottom = top + bh * step;
+  picture.Scaled = step > 1;
+  return true;
 }
 
 void TContentInterpreter::PaintShading() {
   const TByteView name = operands_.PopText();
-  // Shadings are painted as pictures, which the EPS target does not take.
-  if (eps_) return;
   if (!visible_ || !resources_ || name.size() < 2 || name.front() != '/') return;
   auto* shadings = As<TPDFDictionary>(r_.ResolveObject(resources_->GetValue("Shading", false)));
   if (!shadings) return;
   std::unique_ptr<TPDFShading> shading =
       TPDFShading::Load(shadings->GetValue(name.substr(1), false), r_);
   if (!shading) return;
-  // sh fills the whole clip; without one, the target.
+  // sh fills the whole clip; without one, the target (the page box for EPS, where the shading
+  // space is the user space of the cm lines in force).
+  if (eps_) {
+    PaintShadingEPS(*shading, gs_.EPSMatrix, gs_.ClipBox, 0);
+    return;
+  }
   DrawShadingInBox(*shading, r_.CTM, gs_.ClipBox);
 }
 
@@ -108,15 +132,8 @@ void TContentInterpreter::FillWithPattern(int fillRule) {
   if (box.Empty()) return;
 
   TPDFMatrix toDevice = baseMatrix_;
-  double m[6];
-  if (auto* matrix = As<TPDFArray>(r_.ResolveObject(dict->GetValue("Matrix", false)));
-      matrix && matrix->Count() == 6) {
-    for (int i = 0; i < 6; ++i) {
-      auto* n = As<TPDFNumeric>(r_.ResolveObject(matrix->Item(i)));
-      m[i] = n ? n->Value : 0;
-    }
-    MatrixMultiply(toDevice, TPDFMatrix{m[0], m[1], m[2], m[3], m[4], m[5]}, baseMatrix_);
-  }
+  if (const std::optional<TPDFMatrix> matrix = PatternMatrix(*dict))
+    MatrixMultiply(toDevice, *matrix, baseMatrix_);
   if (!IsFiniteMatrix(toDevice)) return;
   auto* type = As<TPDFNumeric>(r_.ResolveObject(dict->GetValue("PatternType", false)));
   const int patternType = type ? type->AsInteger() : 0;

@@ -34,6 +34,7 @@ void TContentInterpreter::RestoreState() {
   stack_.pop_back();
   canvas_.RestoreClip(gs_.Clip);
   r_.CTM = gs_.CTM;
+  r_.EPSMatrix = gs_.EPSMatrix;
   SelectFont();
 }
 

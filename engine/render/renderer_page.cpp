@@ -140,6 +140,9 @@ bool TPDFRenderer::RenderEPS() {
   eps_->StartDocument(g.Llx, g.Lly, g.Urx, g.Ury);
   CTM = TPDFMatrix{};
   BasePageMatrix = CTM;
+  EPSMatrix = TPDFMatrix{};
+  EPSPageBox = TDeviceBox{g.Llx, g.Lly, g.Urx, g.Ury};
+  EPSPictures = 0;
   // There are no device pixels: nothing is measured against a target size.
   TargetWidth = 0;
   TargetHeight = 0;

@@ -44,6 +44,9 @@ struct TPDFGraphicsState {
   double MiterLimit = 10;
 
   TPDFMatrix CTM;
+  // EPS target: the product of the cm lines in force in the file (current user space to the
+  // page's default space), as PostScript reads them back.
+  TPDFMatrix EPSMatrix;
   TPDFMatrix Tm;
   TPDFMatrix Tlm;
   double HorizontalScaling = 100;  // percent
@@ -58,7 +61,8 @@ struct TPDFGraphicsState {
   double StrokeAlpha = 1;
   double FillAlpha = 1;
   TClipHandle Clip = 0;
-  // Bounds of the clip in force (device units): what shadings and patterns need to cover.
+  // Bounds of the clip in force (device units; the page's default space for the EPS target):
+  // what shadings and patterns need to cover.
   TDeviceBox ClipBox;
 
   double DashPhase = 0;

@@ -179,6 +179,40 @@ TEST_F(EPSInterop, FileStructure) {
   EXPECT_EQ(img->At(50, 10)[0], 255);
 }
 
+TEST_F(EPSInterop, ShadingsAsPictures) {
+  // An axial shading painted by sh inside a triangle clip under a cm, and a radial shading
+  // pattern filling a circle over a grey square: the radial shading stops short of the
+  // circle's edge, so the ring between shows the square (and the page) through the picture's
+  // mask.
+  const std::string res =
+      "<< /Shading << /Ax << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 100 0] "
+      "/Extend [true true] /Function << /FunctionType 2 /Domain [0 1] /C0 [1 0.9 0] "
+      "/C1 [0 0.2 0.8] /N 1 >> >> >> "
+      "/Pattern << /R << /PatternType 2 /Matrix [1 0 0 1 150 75] /Shading << /ShadingType 3 "
+      "/ColorSpace /DeviceRGB /Coords [-10 5 0 0 0 40] /Function << /FunctionType 2 "
+      "/Domain [0 1] /C0 [1 1 1] /C1 [0.8 0 0.2] /N 1 >> >> >> >> >>";
+  const std::string pdf = OnePage(
+      "q 10 20 m 100 20 l 55 140 l h W n 0.9 0 0 1.2 10 0 cm /Ax sh Q "
+      "0.6 g 100 25 50 50 re f "
+      "/Pattern cs /R scn 200 75 m 200 102.6 177.6 125 150 125 c 122.4 125 100 102.6 100 75 c "
+      "100 47.4 122.4 25 150 25 c 177.6 25 200 47.4 200 75 c f",
+      res);
+  // Both pictures are painted by the same shading code at the same 72 dpi on pixel-aligned
+  // areas, so inside them the colours agree to rounding (FlatMax 12 is ample; a picture
+  // misplaced by one pixel shifts the gradient by a few levels only, but the clip's and the
+  // mask's edges then land on flat pixels of the other picture and fail FlatMax). Edges differ:
+  // Ghostscript anti-aliases the clip paths with 16 levels and masks whole picture pixels,
+  // where Cairo covers exact areas. Those pixels count in the mean and the far-off fraction,
+  // which the defaults bound; a missing or misplaced shading moves whole areas.
+  EXPECT_TRUE(SameAsRaster(pdf, "shadings"));
+
+  std::string problem;
+  const TBytes eps = ConvertFirstPage(pdf, 4, 72, &problem);
+  EXPECT_EQ(problem, "");
+  EXPECT_NE(eps.find("ImageDataDictionaryforKestrelShading1 image"), std::string::npos);
+  EXPECT_NE(eps.find("MaskedImageDictionaryforKestrelShading2 image"), std::string::npos);
+}
+
 // ---- pictures drawn straight into the writer ----
 
 TCanvasBitmap Picture(int w, int h, std::uint32_t (*pixel)(int, int)) {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "engine/output/page_output_vector.h"
+#include "engine/syntax/filters.h"
 #include "renderer_test_support.h"
 
 namespace kestrel::testing {
@@ -210,10 +212,10 @@ TEST(RendererEPS, BoxIsThePageBoxAndRotationIsNotApplied) {
   EXPECT_TRUE(q.body.empty());
 }
 
-TEST(RendererEPS, ShadingsAndInvisibleContentWriteNothing) {
+TEST(RendererEPS, InvisibleContentWritesNothing) {
   EPSPage p;
   p.RenderEPS(
-      "/Sh sh /OC /Off BDC 0 0 5 5 re f EMC",
+      "/OC /Off BDC /Sh sh 0 0 5 5 re f EMC",
       "<< /Shading << /Sh << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 100 0] "
       "/Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0 1] /N 1 >> >> >> "
       "/Properties << /Off << /Type /OCG /Usage << /View << /ViewState /OFF >> >> >> >> >>");
@@ -243,6 +245,232 @@ TEST(RendererEPS, PageOutputWritesTheFileAndReportsContentErrors) {
   EXPECT_NE(out.find("\r\n1 0 0 setrgbcolor\r\nf\r\n"), std::string::npos);
   EXPECT_EQ(out.substr(out.size() - 7), "%%EOF\r\n");
   EXPECT_EQ(f.renderer.Bitmap(), nullptr);
+}
+
+
+// ---- shadings as embedded pictures ----
+
+const char* const kAxialRedToBlue =
+    "<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 100 0] /Extend [true true] "
+    "/Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0 1] /N 1 >> >>";
+// Red to blue over x 0 … 10, nothing outside.
+const char* const kShortAxial =
+    "<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 10 0] "
+    "/Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0 1] /N 1 >> >>";
+
+std::string ShadingResources(const std::string& sh) { return "<< /Shading << /Sh " + sh + " >> >>"; }
+std::string PatternResources(const std::string& pattern) {
+  return "<< /Pattern << /P " + pattern + " >> >>";
+}
+
+// The bytes of the data line that follows the `nth` "/ReusableStreamDecode filter" line.
+TBytes EmbeddedData(const TLines& lines, int nth) {
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+    if (lines[i] == "/ReusableStreamDecode filter" && nth-- == 0)
+      return InflateBytes(DecodeASCII85(lines[i + 1]));
+  }
+  return {};
+}
+
+// Red of pixel (x, y) of an RGB picture `width` pixels wide; -1 outside the data.
+int RedAt(const TBytes& rgb, int width, int x, int y) {
+  const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+  return i < rgb.size() ? static_cast<unsigned char>(rgb[i]) : -1;
+}
+
+// Red of the axial red-to-blue shading at parameter t.
+int ExpectedRed(double t) { return static_cast<int>(std::lround(255 * (1 - std::clamp(t, 0.0, 1.0)))); }
+
+std::size_t IndexOf(const TLines& lines, const std::string& line) {
+  return static_cast<std::size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
+}
+
+TEST(RendererEPSShading, ShInsideAClipIsAPicturePlacedOnTheClipBox) {
+  EPSPage p;
+  p.RenderEPS("q 10 20 30 40 re W n /Sh sh Q", ShadingResources(kAxialRedToBlue));
+  // Clip, then the picture in q … Q with the unit square mapped onto the clip's box.
+  EXPECT_TRUE(p.Contains({"h", "W", "n", "q", "[ 30 0 0 40 10 20 ] cm"}));
+  EXPECT_TRUE(p.Contains({"q", "/DeviceRGB setcolorspace", "datastreamforKestrelShading1 resetfile",
+                          "ImageDataDictionaryforKestrelShading1 image", "Q", "Q", "Q"}));
+  EXPECT_EQ(p.CountOf("/Width 30 def"), 1u);
+  EXPECT_EQ(p.CountOf("/Height 40 def"), 1u);
+  // The shading covers the whole clip: no mask.
+  EXPECT_EQ(p.CountOf("/ImageType 3 def"), 0u);
+  EXPECT_EQ(p.CountOf("q"), p.CountOf("Q"));
+  // Pixel centres lie at x + 0.5 from the clip's left edge; every row is the same.
+  const TBytes rgb = EmbeddedData(p.body, 0);
+  ASSERT_EQ(rgb.size(), 30u * 40u * 3u);
+  for (const int x : {0, 10, 29}) {
+    for (const int y : {0, 39}) {
+      EXPECT_NEAR(RedAt(rgb, 30, x, y), ExpectedRed((10 + x + 0.5) / 100), 2) << x << "," << y;
+    }
+  }
+}
+
+TEST(RendererEPSShading, ShUnderCmIsPaintedInUserSpaceAndMaskedWhereItEnds) {
+  EPSPage p;
+  // User x 0 … 10 is page x 10 … 30; the area is the page box (no clip).
+  p.RenderEPS("2 0 0 2 10 10 cm /Sh sh", ShadingResources(kShortAxial));
+  // The page box [0 0 100 100] through the inverse of the cm in force.
+  EXPECT_EQ(p.CountOf("[ 50 0 0 50 -5 -5 ] cm"), 1u);
+  EXPECT_EQ(p.CountOf("MaskedImageDictionaryforKestrelShading1 image"), 1u);
+  const TBytes mask = EmbeddedData(p.body, 0);
+  const TBytes rgb = EmbeddedData(p.body, 1);
+  ASSERT_EQ(rgb.size(), 100u * 100u * 3u);
+  ASSERT_EQ(mask.size(), 13u * 100u);
+  auto shown = [&mask](int x, int y) {
+    return (static_cast<unsigned char>(mask[static_cast<std::size_t>(y) * 13 + x / 8]) &
+            (0x80u >> (x % 8))) != 0;
+  };
+  for (const int y : {0, 50, 99}) {
+    EXPECT_FALSE(shown(5, y));
+    EXPECT_TRUE(shown(10, y));
+    EXPECT_TRUE(shown(29, y));
+    EXPECT_FALSE(shown(30, y));
+    EXPECT_FALSE(shown(80, y));
+  }
+  EXPECT_NEAR(RedAt(rgb, 100, 20, 50), ExpectedRed((20.5 - 10) / 20), 2);
+}
+
+TEST(RendererEPSShading, ClipUnderCmBoundsThePicture) {
+  EPSPage p;
+  p.renderer.Resolution = 144;
+  // The clip is page [0 0 20 20]; at 144 dpi the picture has 40 × 40 pixels.
+  p.RenderEPS("2 0 0 2 0 0 cm 0 0 10 10 re W n /Sh sh", ShadingResources(kAxialRedToBlue));
+  EXPECT_EQ(p.CountOf("[ 10 0 0 10 0 0 ] cm"), 1u);
+  EXPECT_EQ(p.CountOf("/Width 40 def"), 1u);
+  EXPECT_EQ(p.CountOf("/Height 40 def"), 1u);
+  // Shading space is the user space: t = user x / 100, user x = (pixel + 0.5) / 4.
+  const TBytes rgb = EmbeddedData(p.body, 0);
+  EXPECT_NEAR(RedAt(rgb, 40, 39, 0), ExpectedRed(39.5 / 4 / 100), 2);
+
+  // Below 72 dpi the picture keeps one pixel a point.
+  EPSPage low;
+  low.renderer.Resolution = 10;
+  low.RenderEPS("0 0 20 30 re W n /Sh sh", ShadingResources(kAxialRedToBlue));
+  EXPECT_EQ(low.CountOf("/Width 20 def"), 1u);
+  EXPECT_EQ(low.CountOf("/Height 30 def"), 1u);
+}
+
+TEST(RendererEPSShading, EveryPaintingIsAPictureOfItsOwn) {
+  EPSPage p;
+  p.RenderEPS("/Sh sh 0 0 10 10 re W n /Sh sh", ShadingResources(kAxialRedToBlue));
+  EXPECT_EQ(p.CountOf("/ImageDataDictionaryforKestrelShading1 8 dict def"), 1u);
+  EXPECT_EQ(p.CountOf("/ImageDataDictionaryforKestrelShading2 8 dict def"), 1u);
+  EXPECT_EQ(p.CountOf("ImageDataDictionaryforKestrelShading1 image"), 1u);
+  EXPECT_EQ(p.CountOf("ImageDataDictionaryforKestrelShading2 image"), 1u);
+}
+
+TEST(RendererEPSShading, ShadingThatReachesNothingWritesNothing) {
+  EPSPage p;
+  // The short shading ends at x 10; the clip starts at 50. A shading box outside the page too.
+  p.RenderEPS("q 50 0 10 10 re W n /Sh sh Q /B sh",
+              "<< /Shading << /Sh " + std::string(kShortAxial) +
+                  " /B << /ShadingType 2 /ColorSpace /DeviceGray /BBox [200 200 300 300] "
+                  "/Coords [0 0 1 0] /Extend [true true] /Function << /FunctionType 2 "
+                  "/Domain [0 1] /C0 [0] /C1 [1] /N 1 >> >> >> >>");
+  for (const std::string& line : p.body) EXPECT_EQ(line.find("KestrelShading"), std::string::npos);
+  EXPECT_EQ(p.body, (TLines{"q", "n", "50 0 m", "60 0 l", "60 10 l", "50 10 l", "h", "W", "n", "Q"}));
+}
+
+TEST(RendererEPSShading, ShadingPatternFillIsClippedByThePath) {
+  EPSPage p;
+  p.RenderEPS("/Pattern cs /P scn 10 10 50 50 re f",
+              PatternResources("<< /PatternType 2 /Shading " + std::string(kAxialRedToBlue) + " >>"));
+  EXPECT_TRUE(p.Contains({"n", "10 10 m", "60 10 l", "60 60 l", "10 60 l", "h", "q", "W", "n",
+                          "[ 50 0 0 50 10 10 ] cm"}));
+  // The picture replaces the fill; the path is dropped after it.
+  EXPECT_EQ(p.CountOf("f"), 0u);
+  ASSERT_GE(p.body.size(), 4u);
+  EXPECT_EQ(p.body[p.body.size() - 4], "ImageDataDictionaryforKestrelShading1 image");
+  EXPECT_EQ((TLines{p.body.end() - 3, p.body.end()}), (TLines{"Q", "Q", "n"}));
+  const TBytes rgb = EmbeddedData(p.body, 0);
+  EXPECT_NEAR(RedAt(rgb, 50, 49, 3), ExpectedRed(59.5 / 100), 2);
+
+  // Even-odd fills clip with W*.
+  EPSPage e;
+  e.RenderEPS("/Pattern cs /P scn 10 10 50 50 re f*",
+              PatternResources("<< /PatternType 2 /Shading " + std::string(kAxialRedToBlue) + " >>"));
+  EXPECT_TRUE(e.Contains({"h", "q", "W*", "n", "[ 50 0 0 50 10 10 ] cm"}));
+}
+
+TEST(RendererEPSShading, PatternFillWithStrokeOrClipKeepsThePath) {
+  const std::string res =
+      PatternResources("<< /PatternType 2 /Shading " + std::string(kAxialRedToBlue) + " >>");
+  EPSPage p;
+  p.RenderEPS("/Pattern cs /P scn 0 0 1 RG 10 10 50 50 re B", res);
+  const std::size_t image = IndexOf(p.body, "ImageDataDictionaryforKestrelShading1 image");
+  ASSERT_LT(image + 4, p.body.size());
+  EXPECT_EQ((TLines{p.body.begin() + image + 1, p.body.end()}),
+            (TLines{"Q", "Q", "0 0 1 setrgbcolor", "s"}));
+
+  EPSPage c;
+  c.RenderEPS("/Pattern cs /P scn 10 10 50 50 re W f 0 0 5 5 re f", res);
+  const std::size_t at = IndexOf(c.body, "ImageDataDictionaryforKestrelShading1 image");
+  ASSERT_LT(at + 6, c.body.size());
+  // The painting in q … Q, then the clip from the same path.
+  EXPECT_EQ((TLines{c.body.begin() + at + 1, c.body.begin() + at + 6}),
+            (TLines{"Q", "Q", "Q", "W", "n"}));
+  EXPECT_TRUE(c.Contains({"h", "q", "q", "W", "n", "[ 50 0 0 50 10 10 ] cm"}));
+}
+
+TEST(RendererEPSShading, PatternSpaceIsTheSpaceTheContentStartedIn) {
+  const std::string pattern = "<< /PatternType 2 /Matrix [1 0 0 1 5 0] /Shading " +
+                              std::string(kAxialRedToBlue) + " >>";
+  EPSPage p;
+  // The cm does not move the pattern: pattern x = page x - 5.
+  p.RenderEPS("2 0 0 2 0 0 cm /Pattern cs /P scn 0 0 10 10 re f", PatternResources(pattern));
+  EXPECT_EQ(p.CountOf("[ 10 0 0 10 0 0 ] cm"), 1u);
+  const TBytes rgb = EmbeddedData(p.body, 0);
+  ASSERT_EQ(rgb.size(), 20u * 20u * 3u);
+  EXPECT_EQ(RedAt(rgb, 20, 0, 0), 255);
+  EXPECT_NEAR(RedAt(rgb, 20, 15, 0), ExpectedRed((15.5 - 5) / 100), 2);
+
+  // Inside a form the pattern's space is the form's: page x = 2 × pattern x.
+  EPSPage f;
+  f.AddStream(10,
+              "<< /Type /XObject /Subtype /Form /BBox [0 0 50 50] /Matrix [2 0 0 2 0 0] "
+              "/Resources " + PatternResources("<< /PatternType 2 /Shading " +
+                                               std::string(kAxialRedToBlue) + " >>") + " >>",
+              "/Pattern cs /P scn 0 0 10 10 re f");
+  f.RenderEPS("/Fm Do", "<< /XObject << /Fm 10 0 R >> >>");
+  const TBytes frgb = EmbeddedData(f.body, 0);
+  ASSERT_EQ(frgb.size(), 20u * 20u * 3u);
+  EXPECT_NEAR(RedAt(frgb, 20, 10, 0), ExpectedRed(10.5 / 200), 2);
+  EXPECT_EQ(f.CountOf("q"), f.CountOf("Q"));
+}
+
+TEST(RendererEPSShading, DegenerateUserSpaceAndExtremeResolutionsStayBounded) {
+  // The cm is written as zeros: PostScript's user space has no inverse, nothing can show.
+  EPSPage p;
+  p.RenderEPS("0.00001 0 0 0.00001 0 0 cm /Sh sh", ShadingResources(kAxialRedToBlue));
+  EXPECT_EQ(p.body, (TLines{"[ 0 0 0 0 0 0 ] cm"}));
+
+  // Past 4800 dpi the picture keeps 4800 dpi: a 1 × 1 clip gets 67 × 67 pixels.
+  EPSPage high;
+  high.renderer.Resolution = 1e12;
+  high.RenderEPS("0 0 1 1 re W n /Sh sh", ShadingResources(kAxialRedToBlue));
+  EXPECT_EQ(high.CountOf("/Width 67 def"), 1u);
+  // Whole pixels from the clip's top left corner: 67 / (4800 / 72) points a side.
+  EXPECT_EQ(high.CountOf("[ 1.005 0 0 1.005 0 -0.005 ] cm"), 1u);
+
+  // A huge page box is painted at fewer pixels a point than asked for.
+  EPSPage huge;
+  huge.renderer.Resolution = 72;
+  huge.RenderEPS("/Sh sh", ShadingResources(kAxialRedToBlue), "/MediaBox [0 0 200000 10]");
+  const std::size_t at = IndexOf(huge.body, "/Width 65536 def");
+  EXPECT_LT(at, huge.body.size());
+  // 65536 / 200000 pixels a point: the 10 points of height need 4 pixels, 12.207… points.
+  EXPECT_EQ(huge.CountOf("/Height 4 def"), 1u);
+  EXPECT_EQ(huge.CountOf("[ 200000 0 0 12.20703125 0 -2.20703125 ] cm"), 1u);
+}
+
+TEST(RendererEPSShading, TilingPatternsAndUnusableShadingsStillFillWithAColour) {
+  EPSPage p;
+  p.RenderEPS("/Pattern cs /P scn 0 0 10 10 re f",
+              PatternResources("<< /PatternType 2 /Shading << /ShadingType 99 >> >>"));
+  EXPECT_EQ(p.CountOf("f"), 1u);
+  for (const std::string& line : p.body) EXPECT_EQ(line.find("KestrelShading"), std::string::npos);
 }
 
 }  // namespace
