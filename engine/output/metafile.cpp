@@ -81,7 +81,7 @@ bool TKestrelMetafile::AddStroke(const std::vector<std::vector<TMetafilePoint>>&
 }
 
 bool TKestrelMetafile::AddPushClip(const std::vector<std::vector<TMetafilePoint>>& figures,
-                                   bool evenOdd) {
+                                   bool evenOdd, bool replace) {
   if (Full()) {
     ++m_dropped;
     return false;
@@ -89,10 +89,12 @@ bool TKestrelMetafile::AddPushClip(const std::vector<std::vector<TMetafilePoint>
   TMetafileRecord r;
   r.Op = TMetafileOp::PushClip;
   r.EvenOdd = evenOdd;
+  r.Replace = replace;
   if (PointCount(figures) <= kMaxPoints - m_points.size()) {
     AddFigures(figures, nullptr, r);
   } else {
     // Too much to keep: the clip widens to the bounding box of its figures.
+    ++m_dropped;
     float minX = std::numeric_limits<float>::max(), minY = minX;
     float maxX = std::numeric_limits<float>::lowest(), maxY = maxX;
     for (const auto& f : figures) {
@@ -105,6 +107,7 @@ bool TKestrelMetafile::AddPushClip(const std::vector<std::vector<TMetafilePoint>
         {{minX, minY}, {maxX, minY}, {maxX, maxY}, {minX, maxY}}};
     AddFigures(box, nullptr, r);
     r.EvenOdd = false;
+    r.Replace = false;
   }
   m_records.push_back(r);
   ++m_clipDepth;

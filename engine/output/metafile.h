@@ -48,7 +48,8 @@ struct TMetafileImage {
 enum class TMetafileOp : std::uint8_t {
   Fill,      // figures filled (all taken as closed) with Color by the fill rule
   Stroke,    // figures outlined with Pen
-  PushClip,  // saves the drawing state and narrows the clip to the figures (none: clip all)
+  PushClip,  // saves the drawing state and narrows the clip to the figures (none: clip all);
+             // with Replace the figures are the whole new clip (they lie inside the old one)
   PopClip,   // returns to the state saved by the matching PushClip
   Image,     // Images[Image]
 };
@@ -59,6 +60,9 @@ struct TMetafileRecord {
   std::uint32_t FigureCount = 0;
   TPackedColor Color = 0;
   bool EvenOdd = false;
+  // PushClip: the figures already hold every clip in force, so a writer may set them as the
+  // clip instead of intersecting (either gives the same area).
+  bool Replace = false;
   TMetafilePen Pen;
   std::uint32_t Image = 0;
 };
@@ -84,13 +88,16 @@ class TKestrelMetafile {
 
   // Recording. Each returns false, recording nothing, when the drawing would pass one of the
   // bounds above; Dropped() then counts it. PushClip always records (a clip whose figures do
-  // not fit becomes their bounding box) until the record bound is reached; from then on
-  // nothing at all is recorded, so pushes and pops stay balanced.
+  // not fit becomes their bounding box, counted too) until the record bound is reached; from then on
+  // nothing at all is recorded, so pushes and pops stay balanced. `replace` marks figures that
+  // already lie inside the clip in force (TMetafileRecord::Replace); when they fall back to
+  // their bounding box the mark is dropped, since the box may reach outside.
   bool AddFill(const std::vector<std::vector<TMetafilePoint>>& figures, TPackedColor color,
                bool evenOdd);
   bool AddStroke(const std::vector<std::vector<TMetafilePoint>>& figures,
                  const std::vector<bool>& closed, const TMetafilePen& pen);
-  bool AddPushClip(const std::vector<std::vector<TMetafilePoint>>& figures, bool evenOdd);
+  bool AddPushClip(const std::vector<std::vector<TMetafilePoint>>& figures, bool evenOdd,
+                   bool replace = false);
   bool AddPopClip();
   bool AddImage(TMetafileImage image);
 

@@ -281,8 +281,10 @@ class TEmfWriter {
     Poly(Oriented(figures), true);
     Simple(kEmrEndPath, {});
     m_objects.UseFillMode(1);
-    // With no clip in force yet the path becomes the clip; otherwise it narrows it.
-    Simple(kEmrSelectClipPath, {first ? 5 : 1});  // RGN_COPY : RGN_AND
+    // With no clip in force yet the path becomes the clip; otherwise it narrows it, unless it
+    // already holds the clip in force (LibreOffice loses a path clip narrowed by another one,
+    // so the canvas records nested clip paths as their intersection, to be set whole).
+    Simple(kEmrSelectClipPath, {first || r.Replace ? 5 : 1});  // RGN_COPY : RGN_AND
   }
 
   void StretchDib(const TMetafileImage& image, const TBytes& dib, std::uint32_t rop) {

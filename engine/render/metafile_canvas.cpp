@@ -58,6 +58,17 @@ TBox BoundsOf(const std::vector<TPolyline>& polys) {
   return r.bounds;
 }
 
+TBox FigureBounds(const std::vector<std::vector<TMetafilePoint>>& figures) {
+  TBox b{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  for (const auto& f : figures) {
+    for (const TMetafilePoint& q : f) {
+      b = {std::min(b.minX, double(q.x)), std::min(b.minY, double(q.y)),
+           std::max(b.maxX, double(q.x)), std::max(b.maxY, double(q.y))};
+    }
+  }
+  return b;
+}
+
 bool Meets(const TBox& a, const TBox& b) {
   return a.minX <= b.maxX && b.minX <= a.maxX && a.minY <= b.maxY && b.minY <= a.maxY;
 }
@@ -299,7 +310,85 @@ void TMetafileCanvas::ApplyPendingClip(const TFigures& figures) {
   m_clipNodes.push_back(std::move(node));
   m_clipPoints += points;
   m_currentClip = static_cast<int>(m_clipNodes.size()) - 1;
-  if (m_meta.AddPushClip(figures, m_pathEvenOdd)) m_applied.push_back(m_currentClip);
+  if (PushNode(m_currentClip)) m_applied.push_back(m_currentClip);
+}
+
+bool TMetafileCanvas::PushNode(int node) {
+  const TClipNode& n = m_clipNodes[node];
+  if (!m_meta.Enhanced()) return m_meta.AddPushClip(n.figures, n.evenOdd);
+  PlanEnhancedPush(node);
+  switch (n.push) {
+    case TClipNode::TPush::Whole: return m_meta.AddPushClip(*n.pushFigures, false, true);
+    case TClipNode::TPush::Box: return m_meta.AddPushClip(*n.pushFigures, false);
+    default: return m_meta.AddPushClip(n.figures, n.evenOdd);
+  }
+}
+
+void TMetafileCanvas::PlanEnhancedPush(int node) {
+  // Ancestors first: the clip rectangles in force depend on how they were recorded.
+  std::vector<int> chain;
+  for (int k = node; k >= 0 && m_clipNodes[k].push == TClipNode::TPush::Unknown;
+       k = m_clipNodes[k].parent) {
+    chain.push_back(k);
+  }
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    TClipNode& n = m_clipNodes[*it];
+    n.push = TClipNode::TPush::Own;
+    if (IsRectangle(n.figures) || n.parent < 0) continue;
+    const std::shared_ptr<const TClipRegion> outer = RegionOf(n.parent);
+    if (!outer) continue;  // the first clip path in force: recorded as it is
+    const std::shared_ptr<const TClipRegion> region = RegionOf(*it);
+    auto box = [&] {
+      // The intersection failed (counted there) or is too large: its bounding box instead.
+      // A clip without points has no box: it clips everything, as an empty push does.
+      const TBox b = FigureBounds(n.figures);
+      n.push = TClipNode::TPush::Box;
+      n.pushFigures =
+          b.minX > b.maxX
+              ? std::make_shared<const TFigures>()
+              : std::make_shared<const TFigures>(TFigures{
+                    {Narrow(TPDFPoint{b.minX, b.minY}), Narrow(TPDFPoint{b.maxX, b.minY}),
+                     Narrow(TPDFPoint{b.maxX, b.maxY}), Narrow(TPDFPoint{b.minX, b.maxY})}});
+    };
+    if (region == outer) {
+      box();
+      continue;
+    }
+    // A path set whole replaces the clip rectangles in force too: cut it to them.
+    std::vector<TPolyline> polygons = region->polygons;
+    bool cut = false;
+    TBox rect;
+    for (int k = n.parent; k >= 0; k = m_clipNodes[k].parent) {
+      const TClipNode& a = m_clipNodes[k];
+      const bool boxed = a.push == TClipNode::TPush::Box;
+      if (!boxed && !IsRectangle(a.figures)) continue;
+      const TBox b = FigureBounds(boxed ? *a.pushFigures : a.figures);  // inverted: empty
+      rect = cut ? TBox{std::max(rect.minX, b.minX), std::max(rect.minY, b.minY),
+                        std::min(rect.maxX, b.maxX), std::min(rect.maxY, b.maxY)}
+                 : b;
+      cut = true;
+    }
+    if (cut) {
+      polygons = rect.minX < rect.maxX && rect.minY < rect.maxY ? ClipPolygons(polygons, rect)
+                                                                : std::vector<TPolyline>{};
+    }
+    auto whole = std::make_shared<TFigures>();
+    std::size_t points = 0;
+    for (const TPolyline& p : polygons) {
+      if (p.points.size() < 3) continue;
+      whole->push_back(Narrow(p));
+      points += p.points.size();
+    }
+    if (whole->size() > kMaxNestedClipFigures || points > kMaxNestedClipPoints ||
+        points > kMaxRegionPoints - std::min(m_regionPoints, kMaxRegionPoints)) {
+      m_meta.NoteDropped();
+      box();
+      continue;
+    }
+    m_regionPoints += points;
+    n.push = TClipNode::TPush::Whole;
+    n.pushFigures = std::move(whole);
+  }
 }
 
 void TMetafileCanvas::MoveClipTo(int node) {
@@ -328,14 +417,14 @@ void TMetafileCanvas::MoveClipTo(int node) {
   }
   for (auto it = toPush.rbegin(); it != toPush.rend(); ++it) {
     // A push the metafile refuses (it is full) draws nothing more anyway.
-    if (!m_meta.AddPushClip(m_clipNodes[*it].figures, m_clipNodes[*it].evenOdd)) break;
+    if (!PushNode(*it)) break;
     m_applied.push_back(*it);
   }
   m_currentClip = node;
 }
 
 std::shared_ptr<const TClipRegion> TMetafileCanvas::RegionOf(int node) {
-  if (node < 0 || m_meta.Enhanced()) return nullptr;
+  if (node < 0) return nullptr;
   // The chain below the first node already known, root side first.
   std::vector<int> chain;
   for (int n = node; n >= 0 && !m_clipNodes[n].regionKnown; n = m_clipNodes[n].parent) {
@@ -383,7 +472,9 @@ std::shared_ptr<const TClipRegion> TMetafileCanvas::RegionOf(int node) {
 
 const TClipRegion* TMetafileCanvas::ActiveRegion() {
   // Only a clip the metafile holds counts; when its push was refused nothing draws anyway.
-  if (m_currentClip < 0 || m_applied.empty() || m_applied.back() != m_currentClip) {
+  // An enhanced metafile clips by itself.
+  if (m_meta.Enhanced() || m_currentClip < 0 || m_applied.empty() ||
+      m_applied.back() != m_currentClip) {
     return nullptr;
   }
   return RegionOf(m_currentClip).get();

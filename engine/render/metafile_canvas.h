@@ -20,7 +20,15 @@
 // centre lies outside it are masked out. The metafile keeps the clip's bounding box as its
 // clip rectangle. Past kMaxClipWork (or when one cut passes its own bounds) drawing falls back
 // to that bounding box, and the metafile counts a dropped step.
+//
+// An enhanced metafile clips to paths itself, but LibreOffice loses a clip path narrowed by
+// another one. So the first clip path in force is recorded as it is, and one inside it as a
+// single path holding the whole clip: the intersection of the clip paths so far (the region
+// cut for Windows metafiles) cut to the clip rectangles in force. Past kMaxNestedClipPoints or
+// kMaxNestedClipFigures, or when the intersection cannot be made, the inner clip narrows the
+// outer one by its bounding box instead, and the metafile counts a dropped step.
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -51,6 +59,9 @@ class TMetafileCanvas final : public TPDFGenericCanvas {
   // and points of the clip regions kept for it.
   static constexpr std::size_t kMaxClipWork = 400'000'000;
   static constexpr std::size_t kMaxRegionPoints = 4'000'000;
+  // Size of one clip path standing for nested clip paths (enhanced metafile).
+  static constexpr std::size_t kMaxNestedClipPoints = 200'000;
+  static constexpr std::size_t kMaxNestedClipFigures = 10'000;
 
   // The metafile must already have its kind and size (TKestrelMetafile::Reset); it must
   // outlive the canvas.
@@ -97,6 +108,10 @@ class TMetafileCanvas final : public TPDFGenericCanvas {
     // rectangles (none: only rectangles, which the metafile clips itself).
     bool regionKnown = false;
     std::shared_ptr<const TClipRegion> region;
+    // Enhanced metafile only: how the clip is recorded (Unknown until first pushed).
+    enum class TPush : std::uint8_t { Unknown, Own, Whole, Box };
+    TPush push = TPush::Unknown;
+    std::shared_ptr<const TFigures> pushFigures;  // Whole: the whole clip; Box: the box
   };
 
   void Paint(bool fill, bool stroke);
@@ -111,6 +126,9 @@ class TMetafileCanvas final : public TPDFGenericCanvas {
   bool MaskToClip(TMetafileImage& image);
   void Stroke();
   void ApplyPendingClip(const TFigures& figures);
+  // Records the node's clip on the metafile (false when refused).
+  bool PushNode(int node);
+  void PlanEnhancedPush(int node);
   void MoveClipTo(int node);
   void DiscardPath();
 

@@ -185,6 +185,29 @@ TEST(MetafileWriter, NestedClipsIntersectAndObjectsSurviveSavedStates) {
   // The same for the Windows form.
   const auto wmf = WalkWindowsMetafile(WriteWindowsMetafile(m));
   EXPECT_TRUE(wmf.ok) << wmf.error;
+
+  // An inner clip that already holds the outer one is set in its place.
+  TKestrelMetafile whole;
+  whole.Reset(true, 200, 200);
+  whole.AddPushClip({{{0, 0}, {100, 0}, {50, 90}}}, false);
+  whole.AddPushClip({{{10, 5}, {90, 5}, {50, 80}}}, false, true);
+  whole.AddFill(Square(0, 0, 10), 0xFF0000, false);
+  whole.AddPopClip();
+  const TBytes wb = whole.Write();
+  ASSERT_TRUE(WalkEnhancedMetafile(wb).ok);
+  const auto set = EmfRecords(wb, 67);
+  ASSERT_EQ(set.size(), 2u);
+  EXPECT_EQ(I32(wb, set[0] + 8), 5);
+  EXPECT_EQ(I32(wb, set[1] + 8), 5);
+  EXPECT_EQ(EmfRecords(wb, 33).size(), EmfRecords(wb, 34).size());
+  // The Windows form clips to the figures' box either way.
+  TKestrelMetafile narrowed;
+  narrowed.Reset(true, 200, 200);
+  narrowed.AddPushClip({{{0, 0}, {100, 0}, {50, 90}}}, false);
+  narrowed.AddPushClip({{{10, 5}, {90, 5}, {50, 80}}}, false);
+  narrowed.AddFill(Square(0, 0, 10), 0xFF0000, false);
+  narrowed.AddPopClip();
+  EXPECT_EQ(WriteWindowsMetafile(whole), WriteWindowsMetafile(narrowed));
 }
 
 TEST(MetafileWriter, HugeCoordinatesAreClampedIntoTheFields) {
@@ -264,8 +287,12 @@ TEST(MetafileWriter, DrawingPastTheBoundsIsDroppedNotWritten) {
   EXPECT_EQ(m.Dropped(), 1u);
   EXPECT_LE(m.Points().size(), metafile_limits::kMaxPoints);
   // A clip that no longer fits narrows to its bounding box instead, keeping pushes balanced.
-  EXPECT_TRUE(m.AddPushClip({big, {{5, 5}, {60, 70}, {5, 70}}}, false));
+  // Its box may reach outside the clip in force, so it narrows that clip instead of
+  // replacing it even when the figures were to replace it.
+  EXPECT_TRUE(m.AddPushClip({big, {{5, 5}, {60, 70}, {5, 70}}}, false, true));
   EXPECT_EQ(m.Figures().back().Count, 4u);
+  EXPECT_FALSE(m.Records().back().Replace);
+  EXPECT_EQ(m.Dropped(), 2u);
   EXPECT_TRUE(m.AddPopClip());
   EXPECT_FALSE(m.AddPopClip());
   TMetafileImage image;
