@@ -225,12 +225,7 @@ class TEmfWriter {
     std::vector<bool> closed;
     const auto figures = Figures(r, 2, &closed);
     if (figures.empty()) return;
-    TPenSpec pen;
-    pen.Null = false;
-    pen.Color = r.Pen.Color;
-    pen.Width = std::max(1, m_map.Map(r.Pen.Width));
-    pen.Cap = r.Pen.Cap;
-    pen.Join = r.Pen.Join;
+    const TPenSpec pen = StrokePen(r, m_map);
     m_objects.UsePen(pen);
     m_objects.UseBrush(TBrushSpec{});
     if (pen.Join == 0) {

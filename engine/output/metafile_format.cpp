@@ -162,6 +162,16 @@ void TGdiObjects::Collect() {
   for (std::size_t i = 0; i < m_objects.size(); ++i) Release(static_cast<int>(i));
 }
 
+TPenSpec StrokePen(const TMetafileRecord& record, const TCoordinateMap& map) {
+  TPenSpec pen;
+  pen.Null = false;
+  pen.Color = record.Pen.Color;
+  pen.Width = std::max(1, map.Map(record.Pen.Width));
+  pen.Cap = record.Pen.Cap;
+  pen.Join = record.Pen.Join;
+  return pen;
+}
+
 void TGdiObjects::UsePen(const TPenSpec& pen) {
   if (m_state.pen >= 0 && m_objects[m_state.pen].pen == pen) return;
   const int old = m_state.pen;

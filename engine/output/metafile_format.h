@@ -68,6 +68,10 @@ struct TPenSpec {
   friend bool operator==(const TPenSpec&, const TPenSpec&) = default;
 };
 
+// The pen a stroke record draws with: its colour, cap and join, and its width in format
+// units (at least one unit, so that hairlines stay visible).
+TPenSpec StrokePen(const TMetafileRecord& record, const TCoordinateMap& map);
+
 struct TBrushSpec {
   bool Null = true;
   TPackedColor Color = 0;

@@ -186,12 +186,7 @@ class TWmfWriter {
     std::vector<bool> closed;
     const auto figures = Figures(r, 2, &closed);
     if (figures.empty()) return;
-    TPenSpec pen;
-    pen.Null = false;
-    pen.Color = r.Pen.Color;
-    pen.Width = std::max(1, m_map.Map(r.Pen.Width));
-    pen.Cap = r.Pen.Cap;
-    pen.Join = r.Pen.Join;
+    const TPenSpec pen = StrokePen(r, m_map);
     m_objects.UsePen(pen);
     m_objects.UseBrush(TBrushSpec{});
     // Closed outlines as polygons (joined all round), open ones as polylines.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "canvas_shapes.h"
 #include "engine/output/metafile.h"
 #include "engine/render/metafile_canvas.h"
 #include "engine/render/metafile_clip.h"
@@ -131,23 +132,8 @@ TEST(MetafileClipRegion, OutlinesAreCutWhereTheyCrossAndClosedOnesStayJoined) {
   EXPECT_NEAR((*spans)[0].second, 75, 1e-9);
 }
 
-void Circle(TPDFGenericCanvas& c, double cx, double cy, double r) {
-  const double k = 0.5522847498 * r;
-  c.MoveTo(cx + r, cy);
-  c.CurveTo(cx + r, cy + k, cx + k, cy + r, cx, cy + r);
-  c.CurveTo(cx - k, cy + r, cx - r, cy + k, cx - r, cy);
-  c.CurveTo(cx - r, cy - k, cx - k, cy - r, cx, cy - r);
-  c.CurveTo(cx + k, cy - r, cx + r, cy - k, cx + r, cy);
-  c.ClosePath();
-}
-
-void Box(TPDFGenericCanvas& c, double x, double y, double w, double h) {
-  c.MoveTo(x, y);
-  c.LineTo(x + w, y);
-  c.LineTo(x + w, y + h);
-  c.LineTo(x, y + h);
-  c.ClosePath();
-}
+using testing::Box;
+using testing::Circle;
 
 class MetafileClipTest : public ::testing::Test {
  protected:

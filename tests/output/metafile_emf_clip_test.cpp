@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+#include "canvas_shapes.h"
 #include "engine/output/metafile.h"
 #include "engine/render/metafile_canvas.h"
 #include "engine/render/metafile_nonzero.h"
@@ -131,23 +132,8 @@ TPlayed Play(const TBytes& bytes) {
   return out;
 }
 
-void Circle(TPDFGenericCanvas& c, double cx, double cy, double r) {
-  const double k = 0.5522847498 * r;
-  c.MoveTo(cx + r, cy);
-  c.CurveTo(cx + r, cy + k, cx + k, cy + r, cx, cy + r);
-  c.CurveTo(cx - k, cy + r, cx - r, cy + k, cx - r, cy);
-  c.CurveTo(cx - r, cy - k, cx - k, cy - r, cx, cy - r);
-  c.CurveTo(cx + k, cy - r, cx + r, cy - k, cx + r, cy);
-  c.ClosePath();
-}
-
-void Box(TPDFGenericCanvas& c, double x, double y, double w, double h) {
-  c.MoveTo(x, y);
-  c.LineTo(x + w, y);
-  c.LineTo(x + w, y + h);
-  c.LineTo(x, y + h);
-  c.ClosePath();
-}
+using testing::Box;
+using testing::Circle;
 
 class MetafileEmfClipTest : public ::testing::Test {
  protected:
