@@ -35,6 +35,13 @@ inline constexpr int kFillRuleEvenOdd = 2;
 struct TCanvasColorKey {
   std::array<std::uint8_t, 3> Low{};   // red, green, blue
   std::array<std::uint8_t, 3> High{};  // red, green, blue
+
+  // Whether the key hides a 0xAARRGGBB pixel.
+  bool Hides(std::uint32_t argb) const {
+    const std::uint8_t r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
+    return r >= Low[0] && r <= High[0] && g >= Low[1] && g <= High[1] && b >= Low[2] &&
+           b <= High[2];
+  }
 };
 
 // A picture handed to DrawBitmap: rows top-down, each pixel 0xAARRGGBB in a native uint32 with

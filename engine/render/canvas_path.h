@@ -42,6 +42,11 @@ class TCanvasPath {
   bool HasFigure() const { return m_figureOpen; }
   TPDFPoint FigureStart() const { return m_figureStart; }
   bool EndsWithLine() const { return !m_ops.empty() && m_ops.back().kind == TPathOpKind::Line; }
+  // Before painting: a path of one straight segment gets a zero-length segment at its end
+  // (`current`), so that a round or square cap shows on a line of no length.
+  void AddEndSegmentToSingleLine(TPDFPoint current) {
+    if (PointCount() == 2 && EndsWithLine()) LineTo(current, current);
+  }
 
  private:
   void Grow(TPDFPoint p);

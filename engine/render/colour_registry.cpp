@@ -7,6 +7,7 @@
 #include "engine/render/colour_tint.h"
 #include "engine/render/renderer_limits.h"
 #include "engine/syntax/objects.h"
+#include "engine/syntax/string_decode.h"
 
 namespace kestrel {
 
@@ -16,30 +17,6 @@ std::optional<TColorSpaceId> DeviceFamilyOfName(TByteView name) {
   if (name == "DeviceCMYK" || name == "CMYK" || name == "CalCMYK") return kDeviceCMYK;
   return std::nullopt;
 }
-
-namespace {
-
-// A name operand without its "/", with #xx escapes decoded.
-TBytes OperandName(TByteView operand) {
-  if (!operand.empty() && operand.front() == '/') operand.remove_prefix(1);
-  TBytes out;
-  out.reserve(operand.size());
-  for (std::size_t i = 0; i < operand.size(); ++i) {
-    if (operand[i] == '#' && i + 2 < operand.size()) {
-      const int hi = HexValue(static_cast<unsigned char>(operand[i + 1]));
-      const int lo = HexValue(static_cast<unsigned char>(operand[i + 2]));
-      if (hi >= 0 && lo >= 0) {
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-        continue;
-      }
-    }
-    out += operand[i];
-  }
-  return out;
-}
-
-}  // namespace
 
 TPDFColorSpaces::TPDFColorSpaces(TPDFSimpleColorManager& manager, TResolver resolver)
     : manager_(manager), resolver_(std::move(resolver)) {}
@@ -51,7 +28,7 @@ TColorSpaceId TPDFColorSpaces::ResolveColorSpace(TByteView operand,
   if (operand == "/DeviceRGB") return kDeviceRGB;
   if (operand == "/DeviceGray") return kDeviceGray;
   if (operand == "/DeviceCMYK") return kDeviceCMYK;
-  const TBytes name = OperandName(operand);
+  const TBytes name = DecodeNameOperand(operand);
   if (resources) {
     const auto* spaces = As<TPDFDictionary>(Resolve(resources->GetValue("ColorSpace", false)));
     if (spaces) {

@@ -164,9 +164,7 @@ void TEmfPlusCanvas::Impl::CurveTo(TPDFPoint c1, TPDFPoint c2, TPDFPoint to) {
 }
 
 void TEmfPlusCanvas::Impl::PreparePath() {
-  // A path of one straight segment gets a zero-length segment at its end before painting, so
-  // that a round or square cap shows on a line of no length.
-  if (path.PointCount() == 2 && path.EndsWithLine()) path.LineTo(current, current);
+  path.AddEndSegmentToSingleLine(current);
 }
 
 void TEmfPlusCanvas::Impl::DiscardPath() {

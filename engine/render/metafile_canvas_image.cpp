@@ -12,12 +12,6 @@ namespace kestrel {
 
 namespace {
 
-bool Keyed(std::uint32_t argb, const TCanvasColorKey& key) {
-  const std::uint8_t r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
-  return r >= key.Low[0] && r <= key.High[0] && g >= key.Low[1] && g <= key.High[1] &&
-         b >= key.Low[2] && b <= key.High[2];
-}
-
 // Stores a premultiplied ARGB sample: below half opacity it is transparent, else opaque and
 // mixed with white by its coverage. Returns whether it is opaque.
 bool PutSample(TMetafileImage& image, std::size_t i, std::uint32_t premultiplied) {
@@ -34,14 +28,6 @@ bool PutSample(TMetafileImage& image, std::size_t i, std::uint32_t premultiplied
   image.Bgr[3 * i + 2] = channel(16);
   image.Mask[i] = 1;
   return true;
-}
-
-std::uint32_t Premultiply(std::uint32_t argb) {
-  const std::uint32_t a = argb >> 24;
-  if (a == 255) return argb;
-  auto mul = [a](std::uint32_t c) { return (c * a + 127) / 255; };
-  return (a << 24) | (mul((argb >> 16) & 0xFF) << 16) | (mul((argb >> 8) & 0xFF) << 8) |
-         mul(argb & 0xFF);
 }
 
 bool Near(double a, double b, double scale) { return std::fabs(a - b) <= 1e-6 * (1 + scale); }
@@ -92,7 +78,7 @@ void TMetafileCanvas::DrawBitmap(const TCanvasBitmap& bitmap, double x1, double 
       for (std::size_t x = 0; x < w; ++x) {
         const std::size_t sx = flipX ? w - 1 - x : x;
         const std::uint32_t p = bitmap.Pixels[sy * w + sx];
-        const std::uint32_t sample = key && Keyed(p, *key) ? 0 : Premultiply(p);
+        const std::uint32_t sample = key && key->Hides(p) ? 0 : Premultiply(p);
         if (!PutSample(image, y * w + x, sample)) transparent = true;
       }
     }

@@ -5,13 +5,6 @@
 #include <limits>
 
 namespace kestrel {
-namespace {
-
-bool Keyed(std::uint32_t argb, const TCanvasColorKey& key) {
-  const std::uint8_t r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
-  return r >= key.Low[0] && r <= key.High[0] && g >= key.Low[1] && g <= key.High[1] &&
-         b >= key.Low[2] && b <= key.High[2];
-}
 
 std::uint32_t Premultiply(std::uint32_t argb) {
   const std::uint32_t a = argb >> 24;
@@ -21,6 +14,8 @@ std::uint32_t Premultiply(std::uint32_t argb) {
   return (a << 24) | (mul((argb >> 16) & 0xFF) << 16) | (mul((argb >> 8) & 0xFF) << 8) |
          mul(argb & 0xFF);
 }
+
+namespace {
 
 // Index of the sample at bitmap coordinate t, clamped into 0..n-1 before any conversion.
 int ClampIndex(double t, int n) {
@@ -38,7 +33,7 @@ class TSampler {
     const std::uint32_t p =
         m_bitmap.Pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(m_bitmap.Width) +
                         static_cast<std::size_t>(x)];
-    if (m_key && Keyed(p, *m_key)) return 0;
+    if (m_key && m_key->Hides(p)) return 0;
     return Premultiply(p);
   }
 

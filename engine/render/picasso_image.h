@@ -14,6 +14,9 @@ namespace kestrel {
 std::optional<TPDFMatrix> BitmapInverseMapping(int width, int height, TPDFPoint p1, TPDFPoint p2,
                                                TPDFPoint p3);
 
+// A straight-alpha 0xAARRGGBB pixel with its colour multiplied by its alpha.
+std::uint32_t Premultiply(std::uint32_t argb);
+
 // True when the bitmap's size and pixel count are usable.
 bool IsUsableBitmap(const TCanvasBitmap& bitmap);
 

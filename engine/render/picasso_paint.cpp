@@ -101,8 +101,7 @@ void TPDFPicasso::Impl::SetFillRule(int rule) {
 }
 
 void TPDFPicasso::Impl::PreparePath() {
-  // A path of one straight segment gets a zero-length segment at its end before painting.
-  if (path.PointCount() == 2 && path.EndsWithLine()) path.LineTo(current, current);
+  path.AddEndSegmentToSingleLine(current);
 }
 
 void TPDFPicasso::Impl::DiscardPath() {

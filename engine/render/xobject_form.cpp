@@ -4,30 +4,11 @@
 
 #include "engine/render/renderer_interpreter.h"
 #include "engine/render/renderer_limits.h"
+#include "engine/syntax/string_decode.h"
 
 namespace kestrel {
 
 namespace {
-
-// A name operand without its "/", with #xx escapes decoded.
-TBytes DecodeNameOperand(TByteView operand) {
-  operand.remove_prefix(1);
-  TBytes out;
-  out.reserve(operand.size());
-  for (std::size_t i = 0; i < operand.size(); ++i) {
-    if (operand[i] == '#' && i + 2 < operand.size()) {
-      const int hi = HexValue(static_cast<unsigned char>(operand[i + 1]));
-      const int lo = HexValue(static_cast<unsigned char>(operand[i + 2]));
-      if (hi >= 0 && lo >= 0) {
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-        continue;
-      }
-    }
-    out += operand[i];
-  }
-  return out;
-}
 
 // Exactly `count` numbers of an array (references resolved).
 bool ReadNumbers(TPDFRenderer& r, TPDFObject* obj, int count, double* out) {

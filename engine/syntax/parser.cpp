@@ -215,21 +215,7 @@ class Scanner {
       ++pos;
     }
     std::string_view raw = t_.substr(start, pos - start);
-    TBytes value;
-    value.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-      if (raw[i] == '#' && i + 2 < raw.size()) {
-        int hi = HexValue(static_cast<unsigned char>(raw[i + 1]));
-        int lo = HexValue(static_cast<unsigned char>(raw[i + 2]));
-        if (hi >= 0 && lo >= 0) {
-          value += static_cast<char>((hi << 4) | lo);
-          i += 2;
-          continue;
-        }
-      }
-      value += raw[i];
-    }
-    return pool_.NewName(value);
+    return pool_.NewName(DecodeNameBody(raw));
   }
 
   TByteView t_;

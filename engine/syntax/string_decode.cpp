@@ -2,6 +2,24 @@
 
 namespace kestrel {
 
+TBytes DecodeNameBody(TByteView raw) {
+  TBytes value;
+  value.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '#' && i + 2 < raw.size()) {
+      const int hi = HexValue(static_cast<unsigned char>(raw[i + 1]));
+      const int lo = HexValue(static_cast<unsigned char>(raw[i + 2]));
+      if (hi >= 0 && lo >= 0) {
+        value += static_cast<char>((hi << 4) | lo);
+        i += 2;
+        continue;
+      }
+    }
+    value += raw[i];
+  }
+  return value;
+}
+
 TBytes DecodeLiteralBody(TByteView s, bool normalizeLineEnds) {
   TBytes out;
   out.reserve(s.size());

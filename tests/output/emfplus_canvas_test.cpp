@@ -604,7 +604,9 @@ TEST(EmfPlusWriter, CommentsStayWithinTheirBoundAndRecordsPastTheFileBoundAreRef
   std::size_t at = 0;
   while (at < bytes.size()) {
     const std::uint32_t size = Get32(bytes, at + 4);
-    if (Get32(bytes, at) == 70) EXPECT_LE(size - 16, emfplus::kMaxCommentData);
+    if (Get32(bytes, at) == 70) {
+      EXPECT_LE(size - 16, emfplus::kMaxCommentData);
+    }
     at += size;
   }
 }
