@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "engine/output/bmp_reader.h"
+#include "support/bmp_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const kestrel::TByteView bytes(reinterpret_cast<const char*>(data), size);

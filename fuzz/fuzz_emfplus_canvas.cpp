@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/output/emfplus_objects.h"
-#include "engine/output/emfplus_writer.h"
-#include "engine/render/emfplus_canvas.h"
+#include "engine/output/emfplus/emfplus_objects.h"
+#include "engine/output/emfplus/emfplus_writer.h"
+#include "engine/output/emfplus/emfplus_canvas.h"
 #include "fuzz/harness_canvas.h"
 #include "tests/output/emfplus_reader.h"
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "engine/render/function.h"
+#include "engine/render/function/function.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "engine/output/png_decoder.h"
-#include "engine/output/png_reader.h"
+#include "support/png_decoder.h"
+#include "support/png_reader.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <vector>
 
-#include "engine/output/raster_image.h"
-#include "engine/render/picasso.h"
+#include "engine/graphics/raster_image.h"
+#include "engine/output/raster/raster_canvas.h"
 
 namespace fuzzharness {
 

@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "engine/render/recording_canvas.h"
+#include "support/recording_canvas.h"
 #include "engine/render/renderer.h"
 #include "engine/syntax/structure.h"
 

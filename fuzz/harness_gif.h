@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/output/gif_lzw.h"
-#include "engine/output/gif_writer.h"
-#include "engine/output/stucki_ditherer.h"
+#include "engine/output/gif/gif_lzw.h"
+#include "engine/output/gif/gif_writer.h"
+#include "engine/output/gif/stucki_ditherer.h"
 
 namespace fuzzharness {
 

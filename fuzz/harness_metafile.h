@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/output/metafile.h"
-#include "engine/render/metafile_canvas.h"
+#include "engine/output/metafile/metafile.h"
+#include "engine/output/metafile/metafile_canvas.h"
 #include "fuzz/harness_canvas.h"
 
 namespace fuzzharness {

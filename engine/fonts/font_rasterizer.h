@@ -4,8 +4,8 @@
 // renderer paints the accumulated path once per text-showing operator.
 #include <string_view>
 
-#include "engine/render/canvas.h"
-#include "engine/render/matrix.h"
+#include "engine/graphics/canvas.h"
+#include "engine/graphics/matrix.h"
 
 namespace kestrel {
 

@@ -1,6 +1,6 @@
 #pragma once
 // JPEG output through libjpeg-turbo: baseline JFIF, three components (YCbCr), complete tables.
-#include "engine/output/raster_image.h"
+#include "engine/graphics/raster_image.h"
 #include "engine/syntax/bytes.h"
 
 namespace kestrel {

@@ -2,7 +2,7 @@
 
 #include "engine/access/document.h"
 #include "engine/output/page_output_vector.h"
-#include "engine/output/raster_encoder.h"
+#include "engine/output/raster/raster_encoder.h"
 #include "engine/render/renderer.h"
 
 namespace kestrel {

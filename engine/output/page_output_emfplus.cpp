@@ -2,7 +2,7 @@
 #include <string>
 
 #include "engine/output/page_output_vector.h"
-#include "engine/render/emfplus_canvas.h"
+#include "engine/output/emfplus/emfplus_canvas.h"
 #include "engine/render/renderer.h"
 
 namespace kestrel {

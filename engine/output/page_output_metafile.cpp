@@ -3,10 +3,10 @@
 #include <cmath>
 #include <string>
 
-#include "engine/output/metafile.h"
+#include "engine/output/metafile/metafile.h"
 #include "engine/output/page_output.h"
 #include "engine/output/page_output_vector.h"
-#include "engine/render/metafile_canvas.h"
+#include "engine/output/metafile/metafile_canvas.h"
 #include "engine/render/renderer.h"
 
 namespace kestrel {

@@ -1,7 +1,7 @@
 #include "engine/render/renderer.h"
 
-#include "engine/render/function.h"
-#include "engine/render/renderer_interpreter.h"
+#include "engine/render/function/function.h"
+#include "engine/render/interpreter/renderer_interpreter.h"
 #include "engine/render/renderer_limits.h"
 #include "engine/syntax/limits.h"
 

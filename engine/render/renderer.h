@@ -10,15 +10,15 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/output/eps_export.h"
-#include "engine/output/raster_image.h"
-#include "engine/render/canvas.h"
-#include "engine/render/colour_manager.h"
-#include "engine/render/colour_registry.h"
-#include "engine/render/matrix.h"
+#include "engine/output/eps/eps_export.h"
+#include "engine/graphics/raster_image.h"
+#include "engine/graphics/canvas.h"
+#include "engine/render/colour/colour_manager.h"
+#include "engine/render/colour/colour_registry.h"
+#include "engine/graphics/matrix.h"
 #include "engine/render/render_settings.h"
 #include "engine/render/renderer_limits.h"
-#include "engine/render/renderer_state.h"
+#include "engine/render/interpreter/renderer_state.h"
 #include "engine/syntax/structure.h"
 
 namespace kestrel {

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/render/picasso.h"
+#include "engine/output/raster/raster_canvas.h"
 #include "engine/render/renderer.h"
 
 namespace kestrel {

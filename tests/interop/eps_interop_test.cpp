@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "engine/output/eps_export.h"
+#include "engine/output/eps/eps_export.h"
 #include "interop_support.h"
 #include "support/pdf_builder.h"
 #include "support/temp_dir.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/output/gif_writer.h"
+#include "engine/output/gif/gif_writer.h"
 #include "engine/output/page_output.h"
 #include "fuzz/harness_gif.h"
 #include "interop_support.h"

@@ -16,7 +16,7 @@
 #include "engine/images/dct_image.h"
 #include "engine/kestrel.h"
 #include "engine/output/page_output.h"
-#include "engine/output/png_decoder.h"
+#include "support/png_decoder.h"
 #include "support/temp_dir.h"
 
 namespace kestrel::interop {

@@ -1,8 +1,8 @@
-#include "engine/output/bmp_reader.h"
+#include "support/bmp_reader.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/output/bmp_writer.h"
+#include "engine/output/raster/bmp_writer.h"
 #include "output/image_oracle.h"
 #include "output/test_rasters.h"
 

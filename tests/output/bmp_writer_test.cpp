@@ -1,4 +1,4 @@
-#include "engine/output/bmp_writer.h"
+#include "engine/output/raster/bmp_writer.h"
 
 #include <gtest/gtest.h>
 

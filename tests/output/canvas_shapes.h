@@ -1,6 +1,6 @@
 #pragma once
 // Shapes the canvas tests draw: a circle of four Béziers and an axis-aligned box.
-#include "engine/render/canvas.h"
+#include "engine/graphics/canvas.h"
 
 namespace kestrel::testing {
 

@@ -9,9 +9,9 @@
 
 #include "engine/images/dct_decoder.h"
 #include "engine/images/jpx_decoder.h"
-#include "engine/output/bmp_reader.h"
-#include "engine/output/png_decoder.h"
-#include "engine/output/png_reader.h"
+#include "support/bmp_reader.h"
+#include "support/png_decoder.h"
+#include "support/png_reader.h"
 
 namespace kestrel {
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/output/emfplus_objects.h"
-#include "engine/output/emfplus_writer.h"
-#include "engine/output/png_decoder.h"
-#include "engine/render/emfplus_canvas.h"
+#include "engine/output/emfplus/emfplus_objects.h"
+#include "engine/output/emfplus/emfplus_writer.h"
+#include "support/png_decoder.h"
+#include "engine/output/emfplus/emfplus_canvas.h"
 #include "output/emfplus_reader.h"
 
 namespace kestrel {

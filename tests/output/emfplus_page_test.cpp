@@ -5,7 +5,7 @@
 
 #include "engine/access/document.h"
 #include "engine/kestrel.h"
-#include "engine/output/emfplus_writer.h"
+#include "engine/output/emfplus/emfplus_writer.h"
 #include "engine/output/page_output.h"
 #include "output/emfplus_reader.h"
 #include "support/pdf_builder.h"

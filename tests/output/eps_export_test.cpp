@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/output/eps_export.h"
+#include "engine/output/eps/eps_export.h"
 #include "engine/syntax/filters.h"
 
 namespace kestrel {

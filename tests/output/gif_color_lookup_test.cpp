@@ -1,5 +1,5 @@
 // The cached nearest-colour lookup: the first entry found for a cell answers the whole cell.
-#include "engine/output/gif_color_lookup.h"
+#include "engine/output/gif/gif_color_lookup.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The LZW encoder, its hash table and the sub-block stream, checked by decoding the output
 // with an independent decoder that widens codes the way GIF readers do.
-#include "engine/output/gif_lzw.h"
+#include "engine/output/gif/gif_lzw.h"
 
 #include <gtest/gtest.h>
 

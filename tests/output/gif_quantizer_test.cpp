@@ -1,6 +1,6 @@
 // The octree quantiser: exact colours while they fit, reduction of the newest deepest node,
 // truncated averages, depth-first palette order, and sums that do not overflow.
-#include "engine/output/gif_quantizer.h"
+#include "engine/output/gif/gif_quantizer.h"
 
 #include <gtest/gtest.h>
 

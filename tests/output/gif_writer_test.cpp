@@ -1,5 +1,5 @@
 // The GIF file: layout bytes, the palette, the quantised indices and their LZW data.
-#include "engine/output/gif_writer.h"
+#include "engine/output/gif/gif_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/output/page_output.h"
-#include "engine/output/raster_encoder.h"
+#include "engine/output/raster/raster_encoder.h"
 #include "fuzz/harness_gif.h"
 #include "output/test_rasters.h"
 

@@ -6,10 +6,10 @@
 #include <numbers>
 
 #include "canvas_shapes.h"
-#include "engine/output/metafile.h"
-#include "engine/render/metafile_canvas.h"
-#include "engine/render/metafile_clip.h"
-#include "engine/render/metafile_nonzero.h"
+#include "engine/output/metafile/metafile.h"
+#include "engine/output/metafile/metafile_canvas.h"
+#include "engine/output/metafile/metafile_clip.h"
+#include "engine/output/metafile/metafile_nonzero.h"
 #include "fuzz/harness_metafile.h"
 
 namespace kestrel {

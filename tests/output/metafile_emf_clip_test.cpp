@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "canvas_shapes.h"
-#include "engine/output/metafile.h"
-#include "engine/render/metafile_canvas.h"
-#include "engine/render/metafile_nonzero.h"
+#include "engine/output/metafile/metafile.h"
+#include "engine/output/metafile/metafile_canvas.h"
+#include "engine/output/metafile/metafile_nonzero.h"
 #include "fuzz/harness_metafile.h"
 
 namespace kestrel {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/output/metafile.h"
+#include "engine/output/metafile/metafile.h"
 #include "engine/output/page_output.h"
 #include "engine/access/document.h"
 #include "engine/kestrel.h"

@@ -1,8 +1,8 @@
-#include "engine/output/png_reader.h"
+#include "support/png_reader.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/output/png_writer.h"
+#include "engine/output/raster/png_writer.h"
 
 namespace kestrel {
 namespace {

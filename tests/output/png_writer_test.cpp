@@ -1,10 +1,10 @@
-#include "engine/output/png_writer.h"
+#include "engine/output/raster/png_writer.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "engine/output/png_decoder.h"
-#include "engine/output/png_reader.h"
+#include "support/png_decoder.h"
+#include "support/png_reader.h"
 #include "output/image_oracle.h"
 #include "output/test_rasters.h"
 

@@ -1,12 +1,12 @@
-#include "engine/output/raster_encoder.h"
+#include "engine/output/raster/raster_encoder.h"
 
 #include <gtest/gtest.h>
 
 #include "engine/images/dct_encoder.h"
-#include "engine/output/bmp_writer.h"
-#include "engine/output/gif_writer.h"
-#include "engine/output/png_writer.h"
-#include "engine/output/tiff_writer.h"
+#include "engine/output/raster/bmp_writer.h"
+#include "engine/output/gif/gif_writer.h"
+#include "engine/output/raster/png_writer.h"
+#include "engine/output/raster/tiff_writer.h"
 #include "output/test_rasters.h"
 
 namespace kestrel {

@@ -1,4 +1,4 @@
-#include "engine/output/raster_image.h"
+#include "engine/graphics/raster_image.h"
 
 #include <gtest/gtest.h>
 

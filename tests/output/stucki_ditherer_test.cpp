@@ -1,5 +1,5 @@
 // Monochrome Stucki dithering: threshold, error weights, serpentine rows, grey balance.
-#include "engine/output/stucki_ditherer.h"
+#include "engine/output/gif/stucki_ditherer.h"
 
 #include <gtest/gtest.h>
 

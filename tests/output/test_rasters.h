@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/output/raster_image.h"
+#include "engine/graphics/raster_image.h"
 
 namespace kestrel::oracle {
 

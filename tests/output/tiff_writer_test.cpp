@@ -1,4 +1,4 @@
-#include "engine/output/tiff_writer.h"
+#include "engine/output/raster/tiff_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <span>
 #include <vector>
 
-#include "engine/render/canvas_geometry.h"
-#include "engine/render/canvas_path.h"
+#include "engine/graphics/canvas_geometry.h"
+#include "engine/graphics/canvas_path.h"
 
 namespace kestrel {
 namespace {

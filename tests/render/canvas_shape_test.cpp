@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/render/canvas_shape.h"
-#include "engine/render/recording_canvas.h"
+#include "engine/graphics/canvas_shape.h"
+#include "support/recording_canvas.h"
 
 namespace kestrel {
 namespace {

@@ -3,9 +3,9 @@
 #include <numbers>
 #include <string>
 
-#include "engine/render/function_calculator.h"
-#include "engine/render/function_limits.h"
-#include "engine/render/function_type4.h"
+#include "engine/render/function/function_calculator.h"
+#include "engine/render/function/function_limits.h"
+#include "engine/render/function/function_type4.h"
 #include "function_test_support.h"
 
 using namespace functiontest;

@@ -3,8 +3,8 @@
 #include <limits>
 #include <string>
 
-#include "engine/render/function_type0.h"
-#include "engine/render/function_type3.h"
+#include "engine/render/function/function_type0.h"
+#include "engine/render/function/function_type3.h"
 #include "function_test_support.h"
 
 using namespace functiontest;

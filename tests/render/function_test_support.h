@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/render/function.h"
+#include "engine/render/function/function.h"
 
 namespace functiontest {
 

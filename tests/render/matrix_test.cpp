@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/render/format_decimal.h"
-#include "engine/render/matrix.h"
+#include "engine/graphics/format_decimal.h"
+#include "engine/graphics/matrix.h"
 
 namespace kestrel {
 namespace {

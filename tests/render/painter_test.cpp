@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/render/painter.h"
+#include "support/painter.h"
 
 namespace kestrel {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "engine/render/picasso_image.h"
+#include "engine/output/raster/raster_canvas_image.h"
 #include "picasso_test_support.h"
 
 namespace kestrel {

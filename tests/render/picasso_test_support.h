@@ -7,8 +7,8 @@
 #include <optional>
 #include <set>
 
-#include "engine/output/raster_image.h"
-#include "engine/render/picasso.h"
+#include "engine/graphics/raster_image.h"
+#include "engine/output/raster/raster_canvas.h"
 
 namespace kestrel::testing {
 

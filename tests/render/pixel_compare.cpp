@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "engine/kestrel.h"
-#include "engine/output/png_writer.h"
+#include "engine/output/raster/png_writer.h"
 #include "engine/render/renderer.h"
 #include "support/temp_dir.h"
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "engine/render/recording_canvas.h"
+#include "support/recording_canvas.h"
 
 namespace kestrel {
 namespace {

@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "engine/render/colour_indexed.h"
-#include "engine/render/colour_tint.h"
-#include "engine/render/function.h"
+#include "engine/render/colour/colour_indexed.h"
+#include "engine/render/colour/colour_tint.h"
+#include "engine/render/function/function.h"
 #include "renderer_test_support.h"
 
 namespace kestrel::testing {

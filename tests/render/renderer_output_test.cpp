@@ -4,7 +4,7 @@
 
 #include "engine/access/document.h"
 #include "engine/kestrel.h"
-#include "engine/output/bmp_writer.h"
+#include "engine/output/raster/bmp_writer.h"
 #include "engine/output/page_output.h"
 #include "support/pdf_builder.h"
 

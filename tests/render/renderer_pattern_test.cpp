@@ -1,7 +1,7 @@
 // Shadings (sh) and pattern fills as canvas calls.
 #include <gtest/gtest.h>
 
-#include "engine/render/shading.h"
+#include "engine/render/shading/shading.h"
 #include "renderer_test_support.h"
 
 namespace kestrel::testing {

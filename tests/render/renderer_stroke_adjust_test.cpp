@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "engine/render/renderer_stroke_adjust.h"
+#include "engine/render/interpreter/renderer_stroke_adjust.h"
 #include "renderer_test_support.h"
 
 namespace kestrel {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/render/recording_canvas.h"
+#include "support/recording_canvas.h"
 #include "engine/render/renderer.h"
 #include "engine/syntax/structure.h"
 

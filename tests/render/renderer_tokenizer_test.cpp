@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/render/renderer_operators.h"
-#include "engine/render/renderer_tokenizer.h"
+#include "engine/render/interpreter/renderer_operators.h"
+#include "engine/syntax/content_tokenizer.h"
 
 namespace kestrel {
 namespace {

@@ -1,7 +1,7 @@
 // Form XObjects and inline images in the content.
 #include <gtest/gtest.h>
 
-#include "engine/render/xobject_inline.h"
+#include "engine/images/inline_image.h"
 #include "renderer_test_support.h"
 
 namespace kestrel::testing {

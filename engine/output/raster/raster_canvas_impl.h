@@ -1,0 +1,83 @@
+#pragma once
+// Private to the raster canvas: its state and the operations behind TPDFPicasso. Included
+// only by picasso*.cpp.
+#include <cstddef>
+#include <vector>
+
+#include "engine/graphics/canvas_path.h"
+#include "engine/output/raster/raster_canvas.h"
+#include "engine/output/raster/raster_canvas_backend.h"
+
+namespace kestrel {
+
+struct TPDFPicasso::Impl {
+  TMode mode = TMode::NotAttached;
+  TGDIPlusSettings settings;
+  int maxTile = picasso::kLibraryTileLimit;
+  picasso::TTileSet tiles;
+  std::size_t backendErrors = 0;
+
+  // Pen, brush and path state pushed by the renderer.
+  TPDFPoint current{};
+  TPackedColor fillColor = 0;
+  TPackedColor strokeColor = 0;
+  double fillAlpha = 1;
+  double strokeAlpha = 1;
+  double lineWidth = 1;
+  int lineCap = 0;
+  int lineJoin = 0;
+  double miterLimit = 10;
+  TGPDashArray dashes;
+  double dashPhase = 0;
+  int fillRule = 0;
+
+  TCanvasPath path;
+  bool hasPath = false;
+  bool pathEvenOdd = true;
+
+  // Clipping: every applied clip path is kept as a node whose parent is the clip it narrowed;
+  // a snapshot names a node (-1 for the unclipped surface).
+  bool clipPending = false;
+  bool clipChanged = true;
+  TClipHandle currentSnapshot = 0;
+  int currentClip = -1;
+  std::vector<picasso::TClipNode> clipNodes;
+  std::size_t clipOpsStored = 0;
+  std::vector<int> snapshots;
+  // The clip nodes applied to every tile, root first; each sits on its own Cairo save level so
+  // that going back to an ancestor is a matter of restores.
+  std::vector<int> appliedClips;
+  std::vector<TPathOp> fillScratch;
+
+  bool Attach(const TPixelBuffer& target, bool library);
+  bool PathAntialias() const { return mode == TMode::Library && settings.AntiAlias; }
+
+  void BeginPath();
+  void MoveTo(double x, double y);
+  void LineTo(double x, double y);
+  void CurveTo(double x1, double y1, double x2, double y2, double x3, double y3);
+  void ClosePath();
+  void SetFillRule(int rule);
+  void Paint(bool fill, bool stroke);
+  void EndPath();
+  TClipHandle SaveClip();
+  void RestoreClip(TClipHandle handle);
+  void DrawBitmap(const TCanvasBitmap& bitmap, TPDFPoint p1, TPDFPoint p2, TPDFPoint p3,
+                  TImageSampling sampling);
+
+ private:
+  TPDFPoint Device(double x, double y) const;
+  void PreparePath();
+  void DiscardPath();
+  TBox SurfaceBox(double margin) const;
+  const std::vector<TPathOp>& FillGeometry();
+  void Fill(const std::vector<TPathOp>& ops);
+  void Stroke();
+  void ApplyPendingClip(const std::vector<TPathOp>& ops);
+  void PushClip(picasso::TTile& tile, int node);
+  void MoveClipTo(int node);
+  void ReapplyClip(picasso::TTile& tile);
+  void Check(picasso::TTile& tile);
+};
+
+}  // namespace kestrel

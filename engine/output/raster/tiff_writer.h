@@ -1,0 +1,22 @@
+#pragma once
+// TIFF output through libtiff, written to memory: 8-bit RGB, one image.
+#include "engine/graphics/raster_image.h"
+#include "engine/syntax/bytes.h"
+
+namespace kestrel {
+
+enum class TTIFFCompression { kNone, kLZW, kDeflate };
+
+struct TTIFFOptions {
+  // Deflate at level 1 with the horizontal differencing predictor: on A4 pages at 96 dpi it is
+  // as small as LZW with the predictor (text pages 9% smaller) and a little faster; higher
+  // levels cost about twice the time for a few percent.
+  TTIFFCompression Compression = TTIFFCompression::kDeflate;
+  int DeflateLevel = 1;  // 1-9
+};
+
+// Resolution tags carry `dpi` (pixels per inch) when it is positive. Empty on any libtiff error.
+TBytes EncodeTIFF(const TPixelView& pixels, double dpi, const TTIFFOptions& options = {});
+TBytes EncodeTIFF(const TRasterImage& image, const TTIFFOptions& options = {});
+
+}  // namespace kestrel

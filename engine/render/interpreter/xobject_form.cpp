@@ -1,0 +1,116 @@
+// Do: form XObjects are interpreted in place; image XObjects are the image decoder's.
+#include <algorithm>
+#include <cmath>
+
+#include "engine/render/interpreter/renderer_interpreter.h"
+#include "engine/render/renderer_limits.h"
+#include "engine/syntax/string_decode.h"
+
+namespace kestrel {
+
+namespace {
+
+// Exactly `count` numbers of an array (references resolved).
+bool ReadNumbers(TPDFRenderer& r, TPDFObject* obj, int count, double* out) {
+  auto* array = As<TPDFArray>(r.ResolveObject(obj));
+  if (!array || array->Count() != count) return false;
+  for (int i = 0; i < count; ++i) {
+    auto* n = As<TPDFNumeric>(r.ResolveObject(array->Item(i)));
+    if (!n) return false;
+    out[i] = n->Value;
+  }
+  return true;
+}
+
+}  // namespace
+
+void TContentInterpreter::DoXObject() {
+  const TByteView operand = operands_.PopText();
+  if (!visible_ || !resources_ || operand.size() < 2 || operand.front() != '/') return;
+  auto* xobjects = As<TPDFDictionary>(r_.ResolveObject(resources_->GetValue("XObject", false)));
+  if (!xobjects) return;
+  TPDFObject* entry = xobjects->GetValue(DecodeNameOperand(operand), false);
+  auto* ref = As<TPDFIndRef>(entry);
+  auto* stream = As<TPDFStream>(r_.ResolveObject(entry));
+  if (!stream) return;
+  auto* subtype = As<TPDFName>(r_.ResolveObject(stream->Dictionary()->GetValue("Subtype", false)));
+  if (!subtype) return;
+  if (subtype->Value == "Form") {
+    SaveState();
+    DrawForm(*stream, ref);
+    RestoreState();
+  }
+  // Images are drawn by the image decoder, which is not part of this renderer yet.
+}
+
+void TContentInterpreter::ClipToBox(const double* box) {
+  const double x0 = std::min(box[0], box[2]), x1 = std::max(box[0], box[2]);
+  const double y0 = std::min(box[1], box[3]), y1 = std::max(box[1], box[3]);
+  const TPDFPoint p[4] = {T(x0, y0), T(x1, y0), T(x1, y1), T(x0, y1)};
+  double minX = p[0].x, maxX = p[0].x, minY = p[0].y, maxY = p[0].y;
+  for (const TPDFPoint& q : p) {
+    if (!std::isfinite(q.x) || !std::isfinite(q.y)) return;
+    minX = std::min(minX, q.x), maxX = std::max(maxX, q.x);
+    minY = std::min(minY, q.y), maxY = std::max(maxY, q.y);
+  }
+  // A box that holds the whole target clips nothing: skip the clip and its cost.
+  if (minX <= 0 && minY <= 0 && maxX >= r_.TargetWidth && maxY >= r_.TargetHeight &&
+      r_.TargetWidth > 0) {
+    const bool axisAligned = (p[0].x == p[3].x && p[1].x == p[2].x) ||
+                             (p[0].y == p[3].y && p[1].y == p[2].y);
+    if (axisAligned) return;
+  }
+  // The interpreter's own path (if one is under construction) is untouched: it reaches the
+  // canvas only when painted.
+  const std::vector<TPathOp> box4 = {{TPathOpKind::Move, {p[0]}}, {TPathOpKind::Line, {p[1]}},
+                                     {TPathOpKind::Line, {p[2]}}, {TPathOpKind::Line, {p[3]}},
+                                     {TPathOpKind::Close, {}}};
+  EmitPath(box4);
+  canvas_.SetClip(kFillRuleNonZero);
+  canvas_.EndPath();
+  NoteClip(TDeviceBox{minX, minY, maxX, maxY});
+}
+
+void TContentInterpreter::DrawForm(TPDFStream& form, TPDFIndRef* ref) {
+  // A form inside itself, too deep a nesting, or too many forms for one page draw nothing.
+  if (r_.NestingDepth >= limits::kMaxFormDepth ||
+      r_.FormInvocations >= limits::kMaxFormInvocations ||
+      std::find(r_.ActiveForms.begin(), r_.ActiveForms.end(), &form) != r_.ActiveForms.end()) {
+    return;
+  }
+  ++r_.FormInvocations;
+  TPDFDictionary* dict = form.Dictionary();
+  double m[6];
+  if (eps_) {
+    // The form's matrix becomes a cm line, local to the q … Q written around the Do.
+    if (ReadNumbers(r_, dict->GetValue("Matrix", false), 6, m)) {
+      const TPDFMatrix matrix{m[0], m[1], m[2], m[3], m[4], m[5]};
+      if (!IsFiniteMatrix(matrix)) return;
+      WriteMatrixEPS(matrix);
+    }
+  } else if (ReadNumbers(r_, dict->GetValue("Matrix", false), 6, m)) {
+    TPDFMatrix product;
+    MatrixMultiply(product, TPDFMatrix{m[0], m[1], m[2], m[3], m[4], m[5]}, r_.CTM);
+    if (!IsFiniteMatrix(product)) return;
+    r_.CTM = product;
+    gs_.CTM = product;
+  }
+  // The form's box bounds what it draws.
+  double box[4];
+  if (ReadNumbers(r_, dict->GetValue("BBox", false), 4, box)) ClipToBox(box);
+
+  TPDFDictionary* outerInherited = r_.InheritedResources;
+  r_.InheritedResources = resources_;
+  SaveState();
+  r_.SavedState = gs_;
+  r_.ActiveForms.push_back(&form);
+  ++r_.NestingDepth;
+  r_.Interpret(canvas_, &form, nullptr, ref);
+  --r_.NestingDepth;
+  r_.ActiveForms.pop_back();
+  r_.SavedState.reset();
+  RestoreState();
+  r_.InheritedResources = outerInherited;
+}
+
+}  // namespace kestrel
