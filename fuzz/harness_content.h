@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "engine/output/page_targets.h"
 #include "support/recording_canvas.h"
 #include "engine/render/renderer.h"
 #include "engine/syntax/structure.h"
@@ -99,19 +100,16 @@ inline void Content(const uint8_t* data, size_t size) {
   painter.EvaluationBudget = 20'000;
   painter.Resolution = 36;
   painter.PageDictionary = As<TPDFDictionary>(objects[6]);
-  painter.RenderPage();
+  std::optional<TRasterImage> bitmap;
+  RenderPageBitmap(painter, bitmap);
 
   TPDFRenderer eps;
   eps.TokenBudget = kBudget;
   eps.ShadingPixelBudget = 50'000;
   eps.EvaluationBudget = 20'000;
-  eps.TargetKind = TRenderTargetKind::EPS;
   eps.PageDictionary = As<TPDFDictionary>(objects[6]);
-  eps.RenderPage();
-  if (TPDFEPSExport* writer = eps.EPSWriter()) {
-    TBytes file;
-    writer->WriteTo(file);
-  }
+  TBytes file;
+  RenderPageEPS(eps)->WriteTo(file);
 }
 
 }  // namespace fuzzharness

@@ -2,6 +2,7 @@
 
 #include "engine/access/document.h"
 #include "engine/output/page_output_vector.h"
+#include "engine/output/page_targets.h"
 #include "engine/output/raster/raster_encoder.h"
 #include "engine/render/renderer.h"
 
@@ -38,13 +39,13 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, int32_t 
     return;
   }
   // A refused page (a bitmap past the pixel limit) yields its reason and no bytes.
-  if (!renderer.RenderPage()) {
+  std::optional<TRasterImage> bitmap;
+  if (!RenderPageBitmap(renderer, bitmap)) {
     problem = renderer.ErrorText();
     return;
   }
   // Content errors are reported, and what was drawn before them is still encoded.
   problem = renderer.ErrorText();
-  std::optional<TRasterImage> bitmap = renderer.TakeBitmap();
   if (!bitmap) {
     problem = "the page bitmap is missing";
     return;

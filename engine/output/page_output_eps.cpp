@@ -1,21 +1,24 @@
-#include "engine/output/page_output_vector.h"
-
 #include <string>
 
+#include "engine/output/page_output_vector.h"
+#include "engine/output/page_targets.h"
 #include "engine/render/renderer.h"
 
 namespace kestrel {
 
+std::unique_ptr<TPDFEPSExport> RenderPageEPS(TPDFRenderer& renderer) {
+  const TPageGeometry g = renderer.PageGeometry();
+  auto eps = std::make_unique<TPDFEPSExport>();
+  eps->StartDocument(g.Llx, g.Lly, g.Urx, g.Ury);
+  renderer.RenderPageOnPostScript(*eps);
+  eps->FinishDocument();
+  return eps;
+}
+
 bool RenderEPSPage(TPDFRenderer& renderer, TBytes& out, std::string& problem) {
-  renderer.TargetKind = TRenderTargetKind::EPS;
-  const bool rendered = renderer.RenderPage();
+  const std::unique_ptr<TPDFEPSExport> writer = RenderPageEPS(renderer);
   // A content error still leaves the lines written before it: they are saved.
   problem = renderer.ErrorText();
-  TPDFEPSExport* writer = renderer.EPSWriter();
-  if (!rendered || !writer) {
-    if (problem.empty()) problem = "the EPS page could not be made";
-    return false;
-  }
   writer->WriteTo(out);
   return true;
 }

@@ -16,12 +16,6 @@ TPDFRenderer::TPDFRenderer()
 
 TPDFRenderer::~TPDFRenderer() = default;
 
-std::optional<TRasterImage> TPDFRenderer::TakeBitmap() {
-  std::optional<TRasterImage> out = std::move(bitmap_);
-  bitmap_.reset();
-  return out;
-}
-
 TPDFObject* TPDFRenderer::ResolveObject(TPDFObject* obj) {
   auto* ref = As<TPDFIndRef>(obj);
   if (!ref) return obj;
@@ -120,7 +114,7 @@ void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
   const bool page = dict && !text && NestingDepth == 0;
   // The page's own state (its top-level cm lines, colours, line settings) must not reach the
   // annotations: in PostScript the content runs inside q … Q.
-  TPDFEPSExport* eps = page ? EPSTarget() : nullptr;
+  TPDFPostScriptCanvas* eps = page ? EPSTarget() : nullptr;
   const TClipHandle pageLevel = eps ? eps->SaveClip() : 0;
   {
     TContentInterpreter interpreter(*this, canvas, content, resources);

@@ -10,12 +10,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/output/eps/eps_export.h"
-#include "engine/graphics/raster_image.h"
 #include "engine/graphics/canvas.h"
 #include "engine/render/colour/colour_manager.h"
 #include "engine/render/colour/colour_registry.h"
 #include "engine/graphics/matrix.h"
+#include "engine/graphics/postscript_canvas.h"
 #include "engine/render/render_settings.h"
 #include "engine/render/renderer_limits.h"
 #include "engine/render/interpreter/renderer_state.h"
@@ -23,8 +22,8 @@
 
 namespace kestrel {
 
-// What the renderer draws into. The bitmap and EPS kinds are rendered by RenderPage; the
-// metafile kinds belong to their writers, which draw through RenderPageOn.
+// What the renderer draws into. The targets themselves are made by the page outputs, which
+// draw through RenderPageOn (or RenderPageOnPostScript for EPS).
 enum class TRenderTargetKind : std::uint8_t {
   Bitmap = 0,
   WindowsMetafile = 1,
@@ -63,23 +62,20 @@ class TPDFRenderer {
   // renderer_stroke_adjust.h). Off for canvases that are not pixels.
   bool StrokeAdjust = true;
 
-  // The geometry RenderPage would use for the page and resolution set.
+  // The geometry a page target is made with for the page and resolution set.
   TPageGeometry PageGeometry();
 
-  // Renders the page into a new bitmap, or for the EPS kind into a new EPS writer (PDF user
-  // space is the EPS space: no rotation, no scaling). False, with ErrorText() saying why and
-  // no target, when the target cannot be made (a size past the pixel limit, an unsupported
-  // kind). A content error still gives true: the target holds what was drawn before it.
-  bool RenderPage();
   // Interprets the page onto a canvas the caller made, sized as PageGeometry() says (no
-  // background is painted). Used for canvases other than the page bitmap.
+  // background is painted). A content error is kept in ErrorText(); what was drawn before it
+  // stays on the canvas.
   void RenderPageOn(TPDFGenericCanvas& canvas);
+  // Interprets the page onto a PostScript canvas the caller started with the page box: PDF
+  // user space is the EPS space (no rotation, no scaling) and the interpreter writes its lines.
+  void RenderPageOnPostScript(TPDFPostScriptCanvas& eps);
 
   const std::string& ErrorText() const { return errorText_; }
-  const TRasterImage* Bitmap() const { return bitmap_ ? &*bitmap_ : nullptr; }
-  std::optional<TRasterImage> TakeBitmap();
-  // The EPS writer of the last RenderPage with the EPS kind (finished), else null.
-  TPDFEPSExport* EPSWriter() { return eps_.get(); }
+  // Why the caller could not make a target for the page (replaces any error text).
+  void SetErrorText(std::string text) { errorText_ = std::move(text); }
 
   // Interprets content onto the canvas: a page (holder is its dictionary), a form XObject
   // (holder is the stream, `streamRef` the reference it was reached by), or given content text
@@ -95,8 +91,8 @@ class TPDFRenderer {
   TPDFColorSpaces& ColorSpaces() { return colorSpaces_; }
   TPDFSimpleColorManager& ColorManager() { return colorManager_; }
   bool WantsPostScript() const { return TargetKind == TRenderTargetKind::EPS; }
-  // The writer the interpreter writes lines into: set while an EPS page renders.
-  TPDFEPSExport* EPSTarget() { return WantsPostScript() ? eps_.get() : nullptr; }
+  // The canvas the interpreter writes lines into: set while an EPS page renders.
+  TPDFPostScriptCanvas* EPSTarget() { return WantsPostScript() ? eps_ : nullptr; }
 
   // Shared by nested interpretations (forms, glyph procedures, appearances).
   TPDFMatrix CTM;
@@ -137,11 +133,9 @@ class TPDFRenderer {
 
  private:
   void DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& annot, TPDFDictionary* resources);
-  bool RenderEPS();
 
   std::string errorText_;
-  std::optional<TRasterImage> bitmap_;
-  std::unique_ptr<TPDFEPSExport> eps_;
+  TPDFPostScriptCanvas* eps_ = nullptr;
   TPDFSimpleColorManager colorManager_;
   TPDFColorSpaces colorSpaces_;
   std::unordered_map<std::int64_t, TPDFObject*> resolved_;

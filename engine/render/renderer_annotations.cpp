@@ -109,7 +109,7 @@ void TPDFRenderer::DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& ann
   TPDFMatrix full;
   MatrixMultiply(full, matrix, fit);
   bool drawable = false;
-  if (TPDFEPSExport* eps = EPSTarget()) {
+  if (TPDFPostScriptCanvas* eps = EPSTarget()) {
     // PostScript applies the fitting matrix; the renderer's stays the identity.
     drawable = IsFiniteMatrix(full);
     if (drawable) {

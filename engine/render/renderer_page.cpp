@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/output/raster/raster_canvas.h"
 #include "engine/render/renderer.h"
 
 namespace kestrel {
@@ -93,64 +92,6 @@ TPageGeometry TPDFRenderer::PageGeometry() {
   return g;
 }
 
-bool TPDFRenderer::RenderPage() {
-  SavedState.reset();
-  bitmap_.reset();
-  eps_.reset();
-  errorText_.clear();
-  if (TargetKind == TRenderTargetKind::EPS) return RenderEPS();
-  if (TargetKind != TRenderTargetKind::Bitmap) {
-    errorText_ = "this target kind is not available";
-    return false;
-  }
-  const TPageGeometry g = PageGeometry();
-  if (std::string problem = TRasterImage::CheckSize(g.PixelWidth, g.PixelHeight);
-      !problem.empty()) {
-    errorText_ = "Page not rendered: " + problem;
-    return false;
-  }
-  // The background is white from the start.
-  bitmap_ = TRasterImage::Create(g.PixelWidth, g.PixelHeight, Resolution, 0xFFFFFF);
-  if (!bitmap_) {
-    errorText_ = "Page not rendered: the page bitmap could not be created";
-    return false;
-  }
-  {
-    TPDFPicasso canvas;
-    const bool attached = Settings.UseLibrary ? canvas.AttachLibrary(*bitmap_, Settings)
-                                              : canvas.AttachGDI(*bitmap_);
-    if (!attached) {
-      errorText_ = "Page not rendered: the canvas could not be attached";
-      return false;
-    }
-    CTM = g.PageMatrix;
-    BasePageMatrix = CTM;
-    TargetWidth = static_cast<double>(g.PixelWidth);
-    TargetHeight = static_cast<double>(g.PixelHeight);
-    Interpret(canvas, PageDictionary, nullptr, nullptr);
-  }
-  return true;
-}
-
-bool TPDFRenderer::RenderEPS() {
-  // PDF user space is the EPS space: the content's own cm lines place everything, so the
-  // renderer's matrix stays the identity and the page is neither rotated nor scaled.
-  const TPageGeometry g = PageGeometry();
-  eps_ = std::make_unique<TPDFEPSExport>();
-  eps_->StartDocument(g.Llx, g.Lly, g.Urx, g.Ury);
-  CTM = TPDFMatrix{};
-  BasePageMatrix = CTM;
-  EPSMatrix = TPDFMatrix{};
-  EPSPageBox = TDeviceBox{g.Llx, g.Lly, g.Urx, g.Ury};
-  EPSPictures = 0;
-  // There are no device pixels: nothing is measured against a target size.
-  TargetWidth = 0;
-  TargetHeight = 0;
-  Interpret(*eps_, PageDictionary, nullptr, nullptr);
-  eps_->FinishDocument();
-  return true;
-}
-
 void TPDFRenderer::RenderPageOn(TPDFGenericCanvas& canvas) {
   SavedState.reset();
   errorText_.clear();
@@ -160,6 +101,28 @@ void TPDFRenderer::RenderPageOn(TPDFGenericCanvas& canvas) {
   TargetWidth = static_cast<double>(g.PixelWidth);
   TargetHeight = static_cast<double>(g.PixelHeight);
   Interpret(canvas, PageDictionary, nullptr, nullptr);
+}
+
+void TPDFRenderer::RenderPageOnPostScript(TPDFPostScriptCanvas& eps) {
+  SavedState.reset();
+  errorText_.clear();
+  TargetKind = TRenderTargetKind::EPS;
+  const TPageGeometry g = PageGeometry();
+  // The content's own cm lines place everything, so the renderer's matrix stays the identity.
+  CTM = TPDFMatrix{};
+  BasePageMatrix = CTM;
+  EPSMatrix = TPDFMatrix{};
+  EPSPageBox = TDeviceBox{g.Llx, g.Lly, g.Urx, g.Ury};
+  EPSPictures = 0;
+  // There are no device pixels: nothing is measured against a target size.
+  TargetWidth = 0;
+  TargetHeight = 0;
+  eps_ = &eps;
+  struct TForget {
+    TPDFPostScriptCanvas*& target;
+    ~TForget() { target = nullptr; }
+  } forget{eps_};
+  Interpret(eps, PageDictionary, nullptr, nullptr);
 }
 
 }  // namespace kestrel

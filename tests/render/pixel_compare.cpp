@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "engine/kestrel.h"
+#include "engine/output/page_targets.h"
 #include "engine/output/raster/png_writer.h"
 #include "engine/render/renderer.h"
 #include "support/temp_dir.h"
@@ -110,10 +111,11 @@ std::optional<TRgbImage> RenderWithKestrel(const std::string& pdf, double dpi,
   renderer.Resolution = dpi;
   renderer.PageDictionary = doc->PageDictionary(page);
   renderer.Resolver = [doc](TPDFIndRef* ref) { return doc->ResolveForRender(ref); };
-  const bool ok = renderer.RenderPage();
+  std::optional<TRasterImage> bitmap;
+  const bool ok = RenderPageBitmap(renderer, bitmap);
   if (problem) *problem = renderer.ErrorText();
-  if (!ok || !renderer.Bitmap()) return std::nullopt;
-  const TRasterImage& bmp = *renderer.Bitmap();
+  if (!ok || !bitmap) return std::nullopt;
+  const TRasterImage& bmp = *bitmap;
   TRgbImage img{bmp.Width(), bmp.Height(),
                 std::vector<std::uint8_t>(static_cast<std::size_t>(bmp.Width()) * bmp.Height() * 3)};
   for (int y = 0; y < bmp.Height(); ++y) RowToRGB(bmp.View(), y, &img.Rgb[static_cast<std::size_t>(y) * bmp.Width() * 3]);

@@ -25,10 +25,7 @@ class EPSPage : public TRendererFixture {
     Add(901, resources);
     renderer.PageDictionary = As<TPDFDictionary>(
         Add(902, "<< /Type /Page " + pageEntries + " /Resources 901 0 R /Contents 900 0 R >>"));
-    renderer.TargetKind = TRenderTargetKind::EPS;
-    ASSERT_TRUE(renderer.RenderPage());
-    ASSERT_NE(renderer.EPSWriter(), nullptr);
-    all = renderer.EPSWriter()->Lines();
+    all = RenderPageEPS(renderer)->Lines();
     auto start = std::find(all.begin(), all.end(), "%%KestrelLibrary-End");
     ASSERT_NE(start, all.end());
     ASSERT_EQ(all.back(), "%%EOF");
@@ -244,7 +241,6 @@ TEST(RendererEPS, PageOutputWritesTheFileAndReportsContentErrors) {
   EXPECT_EQ(out.rfind("%!PS-Adobe-3.0 EPSF-3.0\r\n%%BoundingBox: 0 0 50 40\r\n", 0), 0u);
   EXPECT_NE(out.find("\r\n1 0 0 setrgbcolor\r\nf\r\n"), std::string::npos);
   EXPECT_EQ(out.substr(out.size() - 7), "%%EOF\r\n");
-  EXPECT_EQ(f.renderer.Bitmap(), nullptr);
 }
 
 

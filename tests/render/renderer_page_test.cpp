@@ -92,8 +92,8 @@ TEST(RendererPage, BitmapStartsWhiteAndHoldsTheDrawing) {
   TRendererFixture f;
   f.AddStream(5, "<< >>", "1 0 0 rg 0 0 10 10 re f");
   f.renderer.PageDictionary = As<TPDFDictionary>(f.Add(6, "<< /MediaBox [0 0 40 20] /Contents 5 0 R >>"));
-  ASSERT_TRUE(f.renderer.RenderPage());
-  const TRasterImage* bmp = f.renderer.Bitmap();
+  ASSERT_TRUE(f.RenderPage());
+  const TRasterImage* bmp = f.Bitmap();
   ASSERT_NE(bmp, nullptr);
   EXPECT_EQ(bmp->Width(), 40);
   EXPECT_EQ(bmp->Height(), 20);
@@ -107,17 +107,17 @@ TEST(RendererPage, PlainModeWithoutTheLibraryStillDraws) {
   f.renderer.Settings.UseLibrary = false;
   f.AddStream(5, "<< >>", "0 0 1 rg 0 0 10 10 re f");
   f.renderer.PageDictionary = As<TPDFDictionary>(f.Add(6, "<< /MediaBox [0 0 40 20] /Contents 5 0 R >>"));
-  ASSERT_TRUE(f.renderer.RenderPage());
-  EXPECT_EQ(f.renderer.Bitmap()->Pixel(5, 15), 0x0000FFu);
-  EXPECT_EQ(f.renderer.Bitmap()->Pixel(30, 5), 0xFFFFFFu);
+  ASSERT_TRUE(f.RenderPage());
+  EXPECT_EQ(f.Bitmap()->Pixel(5, 15), 0x0000FFu);
+  EXPECT_EQ(f.Bitmap()->Pixel(30, 5), 0xFFFFFFu);
 }
 
 TEST(RendererPage, MissingContentsGiveAWhitePage) {
   TRendererFixture f;
   f.renderer.PageDictionary = As<TPDFDictionary>(f.Add(6, "<< /MediaBox [0 0 8 8] >>"));
-  ASSERT_TRUE(f.renderer.RenderPage());
+  ASSERT_TRUE(f.RenderPage());
   for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 8; ++x) ASSERT_EQ(f.renderer.Bitmap()->Pixel(x, y), 0xFFFFFFu);
+    for (int x = 0; x < 8; ++x) ASSERT_EQ(f.Bitmap()->Pixel(x, y), 0xFFFFFFu);
 }
 
 TEST(RendererPage, PageBeyondThePixelLimitIsRefusedBeforeAllocating) {
@@ -125,24 +125,16 @@ TEST(RendererPage, PageBeyondThePixelLimitIsRefusedBeforeAllocating) {
   // 200 inches square at 480 dpi: 96000 pixels a side, 9.2 gigapixels.
   f.renderer.Resolution = 480;
   f.renderer.PageDictionary = As<TPDFDictionary>(f.Add(6, "<< /MediaBox [0 0 14400 14400] >>"));
-  EXPECT_FALSE(f.renderer.RenderPage());
-  EXPECT_EQ(f.renderer.Bitmap(), nullptr);
+  EXPECT_FALSE(f.RenderPage());
+  EXPECT_EQ(f.Bitmap(), nullptr);
   EXPECT_NE(f.renderer.ErrorText().find("exceeds the limit"), std::string::npos)
       << f.renderer.ErrorText();
   // Absurd boxes and resolutions are refused the same way, without overflow.
   f.renderer.Resolution = 1e300;
-  EXPECT_FALSE(f.renderer.RenderPage());
+  EXPECT_FALSE(f.RenderPage());
   f.renderer.Resolution = -96;
-  EXPECT_FALSE(f.renderer.RenderPage());
+  EXPECT_FALSE(f.RenderPage());
   EXPECT_NE(f.renderer.ErrorText().find("empty"), std::string::npos);
-}
-
-TEST(RendererPage, OtherTargetKindsAreNotAvailableYet) {
-  TRendererFixture f;
-  f.renderer.TargetKind = TRenderTargetKind::WindowsMetafile;
-  f.renderer.PageDictionary = As<TPDFDictionary>(f.Add(6, "<< /MediaBox [0 0 8 8] >>"));
-  EXPECT_FALSE(f.renderer.RenderPage());
-  EXPECT_FALSE(f.renderer.ErrorText().empty());
 }
 
 TEST(RendererPage, ExceptionStopsThePageAndKeepsTheDrawing) {
@@ -154,7 +146,7 @@ TEST(RendererPage, ExceptionStopsThePageAndKeepsTheDrawing) {
   f.AddStream(5, "<< >>", content);
   f.renderer.PageDictionary = As<TPDFDictionary>(
       f.Add(6, "<< /MediaBox [0 0 40 20] /Contents 5 0 R /Resources 8 0 R >>"));
-  ASSERT_TRUE(f.renderer.RenderPage());
+  ASSERT_TRUE(f.RenderPage());
   const std::string& error = f.renderer.ErrorText();
   EXPECT_EQ(error.rfind("Rendering exception: ", 0), 0u) << error;
   // The failing operator is "cs" (its initial full tint is converted): the position is the
@@ -162,8 +154,8 @@ TEST(RendererPage, ExceptionStopsThePageAndKeepsTheDrawing) {
   const std::size_t after = content.find(" cs") + 3;
   EXPECT_NE(error.find("\r\nToken position " + std::to_string(after + 1)), std::string::npos) << error;
   // The red square stays; the black fill after the failure never happened.
-  EXPECT_EQ(f.renderer.Bitmap()->Pixel(5, 15), 0xFF0000u);
-  EXPECT_EQ(f.renderer.Bitmap()->Pixel(30, 5), 0xFFFFFFu);
+  EXPECT_EQ(f.Bitmap()->Pixel(5, 15), 0xFF0000u);
+  EXPECT_EQ(f.Bitmap()->Pixel(30, 5), 0xFFFFFFu);
 }
 
 }  // namespace

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "support/recording_canvas.h"
+#include "engine/output/page_targets.h"
 #include "engine/render/renderer.h"
+#include "support/recording_canvas.h"
 #include "engine/syntax/structure.h"
 
 namespace kestrel::testing {
@@ -53,6 +54,10 @@ class TRendererFixture {
     renderer.RenderPageOn(canvas);
   }
 
+  // Renders the page onto a new page bitmap as the bitmap outputs do (see Bitmap()).
+  bool RenderPage() { return RenderPageBitmap(renderer, bitmap); }
+  const TRasterImage* Bitmap() const { return bitmap ? &*bitmap : nullptr; }
+
   const std::vector<std::string>& Lines() const { return canvas.Lines(); }
   bool Has(const std::string& line) const {
     return std::find(Lines().begin(), Lines().end(), line) != Lines().end();
@@ -80,6 +85,7 @@ class TRendererFixture {
   TPDFStructure pool;
   std::map<int, TPDFObject*> objects;
   TPDFRenderer renderer;
+  std::optional<TRasterImage> bitmap;
   TRecordingCanvas canvas;
 };
 

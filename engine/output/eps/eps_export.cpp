@@ -137,31 +137,6 @@ TBytes MaskBits(const TCanvasBitmap& mask) {
 
 }  // namespace
 
-std::string EPSNumber(double value) {
-  if (!std::isfinite(value)) value = std::isnan(value) ? 0 : value > 0 ? kLargestNumber : -kLargestNumber;
-  return FormatDecimal(4, std::clamp(value, -kLargestNumber, kLargestNumber));
-}
-
-std::string EPSLine(std::initializer_list<double> numbers, std::string_view op) {
-  std::string line;
-  for (const double v : numbers) {
-    line += EPSNumber(v);
-    line += ' ';
-  }
-  line += op;
-  return line;
-}
-
-TPDFMatrix EPSWrittenMatrix(const TPDFMatrix& m) {
-  auto written = [](double v) {
-    const std::string text = EPSNumber(v);
-    double out = 0;
-    std::from_chars(text.data(), text.data() + text.size(), out);
-    return out;
-  };
-  return TPDFMatrix{written(m.a), written(m.b), written(m.c), written(m.d), written(m.e), written(m.f)};
-}
-
 void TPDFEPSExport::StartDocument(double llx, double lly, double urx, double ury) {
   lines_.clear();
   embedded_.clear();

@@ -8,39 +8,29 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/graphics/canvas.h"
-#include "engine/graphics/matrix.h"
+#include "engine/graphics/postscript_canvas.h"
 #include "engine/syntax/bytes.h"
 
 namespace kestrel {
 
-// A number as the page body writes it: at most four decimals, no exponent, and clamped to
-// ±1e9 so that PostScript always reads it (NaN gives 0).
-std::string EPSNumber(double value);
-// One body line: each number followed by a space, then the operator ("1 2 m").
-std::string EPSLine(std::initializer_list<double> numbers, std::string_view op);
-// The matrix PostScript reads from a cm line written with EPSLine (each entry as EPSNumber
-// writes it).
-TPDFMatrix EPSWrittenMatrix(const TPDFMatrix& m);
-
-class TPDFEPSExport : public TPDFGenericCanvas {
+class TPDFEPSExport : public TPDFPostScriptCanvas {
  public:
   // Starts a page: the header with the bounding box (each value rounded half to even) and the
   // prolog. Everything buffered before is dropped.
   void StartDocument(double llx, double lly, double urx, double ury);
   // Appends a line; one trailing space is removed. Once the text passes MaxBytes
   // further lines are dropped (Full() says so); the file is still closed properly.
-  void AddLine(std::string text);
+  void AddLine(std::string text) override;
   static constexpr std::size_t kMaxDocumentBytes = std::size_t{256} << 20;
   std::size_t MaxBytes = kMaxDocumentBytes;
-  bool Full() const { return bytes_ > MaxBytes; }
+  bool Full() const override { return bytes_ > MaxBytes; }
   // Writes a colour text ("1 0 0 setrgbcolor") unless it is the colour in force already.
   // Custom colours ("... (Gold) findcmykcustomcolor 0.5 setcustomcolor") are noted, once per
   // colorant, for the header comments. An empty text writes nothing.
-  void SetColor(const std::string& text);
+  void SetColor(const std::string& text) override;
   // q and Q; the colour in force is saved and restored with them.
-  void SaveState();
-  void RestoreState();
+  void SaveState() override;
+  void RestoreState() override;
   // Forgets which colour is in force (after something that changes it behind our back).
   void ForgetColor() { lastColor_.reset(); }
   // Paints the picture into the unit square of the current user space (its first row at the
@@ -49,7 +39,7 @@ class TPDFEPSExport : public TPDFGenericCanvas {
   // is the opacity: white pixels show the image, black ones hide it (dithered to one bit).
   // A picture without pixels, or with fewer pixels than its size says, draws nothing.
   void DrawImage(const TCanvasBitmap& bitmap, const TCanvasBitmap* mask,
-                 std::string_view identifier);
+                 std::string_view identifier) override;
   // Closes any q left open, adds the custom colour comments to the header and ends the file.
   void FinishDocument();
   // Every line followed by CR LF, appended to `out`.

@@ -128,7 +128,7 @@ class TContentInterpreter {
   TPDFRenderer& r_;
   TPDFGenericCanvas& canvas_;
   // Set for the EPS target: operators write their lines here.
-  TPDFEPSExport* eps_ = nullptr;
+  TPDFPostScriptCanvas* eps_ = nullptr;
   TContentTokenizer tokens_;
   TOperandStack operands_;
   std::size_t itemCount_ = 0;

@@ -1,0 +1,40 @@
+#include <string>
+
+#include "engine/output/page_targets.h"
+#include "engine/output/raster/raster_canvas.h"
+#include "engine/render/renderer.h"
+
+namespace kestrel {
+
+bool RenderPageBitmap(TPDFRenderer& renderer, std::optional<TRasterImage>& bitmap) {
+  bitmap.reset();
+  renderer.TargetKind = TRenderTargetKind::Bitmap;
+  const TPageGeometry g = renderer.PageGeometry();
+  if (std::string problem = TRasterImage::CheckSize(g.PixelWidth, g.PixelHeight);
+      !problem.empty()) {
+    renderer.SetErrorText("Page not rendered: " + problem);
+    return false;
+  }
+  // The background is white from the start.
+  std::optional<TRasterImage> image =
+      TRasterImage::Create(g.PixelWidth, g.PixelHeight, renderer.Resolution, 0xFFFFFF);
+  if (!image) {
+    renderer.SetErrorText("Page not rendered: the page bitmap could not be created");
+    return false;
+  }
+  {
+    TPDFPicasso canvas;
+    const bool attached = renderer.Settings.UseLibrary
+                              ? canvas.AttachLibrary(*image, renderer.Settings)
+                              : canvas.AttachGDI(*image);
+    if (!attached) {
+      renderer.SetErrorText("Page not rendered: the canvas could not be attached");
+      return false;
+    }
+    renderer.RenderPageOn(canvas);
+  }
+  bitmap = std::move(image);
+  return true;
+}
+
+}  // namespace kestrel
