@@ -1,0 +1,6 @@
+#include "fuzz/harness_fonts.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzzharness::Type1Font(data, size);
+  return 0;
+}

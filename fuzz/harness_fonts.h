@@ -1,0 +1,62 @@
+#pragma once
+// Fuzz harness bodies for the font programs and CMaps, shared by the libFuzzer targets and
+// the seed-replay test. Every glyph drawn must stay finite and draw the same the second time
+// (from the outline cache).
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/fonts/cmap_encoding.h"
+#include "engine/fonts/cmap_unicode.h"
+#include "engine/fonts/type1_decoder.h"
+#include "engine/render/recording_canvas.h"
+
+namespace fuzzharness {
+
+inline void DrawSomeGlyphs(kestrel::TPDFType1Decoder& decoder) {
+  std::vector<std::string> names(decoder.BuiltInEncoding().begin(), decoder.BuiltInEncoding().end());
+  for (int g = 0; g < 40; ++g) names.push_back("GID:" + std::to_string(g));
+  for (const std::string& name : names) {
+    kestrel::TRecordingCanvas first(false), second(false);
+    const bool a = decoder.DrawGlyph(first, kestrel::TPDFMatrix{0.01, 0, 0, 0.01, 0, 0}, 10, 0, name);
+    const bool b = decoder.DrawGlyph(second, kestrel::TPDFMatrix{0.01, 0, 0, 0.01, 0, 0}, 10, 0, name);
+    if (a != b || first.Text() != second.Text()) __builtin_trap();
+  }
+  if (!std::isfinite(decoder.GlyphScale()) || decoder.GlyphScale() <= 0) __builtin_trap();
+}
+
+// Type 1 programs; the first byte chooses Length1 as a share of the size.
+inline void Type1Font(const uint8_t* data, size_t size) {
+  if (size == 0) return;
+  const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+  kestrel::TPDFType1Decoder decoder;
+  decoder.LoadType1Program(bytes, bytes.size() * data[0] / 256);
+  DrawSomeGlyphs(decoder);
+}
+
+inline void CFFFont(const uint8_t* data, size_t size) {
+  kestrel::TPDFType1Decoder decoder;
+  decoder.LoadCFFProgram(std::string(reinterpret_cast<const char*>(data), size));
+  DrawSomeGlyphs(decoder);
+}
+
+// The same text as a ToUnicode CMap and as an encoding CMap splitting itself.
+inline void CMapText(const uint8_t* data, size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const kestrel::TBfCMapResult bf = kestrel::ParseBfCMap(text);
+  for (std::uint32_t code : {0u, 0x41u, 0x3000u, 0xFFFFu}) bf.Map.TextOfCode(code);
+  const auto cmap = kestrel::TPDFEncodingCMap::Parse(text);
+  std::vector<kestrel::TCharCode> codes;
+  cmap->Split(text.substr(0, 4096), codes);
+  std::size_t taken = 0;
+  for (const kestrel::TCharCode& c : codes) {
+    if (c.Length < 1 || c.Length > 4) __builtin_trap();
+    taken += c.Length;
+  }
+  if (taken > std::min<std::size_t>(text.size(), 4096)) __builtin_trap();
+}
+
+}  // namespace fuzzharness
