@@ -2,11 +2,14 @@
 """Renders vector-heavy pages to PNG with plover-cli, pdftoppm and mutool draw in one run and
 prints pages per second and peak memory for each, with plover's ratio to each peer.
 
-    bench/compare_renderers.py [--cli PATH] [--dpi 96,300] [--pages N] [--repeat R]
+    bench/compare_renderers.py [--cli PATH] [--dpi 96,300] [--pages N] [--repeat R] [--set S]
 
-Pages: the bundled sample, generated pages of many filled and stroked curves
-(scripts/make-demo-pdfs.py), and, when ../shared/corpus is present, the first pages of its
-files that hold neither fonts nor images (text and images would measure other code).
+Vector pages (--set vector, the default): the bundled sample, generated pages of many filled
+and stroked curves (scripts/make-demo-pdfs.py), and, when ../shared/corpus is present, the
+first pages of its files that hold neither fonts nor images.
+Text pages (--set text): generated TeX-like pages in embedded Type 1 fonts and the same pages
+through Ghostscript in CFF fonts (scripts/make-text-pdfs.py), and corpus files whose fonts are
+all embedded Type 1 or CFF and that hold no images.
 Each tool runs once per file, writing PNG files into a scratch folder; time is wall-clock time
 of the whole run and memory is the largest peak resident size of any one run (ru_maxrss).
 """
@@ -46,6 +49,36 @@ def corpus_vector_files(limit_pages):
     return files
 
 
+def corpus_text_files(limit_pages):
+    manifest = os.path.join(CORPUS, "MANIFEST.tsv")
+    if not os.path.exists(manifest):
+        return []
+    files = []
+    with open(manifest, newline="") as f:
+        for row in csv.DictReader(f, delimiter="\t"):
+            features = row.get("features", "")
+            fonts = [p for p in features.split("; ") if p.startswith("fonts: ")]
+            if row.get("encryption") != "none" or "images:" in features or not fonts:
+                continue
+            kinds = [k.strip().rsplit(" x", 1)[0] for k in fonts[0][7:].split(",")]
+            if not all(k in ("Type 1", "Type 1C", "CID Type 0C") for k in kinds):
+                continue
+            try:
+                pages = int(row["pages"].split()[0])
+            except ValueError:
+                continue
+            files.append((os.path.join(CORPUS, row["file"]), min(pages, limit_pages)))
+    return files
+
+
+def generated_text_files(scratch, limit_pages):
+    out = os.path.join(scratch, "text")
+    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-text-pdfs.py"), out,
+                    str(limit_pages)], check=True, stdout=subprocess.DEVNULL)
+    return [(os.path.join(out, name), limit_pages) for name in sorted(os.listdir(out))
+            if name.endswith(".pdf")]
+
+
 def generated_files(scratch, limit_pages):
     out = os.path.join(scratch, "generated")
     os.makedirs(out, exist_ok=True)
@@ -81,19 +114,28 @@ def commands(tool, cli, pdf, pages, dpi, outdir):
 
 
 def main():
+    global CORPUS
     parser = argparse.ArgumentParser()
     parser.add_argument("--cli", default=os.path.join(ROOT, "build", "release", "cli", "plover-cli"))
     parser.add_argument("--dpi", default="96,300")
     parser.add_argument("--pages", type=int, default=5, help="pages per file at most")
     parser.add_argument("--repeat", type=int, default=1, help="runs per tool; the fastest counts")
     parser.add_argument("--detail", action="store_true", help="also print each file's seconds")
+    parser.add_argument("--set", default="vector", choices=("vector", "text", "all"),
+                        help="which pages to render")
+    parser.add_argument("--corpus", default=CORPUS, help="folder of the corpus and its MANIFEST.tsv")
     args = parser.parse_args()
+    CORPUS = args.corpus
     if not os.path.exists(args.cli):
         sys.exit(f"plover-cli not found at {args.cli} (build it, or pass --cli)")
     tools = ["plover"] + [t for t in ("pdftoppm", "mutool") if shutil.which(t)]
 
     with tempfile.TemporaryDirectory(prefix="plover-bench-") as scratch:
-        files = generated_files(scratch, args.pages) + corpus_vector_files(args.pages)
+        files = []
+        if args.set in ("vector", "all"):
+            files += generated_files(scratch, args.pages) + corpus_vector_files(args.pages)
+        if args.set in ("text", "all"):
+            files += generated_text_files(scratch, args.pages) + corpus_text_files(args.pages)
         total_pages = sum(p for _, p in files)
         print(f"{len(files)} files, {total_pages} pages; tools: {', '.join(tools)}")
         results = {}
