@@ -77,4 +77,22 @@ inline std::map<std::string, TBox> ReadAfmBoxes(const std::string& path) {
   return boxes;
 }
 
+// "N name ; WX width" of every glyph of an AFM file.
+inline std::map<std::string, int> ReadAfmWidths(const std::string& path) {
+  std::map<std::string, int> widths;
+  std::istringstream in(ReadFileBytes(path));
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::size_t n = line.find("; N "), w = line.find("WX ");
+    if (line.rfind("C ", 0) != 0 || n == std::string::npos || w == std::string::npos) continue;
+    std::istringstream name(line.substr(n + 4)), width(line.substr(w + 3));
+    std::string glyph;
+    int wx = 0;
+    name >> glyph;
+    width >> wx;
+    widths[glyph] = wx;
+  }
+  return widths;
+}
+
 }  // namespace kestrel::testing
