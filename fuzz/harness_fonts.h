@@ -12,7 +12,7 @@
 #include "engine/fonts/cmap_encoding.h"
 #include "engine/fonts/cmap_unicode.h"
 #include "engine/fonts/type1_decoder.h"
-#include "engine/render/recording_canvas.h"
+#include "support/recording_canvas.h"
 
 namespace fuzzharness {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/fonts/cff_index.h"
-#include "engine/render/matrix.h"
+#include "engine/graphics/matrix.h"
 
 namespace kestrel {
 

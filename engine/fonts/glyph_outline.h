@@ -2,8 +2,8 @@
 // Records the outline that a charstring interpreter draws, in absolute glyph coordinates, as
 // a TPDFGenericShape. Open subpaths are closed at the next move and at the end, as filling
 // closes them anyway and stroked text must look the same.
-#include "engine/render/canvas_shape.h"
-#include "engine/render/matrix.h"
+#include "engine/graphics/canvas_shape.h"
+#include "engine/graphics/matrix.h"
 
 namespace kestrel {
 

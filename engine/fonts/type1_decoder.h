@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "engine/fonts/font_rasterizer.h"
-#include "engine/render/canvas_shape.h"
+#include "engine/graphics/canvas_shape.h"
 
 namespace kestrel {
 

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/render/matrix.h"
+#include "engine/graphics/matrix.h"
 
 namespace kestrel {
 

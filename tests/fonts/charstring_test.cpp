@@ -2,7 +2,7 @@
 
 #include "engine/fonts/cff_standard_data.h"
 #include "engine/fonts/type1_decoder.h"
-#include "engine/render/recording_canvas.h"
+#include "support/recording_canvas.h"
 #include "fonts/font_program_builder.h"
 
 namespace kestrel {

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/render/canvas.h"
+#include "engine/graphics/canvas.h"
 
 namespace kestrel::testing {
 

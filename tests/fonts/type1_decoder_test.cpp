@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "engine/fonts/type1_decoder.h"
-#include "engine/render/recording_canvas.h"
+#include "support/recording_canvas.h"
 #include "fonts/glyph_test_support.h"
 #include "support/temp_dir.h"
 
