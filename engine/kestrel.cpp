@@ -34,6 +34,7 @@ TSmartPDFLink::TSmartPDFLink(const std::string& fileName, bool readOnly, TByteVi
 }
 
 TSmartPDFLink::~TSmartPDFLink() {
+  fonts_.reset();
   document_.reset();
   info_.reset();
   reader_.reset();
@@ -67,6 +68,8 @@ void TSmartPDFLink::Open(TByteView source, TByteView password) {
   info_->UsePassword(password);
   document_ = std::make_unique<TSmartPDFDocument>(*reader_);
   document_->SetInfo(info_.get());
+  fonts_ = std::make_unique<TPDFFontCollection>();
+  fonts_->Resolver = [doc = document_.get()](TPDFIndRef* ref) { return doc->ResolveForRender(ref); };
 }
 
 TKestrel::TKestrel() = default;
@@ -106,7 +109,7 @@ int32_t TKestrel::RenderPageToStream(const TSmartPDFLink* handle, const TPDFObje
   TSmartPDFDocument* doc = handle->Document();
   if (!doc->IsPageRef(pageRef)) return 0;
   kestrel::RenderPageToStream(*doc, *As<TPDFIndRef>(pageRef), format, LastRenderProblem, out, RenderSettings,
-                              JpegQuality, dpi * ResolutionFactor);
+                              JpegQuality, dpi * ResolutionFactor, handle->Fonts());
   return 1;
 }
 

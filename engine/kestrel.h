@@ -8,6 +8,7 @@
 #include "engine/access/document.h"
 #include "engine/access/reader.h"
 #include "engine/access/security_info.h"
+#include "engine/fonts/font_collection.h"
 #include "engine/render/render_settings.h"
 
 namespace kestrel {
@@ -40,15 +41,18 @@ class TSmartPDFLink {
   TSmartPDFReader* Reader() const { return reader_.get(); }
   TSmartPDFInfo* Info() const { return info_.get(); }
   TSmartPDFDocument* Document() const { return document_.get(); }
+  // The document's font cache: every page rendered through the link shares it.
+  TPDFFontCollection* Fonts() const { return fonts_.get(); }
 
  private:
   void Open(TByteView source, TByteView password);
 
-  // Destruction order: document, info, reader, then the owned bytes.
+  // Destruction order: fonts, document, info, reader, then the owned bytes.
   std::unique_ptr<TBytes> inputStream_;
   std::unique_ptr<TSmartPDFReader> reader_;
   std::unique_ptr<TSmartPDFInfo> info_;
   std::unique_ptr<TSmartPDFDocument> document_;
+  std::unique_ptr<TPDFFontCollection> fonts_;
   bool okay_ = false;
   bool readOnly_ = true;
   std::string openProblem_;

@@ -2,6 +2,7 @@
 // The contract every glyph source meets: TrueType, Type 1/CFF, installed system fonts and
 // Type 3 fonts all add glyph outlines to the canvas's current path and never paint; the
 // renderer paints the accumulated path once per text-showing operator.
+#include <cstddef>
 #include <string_view>
 
 #include "engine/graphics/canvas.h"
@@ -24,6 +25,10 @@ class TPDFFontRasterizer {
   // Outline units per text-space unit divided by 1000: 1.0 for rasterisers that emit
   // thousandths of an em, the font-matrix scale for those that emit the font's own units.
   virtual double GlyphScale() const { return 1.0; }
+
+  // Bytes the rasteriser keeps (font program, decoded tables, cached outlines): the font
+  // cache bounds the sum over its fonts.
+  virtual std::size_t MemorySize() const { return 0; }
 };
 
 }  // namespace kestrel

@@ -10,7 +10,7 @@ namespace kestrel {
 
 void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, int32_t format,
                         std::string& problem, TBytes& out, const TGDIPlusSettings& settings,
-                        int32_t jpegQuality, double dpi) {
+                        int32_t jpegQuality, double dpi, TPDFFontCollection* fonts) {
   problem.clear();
   const bool vector = format == kFormatWMF || format == kFormatEMF || format == kFormatEPS ||
                       format == kFormatEMFPlus;
@@ -24,6 +24,7 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, int32_t 
   renderer.TargetKind = TRenderTargetKind::Bitmap;
   renderer.PageDictionary = doc.PageDictionary(&page);
   renderer.Resolver = [&doc](TPDFIndRef* ref) { return doc.ResolveForRender(ref); };
+  renderer.Fonts = fonts;
   if (!renderer.PageDictionary) {
     problem = "the page object could not be read";
     return;

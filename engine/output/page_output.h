@@ -9,6 +9,7 @@ namespace kestrel {
 
 class TSmartPDFDocument;
 class TPDFIndRef;
+class TPDFFontCollection;
 
 enum TOutputFormat : int32_t {
   kFormatBMP = 0,
@@ -25,6 +26,7 @@ enum TOutputFormat : int32_t {
 // Appends the page's image to `out`. `problem` receives a text when rendering stopped early
 // or could not start (the bytes drawn so far are still encoded when there are any).
 void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, int32_t format, std::string& problem,
-                        TBytes& out, const TGDIPlusSettings& settings, int32_t jpegQuality, double dpi);
+                        TBytes& out, const TGDIPlusSettings& settings, int32_t jpegQuality, double dpi,
+                        TPDFFontCollection* fonts = nullptr);
 
 }  // namespace kestrel

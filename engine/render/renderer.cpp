@@ -16,6 +16,15 @@ TPDFRenderer::TPDFRenderer()
 
 TPDFRenderer::~TPDFRenderer() = default;
 
+TPDFFontCollection& TPDFRenderer::FontCache() {
+  if (Fonts) return *Fonts;
+  if (!ownFonts_) {
+    ownFonts_ = std::make_unique<TPDFFontCollection>();
+    ownFonts_->Resolver = [this](TPDFIndRef* ref) { return ResolveObject(ref); };
+  }
+  return *ownFonts_;
+}
+
 TPDFObject* TPDFRenderer::ResolveObject(TPDFObject* obj) {
   auto* ref = As<TPDFIndRef>(obj);
   if (!ref) return obj;

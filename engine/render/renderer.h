@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/fonts/font_collection.h"
 #include "engine/graphics/canvas.h"
 #include "engine/render/colour/colour_manager.h"
 #include "engine/render/colour/colour_registry.h"
@@ -58,6 +59,9 @@ class TPDFRenderer {
   TResolveCallback Resolver;
   TGDIPlusSettings Settings;
   TRenderTargetKind TargetKind = TRenderTargetKind::Bitmap;
+  // The document's font cache (borrowed). Without one the renderer keeps its own for the page.
+  TPDFFontCollection* Fonts = nullptr;
+  TPDFFontCollection& FontCache();
   // Snap horizontal and vertical lines and rectangles to whole pixels (see
   // renderer_stroke_adjust.h). Off for canvases that are not pixels.
   bool StrokeAdjust = true;
@@ -124,6 +128,8 @@ class TPDFRenderer {
   int NestingDepth = 0;
   std::size_t FormInvocations = 0;
   std::vector<const TPDFObject*> ActiveForms;
+  // Type 3 glyph procedures running inside each other (a glyph that shows text).
+  int Type3Depth = 0;
 
   // The annotation pass of a page: appearance streams fitted to their rectangles.
   void DrawAnnotations(TPDFGenericCanvas& canvas, TPDFDictionary& page, TPDFDictionary* resources);
@@ -141,6 +147,7 @@ class TPDFRenderer {
   std::unordered_map<std::int64_t, TPDFObject*> resolved_;
   std::unordered_map<const TPDFStream*, std::shared_ptr<const TBytes>> contentCache_;
   std::size_t contentCacheBytes_ = 0;
+  std::unique_ptr<TPDFFontCollection> ownFonts_;
 };
 
 // The error text of an exception at a content position (0-based offset of the next byte).

@@ -20,6 +20,9 @@ inline constexpr int kMaxFormDepth = 28;
 // several times would otherwise multiply into billions of drawings.
 inline constexpr std::size_t kMaxFormInvocations = 200'000;
 
+// Type 3 glyph procedures nested inside each other (a glyph showing text in a Type 3 font).
+inline constexpr int kMaxType3Depth = 8;
+
 // Entries of a dash array; longer arrays are cut (to an even count).
 inline constexpr std::size_t kMaxDashEntries = 1024;
 

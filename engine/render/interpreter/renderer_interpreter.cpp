@@ -132,6 +132,7 @@ void TContentInterpreter::Execute(TContentOp op) {
     case Op::Shading: PaintShading(); return;
 
     case Op::BeginText: BeginText(); return;
+    case Op::EndText: EndText(); return;
     case Op::CharSpacing: gs_.CharSpacing = operands_.PopNumber(); return;
     case Op::WordSpacing: gs_.WordSpacing = operands_.PopNumber(); return;
     case Op::Leading: gs_.Leading = operands_.PopNumber(); return;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/fonts/font_record.h"
 #include "engine/graphics/canvas_path.h"
 #include "engine/render/renderer.h"
 #include "engine/render/interpreter/renderer_operands.h"
@@ -99,6 +100,10 @@ class TContentInterpreter {
   void MoveText(double tx, double ty);
   void NextLine();
   void ShowText(std::size_t items);
+  void EndText();
+  // A Type 3 glyph: its procedure run with the glyph matrix (glyph space to the current space).
+  void DrawType3Glyph(TPDFFontCollectionData& font, std::string_view name, const TPDFMatrix& glyph);
+  void PaintText(std::vector<TPathOp>& glyphs);
 
   // Shadings and patterns (renderer_ops_pattern.cpp).
   TDeviceBox PathBox(const std::vector<TPathOp>& ops) const;
@@ -153,6 +158,10 @@ class TContentInterpreter {
   std::vector<bool> visibility_;
 
   std::vector<TByteView> group_;
+  // Glyph outlines of the text object that clip (render modes 4 to 7), applied at ET.
+  std::vector<TPathOp> textClip_;
+  std::vector<TPathOp> glyphPath_;
+  std::vector<TPDFCharCode> codes_;
   std::vector<double> components_;
   TGPDashArray dashScratch_;
 };

@@ -50,6 +50,7 @@ Op TwoBytes(char a, char b) {
                    : b == 'I' ? Op::InlineImage : Op::None;
     case 'b': return b == '*' ? Op::CloseFillStrokeEvenOdd : Op::None;
     case 'W': return b == '*' ? Op::ClipEvenOdd : Op::None;
+    case 'E': return b == 'T' ? Op::EndText : Op::None;
     case 'R': return b == 'G' ? Op::StrokeRGB : Op::None;
     case 'C': return b == 'S' ? Op::StrokeSpace : Op::None;
     case 's': return b == 'c' ? Op::FillColor : b == 'h' ? Op::Shading : Op::None;

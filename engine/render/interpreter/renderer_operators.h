@@ -19,7 +19,7 @@ enum class TContentOp : std::uint8_t {
   FillGray, FillRGB, FillCMYK, StrokeGray, StrokeRGB, StrokeCMYK, FillSpace, StrokeSpace,
   FillColor, StrokeColor, Shading,
   // text
-  BeginText, CharSpacing, WordSpacing, Leading, Rise, HorizontalScaling, RenderMode, Font,
+  BeginText, EndText, CharSpacing, WordSpacing, Leading, Rise, HorizontalScaling, RenderMode, Font,
   MoveText, MoveTextLeading, TextMatrix, NextLine, ShowText, ShowArray, NextLineShow,
   SpacingNextLineShow,
   // objects and marked content

@@ -4,6 +4,7 @@
 
 #include "engine/render/interpreter/renderer_interpreter.h"
 #include "engine/render/renderer_limits.h"
+#include "engine/syntax/string_decode.h"
 
 namespace kestrel {
 
@@ -124,7 +125,26 @@ void TContentInterpreter::ApplyExtGState() {
 }
 
 void TContentInterpreter::SelectFont() {
-  // Glyphs are not drawn yet: the font name and size stay in the state for when they are.
+  // A reference written as text ("12 0 R", from an ExtGState), else a name in the resources.
+  // When nothing is found the font selected before stays current.
+  TPDFFontCollection& fonts = r_.FontCache();
+  const std::string& name = gs_.FontName;
+  if (name.size() > 2 && name.compare(name.size() - 2, 2, " R") == 0) {
+    // Parsed by the pool of the content's resources, whose references resolve.
+    TPDFStructure scratch;
+    TPDFStructure& owner = resources_ && resources_->Owner() ? *resources_->Owner() : scratch;
+    if (auto* ref = As<TPDFIndRef>(owner.ParseObject(name))) fonts.SelectFontByRef(*ref);
+    return;
+  }
+  if (!resources_ || name.size() < 2 || name.front() != '/') return;
+  auto* dict = As<TPDFDictionary>(r_.ResolveObject(resources_->GetValue("Font", false)));
+  if (!dict) return;
+  TPDFObject* entry = dict->GetValue(DecodeNameOperand(name), false);
+  if (auto* ref = As<TPDFIndRef>(entry)) {
+    fonts.SelectFontByRef(*ref);
+  } else if (auto* direct = As<TPDFDictionary>(entry)) {
+    fonts.LoadFontDict(*direct);
+  }
 }
 
 }  // namespace kestrel
