@@ -37,6 +37,8 @@ class TPDFFontCollection {
   // Loads a dictionary given directly in the resources; every call loads a new record.
   void LoadFontDict(TPDFDictionary& dict);
   void SelectFontByKey(std::int32_t objectNumber);
+  // Makes a record current again (after a Type 3 glyph procedure selected other fonts).
+  void Reselect(TPDFFontCollectionData* record) { current_ = record; }
   TPDFFontCollectionData* CurrentFont() const { return current_; }
   std::int32_t CurrentKey() const { return current_ ? current_->ObjectNumber : -1; }
 

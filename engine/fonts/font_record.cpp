@@ -28,7 +28,8 @@ int WidthNumber(const TPDFNumeric& n) {
 long TPDFFontCollectionData::GlyphOfCID(std::uint32_t cid) const {
   if (CIDToGIDMap.empty()) return cid;
   const std::size_t at = std::size_t{cid} * 2;
-  if (at >= CIDToGIDMap.size()) return -1;
+  // Beyond the end of the map the CID names the glyph itself, as other readers take it.
+  if (at >= CIDToGIDMap.size()) return cid;
   const unsigned hi = static_cast<unsigned char>(CIDToGIDMap[at]);
   const unsigned lo = at + 1 < CIDToGIDMap.size() ? static_cast<unsigned char>(CIDToGIDMap[at + 1]) : 0;
   return static_cast<long>((hi << 8) | lo);

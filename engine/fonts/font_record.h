@@ -74,8 +74,8 @@ struct TPDFFontCollectionData {
   std::unique_ptr<TPDFCodeMap> CodeMap;
   std::string CIDSystemInfo;
 
-  // The glyph number a CID draws through CIDToGIDMap (the CID itself without one); -1 when
-  // the map is present but too short to hold it.
+  // The glyph number a CID draws through CIDToGIDMap (the CID itself without one, or beyond
+  // the end of the map).
   long GlyphOfCID(std::uint32_t cid) const;
   // Splits a string of a composite font into codes.
   void StringToCodes(TByteView bytes, std::vector<TPDFCharCode>& codes) const;

@@ -51,23 +51,35 @@ void AddSimpleGlyph(const TPDFTTglyfTable& g, const TPDFMatrix& m, TPDFGenericSh
   std::size_t first = 0;
   for (const std::uint16_t endIndex : g.ContourEnds) {
     const std::size_t last = std::min<std::size_t>(endIndex, g.Points.size() - 1);
-    if (last < first || first >= g.Points.size()) {
+    if (first >= g.Points.size() || last < first) {
       first = std::max<std::size_t>(first, std::size_t{endIndex} + 1);
       continue;
     }
-    const TPDFPoint start = sink.Map(g.Points[first]);
+    auto on = [&](std::size_t i) { return (g.PointFlags[i] & 1) != 0; };
+    // A contour starts on the curve: at its first point, else at its last point when that is
+    // on the curve, else midway between the two off-curve points.
+    std::size_t from = first, to = last;
+    TPDFPoint start;
+    if (on(first)) {
+      start = sink.Map(g.Points[first]);
+      from = first + 1;
+    } else if (on(last)) {
+      start = sink.Map(g.Points[last]);
+      to = last - 1;
+    } else {
+      start = Mid(sink.Map(g.Points[last]), sink.Map(g.Points[first]));
+    }
     sink.Move(start);
     pending.clear();
-    auto flush = [&](TPDFPoint to) {
+    auto flush = [&](TPDFPoint end) {
       for (std::size_t k = 0; k + 1 < pending.size(); ++k)
         sink.Quad(pending[k], Mid(pending[k], pending[k + 1]));
-      sink.Quad(pending.back(), to);
+      sink.Quad(pending.back(), end);
       pending.clear();
     };
-    for (std::size_t i = first + 1; i <= last; ++i) {
+    for (std::size_t i = from; i <= to && i >= from; ++i) {
       const TPDFPoint p = sink.Map(g.Points[i]);
-      const bool on = g.PointFlags[i] & 1;
-      if (!on) {
+      if (!on(i)) {
         pending.push_back(p);
       } else if (pending.empty()) {
         sink.Line(p);

@@ -65,6 +65,9 @@ class TPDFRenderer {
   // Snap horizontal and vertical lines and rectangles to whole pixels (see
   // renderer_stroke_adjust.h). Off for canvases that are not pixels.
   bool StrokeAdjust = true;
+  // Place glyph origins on the pixel grid as pdftoppm does (see renderer_ops_text.cpp). Off
+  // for canvases that are not pixels.
+  bool SnapGlyphOrigins = true;
 
   // The geometry a page target is made with for the page and resolution set.
   TPageGeometry PageGeometry();

@@ -25,6 +25,7 @@ class TRendererFixture {
     };
     renderer.Resolution = 72;
     renderer.StrokeAdjust = false;  // device coordinates as the content gives them
+    renderer.SnapGlyphOrigins = false;
   }
 
   // Object `num` parsed from text.

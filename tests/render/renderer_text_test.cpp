@@ -1,4 +1,4 @@
-// Text operators take their operands and keep the text state; no glyphs are drawn yet.
+// Text operators take their operands and keep the text state.
 #include <gtest/gtest.h>
 
 #include "renderer_test_support.h"
@@ -22,7 +22,7 @@ TEST(RendererText, OperatorsTakeExactlyTheirOperands) {
   EXPECT_TRUE(f.renderer.ErrorText().empty());
 }
 
-TEST(RendererText, ShowingTextDrawsNothingYet) {
+TEST(RendererText, FontNotFoundDrawsNothing) {
   TRendererFixture f(false);
   f.Render("BT /F1 12 Tf 3 Tr (Hello) Tj 7 Tr (Clip) Tj ET 0 0 m 1 1 l S");
   EXPECT_EQ(f.Lines(), (Lines{"BeginPath", "MoveTo 0 100", "LineTo 1 99", "StrokePath"}));

@@ -181,6 +181,7 @@ void TContentInterpreter::DrawType3Glyph(TPDFFontCollectionData& font, std::stri
   gs_.CTM = savedCTM;
   r_.EPSMatrix = gs_.EPSMatrix;
   r_.InheritedResources = outerInherited;
+  r_.FontCache().Reselect(&font);
 }
 
 void TContentInterpreter::ShowText(std::size_t items) {
@@ -215,6 +216,12 @@ void TContentInterpreter::ShowText(std::size_t items) {
     MatrixMultiply(m, glyphToText, TPDFMatrix{tfs * th, 0, 0, tfs, x, gs_.Rise});
     MatrixMultiply(m, m, textToDevice);
     if (!IsFiniteMatrix(m)) return;
+    // Glyph origins land where pdftoppm puts them: on a whole pixel row, and on a quarter
+    // pixel column (a whole one for glyphs of 40 pixels and more).
+    if (r_.SnapGlyphOrigins && !eps_ && !t3 && m.b == 0 && m.c == 0) {
+      m.f = std::floor(m.f);
+      m.e = std::fabs(m.d) * 1000 < 40 ? std::floor(m.e * 4) / 4 : std::floor(m.e);
+    }
     if (t3) {
       DrawType3Glyph(*font, name, m);
     } else {
