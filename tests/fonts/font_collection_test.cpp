@@ -6,7 +6,7 @@
 
 #include "engine/fonts/font_collection.h"
 #include "engine/fonts/truetype_rasterizer.h"
-#include "engine/render/recording_canvas.h"
+#include "support/recording_canvas.h"
 #include "engine/syntax/structure.h"
 #include "fonts/test_fonts.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/fonts/truetype_rasterizer.h"
-#include "engine/render/recording_canvas.h"
+#include "support/recording_canvas.h"
 #include "fonts/test_fonts.h"
 
 namespace kestrel::testing {
