@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "app/page_file.h"
 #include "engine/kestrel.h"
 
 namespace plover {
@@ -28,17 +30,9 @@ class TTempCopy {
     int fd = ::mkstemp(path_.data());
     if (fd < 0) throw std::runtime_error("cannot create a temporary file: " + std::string(std::strerror(errno)));
     created_ = true;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ::close(fd);
-        throw std::runtime_error("cannot write the temporary file");
-      }
-      done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0) throw std::runtime_error("cannot write the temporary file");
+    const int error = WriteAll(fd, bytes);
+    if (::close(fd) != 0 || error != 0)
+      throw std::runtime_error("cannot write a temporary file: " + std::string(std::strerror(error ? error : errno)));
   }
   ~TTempCopy() {
     if (created_) ::unlink(path_.data());
@@ -52,28 +46,47 @@ class TTempCopy {
   bool created_ = false;
 };
 
-// Writes a page file through a temporary name in the same folder, so that a failed write never
-// leaves a truncated image under the page's name.
-void WritePageFile(const std::filesystem::path& target, const std::string& bytes) {
-  std::filesystem::path temp = target;
-  temp += ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error("cannot write " + temp.string());
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ec;
-      std::filesystem::remove(temp, ec);
-      throw std::runtime_error("cannot write " + target.string());
-    }
-  }
-  std::filesystem::rename(temp, target);
-}
-
 }  // namespace
 
+void DescribeOpenFailure(std::string_view bytes, int errorCode, const std::string& errorText, TJobReport& report) {
+  if (bytes.empty()) {
+    report.Problem = TJobProblem::NotPdf;
+    report.Reason = "not a PDF file (the file is empty)";
+  } else if (errorCode == kestrel::kErrorBadPassword) {
+    report.Problem = TJobProblem::WrongPassword;
+    report.Reason = "wrong password";
+  } else if (errorText == "no PDF header") {
+    report.Problem = TJobProblem::NotPdf;
+    report.Reason = "not a PDF file";
+  } else if (errorCode == kestrel::kErrorBadStructure) {
+    report.Problem = TJobProblem::Damaged;
+    report.Reason = "damaged file: " + (errorText.empty() ? std::string("cannot be read") : errorText);
+  } else {
+    report.Problem = TJobProblem::Unsupported;
+    report.Reason = errorText.empty() ? std::string("cannot be opened") : errorText;
+  }
+}
+
+void DescribeUnreadable(const std::string& path, TJobReport& report) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (status.type() == std::filesystem::file_type::not_found) {
+    report.Problem = TJobProblem::NoSuchFile;
+    report.Reason = "no such file";
+  } else if (status.type() == std::filesystem::file_type::directory) {
+    report.Problem = TJobProblem::NotPdf;
+    report.Reason = "not a PDF file (a folder)";
+  } else {
+    report.Problem = TJobProblem::Unreadable;
+    const int error = ::access(path.c_str(), R_OK) != 0 ? errno : EIO;
+    report.Reason = std::string("cannot read the file: ") + std::strerror(error);
+  }
+}
+
 std::string ReadWholeFile(const std::string& path) {
+  // A folder opens as a stream that reads nothing: it is no file to read.
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) throw std::runtime_error(path + " is a folder");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -81,20 +94,50 @@ std::string ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
-int CountPages(const std::string& filePath, const std::string& password) {
+int CountPages(const std::string& filePath, const std::string& password, std::string* reason) {
   kestrel::TKestrel0725 engine;
-  const std::string bytes = ReadWholeFile(filePath);
+  TJobReport report;
+  std::string bytes;
+  try {
+    bytes = ReadWholeFile(filePath);
+  } catch (const std::exception&) {
+    if (!reason) throw;
+    DescribeUnreadable(filePath, report);
+    *reason = report.Reason;
+    return 0;
+  }
   kestrel::TSmartPDFLink* handle = engine.OpenDocument(bytes, password);
-  return engine.GetPageCount(handle);
+  const int count = engine.GetPageCount(handle);
+  if (reason && !handle) {
+    DescribeOpenFailure(bytes, engine.LastErrorCode, engine.LastErrorText, report);
+    *reason = report.Reason;
+  } else if (reason && count == 0) {
+    *reason = "the document has no pages";
+  }
+  return count;
 }
 
 int ConvertFileWith(const std::string& sourcePath, const std::string& password, const std::string& extension,
                     int formatIndex, const std::string& outputFolder, const TConvertOptions& options) {
+  TJobReport local;
+  TJobReport& report = options.Report ? *options.Report : local;
+  report = TJobReport();
+  // The first reason is kept: later pages usually fail for the same one.
+  auto fail = [&](TJobProblem problem, const std::string& reason) {
+    if (report.Problem != TJobProblem::None) return;
+    report.Problem = problem;
+    report.Reason = reason;
+  };
   int result = kJobOpenFailed;
   kestrel::TKestrel0725 engine;
   std::string buffer;
   try {
-    buffer = ReadWholeFile(sourcePath);
+    try {
+      buffer = ReadWholeFile(sourcePath);
+    } catch (const std::exception&) {
+      DescribeUnreadable(sourcePath, report);
+      return kJobOpenFailed;
+    }
     {
       // The engine reads a private copy, never the user's file.
       TTempCopy copy(buffer);
@@ -103,52 +146,99 @@ int ConvertFileWith(const std::string& sourcePath, const std::string& password, 
     }
     kestrel::TSmartPDFLink* handle = engine.OpenDocument(buffer, password);
     const int count = engine.GetPageCount(handle);
-    if (!handle || count <= 0) {
-      // A file that cannot be opened is a failure, not an empty success.
-      if (options.OpenError) {
-        *options.OpenError = handle ? "the document has no pages"
-                                    : "cannot open (code " + std::to_string(engine.LastErrorCode) + ")";
-      }
+    report.PageCount = std::max(count, 0);
+    if (!handle) {
+      DescribeOpenFailure(buffer, engine.LastErrorCode, engine.LastErrorText, report);
+      return kJobOpenFailed;
+    }
+    if (count <= 0) {
+      fail(TJobProblem::NoPages, "the document has no pages");
       return kJobOpenFailed;
     }
     result = kJobFailed;
-    // Pages are numbered on the fly: a declared count can be huge.
-    const std::size_t total = options.Pages.empty() ? static_cast<std::size_t>(count) : options.Pages.size();
-    bool allWritten = true;
+    // Requested pages past the end are named once, not one by one.
+    std::vector<TPageRange> pages = options.Pages;
+    if (pages.empty()) pages.push_back({1, count});
+    std::size_t total = 0;
+    std::int64_t missing = 0;
+    int firstMissing = 0, lastMissing = 0;
+    for (TPageRange& range : pages) {
+      if (range.Last > count) {
+        if (missing == 0) firstMissing = std::max(range.First, count + 1);
+        lastMissing = range.Last;
+        missing += std::int64_t{range.Last} - std::max(range.First, count + 1) + 1;
+        range.Last = count;
+      }
+      if (range.First <= range.Last) total += static_cast<std::size_t>(range.Last - range.First + 1);
+    }
+    if (missing > 0) {
+      const std::string text = (missing == 1 ? "page " + std::to_string(firstMissing) + " does not exist"
+                                             : "pages " + std::to_string(firstMissing) + "-" +
+                                                   std::to_string(lastMissing) + " do not exist") +
+                               ": the document has " + std::to_string(count) + (count == 1 ? " page" : " pages");
+      fail(TJobProblem::PageErrors, text);
+      if (options.PageFailed) options.PageFailed(0, text);
+    }
+    bool allWritten = report.Problem == TJobProblem::None;
     // A page tree that holds far fewer pages than its declared count (a count of two billion
     // is possible) would keep the loop busy for hours: stop after a long run of missing pages.
     constexpr int kMaxMissingRun = 1000;
     int missingRun = 0;
-    for (std::size_t k = 0; k < total; ++k) {
-      if (options.Cancel && options.Cancel->load()) return kJobFailed;
-      const int n = options.Pages.empty() ? static_cast<int>(k + 1) : options.Pages[k];
-      std::string stream;
-      std::string problem;
-      kestrel::TPDFIndRef* ref = n >= 1 && n <= count ? engine.FindPage(handle, n) : nullptr;
-      if (!ref) problem = n > count || n < 1 ? "no such page" : "page not found in the page tree";
-      missingRun = ref ? 0 : missingRun + 1;
-      if (missingRun > kMaxMissingRun) {
-        if (options.PageFailed)
-          options.PageFailed(0, "stopped: the page tree holds fewer pages than the document declares");
-        return kJobFailed;
+    std::size_t k = 0;
+    for (const TPageRange& range : pages) {
+      for (std::int64_t page = range.First; page <= range.Last; ++page, ++k) {
+        const int n = static_cast<int>(page);
+        if (options.Cancel && options.Cancel->load()) {
+          report.Problem = TJobProblem::Cancelled;
+          report.Reason = "cancelled after page " + std::to_string(k) + " of " + std::to_string(total);
+          return kJobFailed;
+        }
+        std::string stream;
+        std::string problem;
+        kestrel::TPDFIndRef* ref = engine.FindPage(handle, n);
+        if (!ref) problem = "page not found in the page tree";
+        missingRun = ref ? 0 : missingRun + 1;
+        if (missingRun > kMaxMissingRun) {
+          const std::string text = "stopped: the page tree holds fewer pages than the document declares";
+          fail(TJobProblem::PageErrors, text);
+          if (options.PageFailed) options.PageFailed(0, text);
+          return kJobFailed;
+        }
+        if (ref && engine.RenderPageToStream(handle, ref, stream, options.Dpi, formatIndex) == 0)
+          problem = "the page reference was refused";
+        if (problem.empty()) problem = engine.LastRenderProblem;
+        if (stream.empty()) {
+          // No image for this page: write no empty file, go on, and report the file as failed.
+          allWritten = false;
+          if (problem.empty()) problem = "no image produced";
+          fail(TJobProblem::PageErrors, "page " + std::to_string(n) + ": " + problem);
+          if (options.PageFailed) options.PageFailed(n, problem);
+        } else {
+          if (!report.FolderUsed) {
+            std::error_code ec;
+            if (options.CreateParents) std::filesystem::create_directories(outputFolder, ec);
+            else std::filesystem::create_directory(outputFolder, ec);
+            if (ec) throw std::runtime_error("cannot create the folder " + outputFolder + ": " + ec.message());
+            report.FolderUsed = true;
+          }
+          WritePageFile(outputFolder, std::to_string(n) + "." + extension, stream);
+          ++report.PagesWritten;
+          if (!problem.empty() && options.PageNote) options.PageNote(n, problem);
+        }
+        if (options.Progress)
+          options.Progress(static_cast<int>(std::trunc(static_cast<double>(k + 1) / static_cast<double>(total) * 100.0)));
       }
-      if (ref && engine.RenderPageToStream(handle, ref, stream, options.Dpi, formatIndex) == 0)
-        problem = "the page reference was refused";
-      if (problem.empty()) problem = engine.LastRenderProblem;
-      if (stream.empty()) {
-        // No image for this page: write no empty file, go on, and report the file as failed.
-        allWritten = false;
-        if (options.PageFailed) options.PageFailed(n, problem.empty() ? "no image produced" : problem);
-      } else {
-        WritePageFile(std::filesystem::path(outputFolder) / (std::to_string(n) + "." + extension), stream);
-      }
-      if (options.Progress)
-        options.Progress(static_cast<int>(std::trunc(static_cast<double>(k + 1) / static_cast<double>(total) * 100.0)));
     }
     result = allWritten ? kJobComplete : kJobFailed;
   } catch (const std::exception& e) {
-    if (result == kJobOpenFailed && options.OpenError) *options.OpenError = e.what();
-    if (result == kJobFailed && options.PageFailed) options.PageFailed(0, e.what());
+    if (result == kJobOpenFailed) {
+      fail(TJobProblem::Unreadable, e.what());
+    } else {
+      // A write that failed (a full disk) stopped the job: that is the reason to give.
+      report.Problem = TJobProblem::PageErrors;
+      report.Reason = e.what();
+      if (options.PageFailed) options.PageFailed(0, e.what());
+    }
   }
   return result;
 }

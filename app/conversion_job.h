@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/status_text.h"
@@ -15,22 +16,65 @@ inline constexpr const char* kFormatCaptions[8] = {"BMP", "JPEG", "WMF", "EMF", 
 // Resolution of a scale position (0 = 25% ... 19 = 500%): 24 dots per inch per step.
 inline int DpiForScaleIndex(int scaleIndex) { return (scaleIndex + 1) * 2400 / 100; }
 
-// Page count of a file opened with the password; 0 when it cannot be opened.
-// Reading errors reach the caller as exceptions.
-int CountPages(const std::string& filePath, const std::string& password);
+// Page count of a file opened with the password; 0 when it cannot be opened. Reading errors
+// reach the caller as exceptions, unless `reason` is given: it then receives why the count is 0.
+int CountPages(const std::string& filePath, const std::string& password, std::string* reason = nullptr);
+
+// Why a file did not convert completely.
+enum class TJobProblem {
+  None,
+  NoSuchFile,     // "no such file"
+  NotPdf,         // "not a PDF file" (also a folder, an empty file)
+  Damaged,        // "damaged file: <reason>"
+  WrongPassword,  // "wrong password"
+  Unsupported,    // encryption the engine cannot decrypt
+  Unreadable,     // the file exists but cannot be read
+  NoPages,        // opened, but there is no page to convert
+  PageErrors,     // some pages produced no image or could not be written
+  Cancelled,      // "cancelled after page 10 of 40"
+};
+
+// What became of one file, for the command line and the window's tooltip.
+struct TJobReport {
+  TJobProblem Problem = TJobProblem::None;
+  // The reason in words; the first one when several pages failed.
+  std::string Reason;
+  int PageCount = 0;
+  int PagesWritten = 0;
+  // True once the output folder holds this file's pages (it is made with the first page).
+  bool FolderUsed = false;
+};
+
+// Pages First to Last (1-based, inclusive).
+struct TPageRange {
+  int First = 1;
+  int Last = 1;
+  bool operator==(const TPageRange&) const = default;
+};
+
+// The report of a file the engine would not open: what the bytes are and the engine's error
+// code and reason decide between "not a PDF file", "damaged file: ...", "wrong password".
+void DescribeOpenFailure(std::string_view bytes, int errorCode, const std::string& errorText, TJobReport& report);
+// The report of a source that could not be read: "no such file", a folder, or the read error.
+void DescribeUnreadable(const std::string& path, TJobReport& report);
 
 struct TConvertOptions {
   int Dpi = 96;
-  // Pages to convert (1-based); empty converts every page.
-  std::vector<int> Pages;
+  // Pages to convert, ascending and not overlapping; empty converts every page.
+  std::vector<TPageRange> Pages;
   // Called after each page with the whole percentage done.
   std::function<void(int)> Progress;
-  // Called for a page that produced no image, with the engine's problem text.
+  // Called for a page that produced no image (page 0: the file as a whole), with the reason.
   std::function<void(int page, const std::string& problem)> PageFailed;
+  // Called for a page that was written but not completely drawn, with the engine's note.
+  std::function<void(int page, const std::string& note)> PageNote;
   // Checked between pages; when set, the job stops and reports kJobFailed.
   const std::atomic<bool>* Cancel = nullptr;
-  // Error text of a result 0 (file unreadable, open problem word and code).
-  std::string* OpenError = nullptr;
+  // The output folder is made when the first page is written, so that a file that produces
+  // nothing leaves nothing behind; only its last level unless CreateParents is set.
+  bool CreateParents = false;
+  // Filled in when given.
+  TJobReport* Report = nullptr;
 };
 
 // Converts sourceFolder + fileName into outputFolder/1.<extension>, 2.<extension>, ...

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
+#include <cstdint>
+#include <limits>
 
 #include "app/conversion_job.h"
 
@@ -20,10 +21,13 @@ const char* const kUsage =
     "  --password PW   open password of encrypted PDFs\n"
     "  --output DIR    put each PDF's folder under DIR instead of beside the PDF\n"
     "  --pages LIST    pages to convert, e.g. 1-3,7 (default: all)\n"
-    "  --info          print page count, PDF version and encryption; convert nothing\n"
+    "  --info          print page count, first page size, PDF version and encryption;\n"
+    "                  convert nothing\n"
     "  --quiet         print nothing but errors\n"
+    "  --version       print the version\n"
     "  --help          show this text\n"
     "\n"
+    "Two PDFs of the same name get distinct folders in one run: report, report (2), ...\n"
     "Exit status: 0 when every file completed, 1 when any failed, 2 for bad usage.\n";
 
 namespace {
@@ -37,22 +41,87 @@ std::optional<int> ParseInt(const std::string& s) {
 
 }  // namespace
 
-std::optional<std::vector<int>> ParsePageList(const std::string& text) {
-  std::vector<int> pages;
+std::optional<std::vector<TPageRange>> ParsePageList(const std::string& text, std::string* error) {
+  auto bad = [&](const std::string& why) -> std::optional<std::vector<TPageRange>> {
+    if (error) *error = why;
+    return std::nullopt;
+  };
+  auto page = [](const std::string& s) -> std::optional<int> {
+    if (s.empty() || s.size() > 10) return std::nullopt;
+    long long v = 0;
+    for (char c : s) {
+      if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+      v = v * 10 + (c - '0');
+    }
+    if (v > std::numeric_limits<int>::max()) return std::nullopt;
+    return static_cast<int>(v);
+  };
+  std::vector<TPageRange> ranges;
   std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t comma = text.find(',', start);
-    std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    std::size_t dash = part.find('-');
-    std::optional<int> a = ParseInt(part.substr(0, dash));
-    std::optional<int> b = dash == std::string::npos ? a : ParseInt(part.substr(dash + 1));
-    if (!a || !b || *a < 1 || *b < *a || *b - *a > 1000000) return std::nullopt;
-    for (int n = *a; n <= *b; ++n)
-      if (std::find(pages.begin(), pages.end(), n) == pages.end()) pages.push_back(n);
+  while (true) {
+    const std::size_t comma = text.find(',', start);
+    const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    if (part.empty()) return bad("empty entry in the page list \"" + text + "\"");
+    const std::size_t dash = part.find('-');
+    const std::string first = part.substr(0, dash);
+    const std::string last = dash == std::string::npos ? first : part.substr(dash + 1);
+    const std::optional<int> a = page(first);
+    const std::optional<int> b = page(last);
+    if (!a) return bad("\"" + first + "\" is not a page number");
+    if (!b) return bad("\"" + last + "\" is not a page number");
+    if (*a == 0 || *b == 0) return bad("page 0 does not exist: pages count from 1");
+    if (*b < *a) return bad("range " + part + " runs backwards");
+    ranges.push_back({*a, *b});
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
-  return pages;
+  std::sort(ranges.begin(), ranges.end(), [](const TPageRange& x, const TPageRange& y) { return x.First < y.First; });
+  std::vector<TPageRange> merged;
+  for (const TPageRange& r : ranges) {
+    if (!merged.empty() && std::int64_t{r.First} <= std::int64_t{merged.back().Last} + 1)
+      merged.back().Last = std::max(merged.back().Last, r.Last);
+    else
+      merged.push_back(r);
+  }
+  return merged;
+}
+
+namespace {
+
+const char* const kOptionNames[] = {"--format", "--scale", "--dpi",   "--password", "--output",
+                                    "--pages",  "--info",  "--quiet", "--help",     "--version"};
+
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+}  // namespace
+
+std::string NearestOption(const std::string& unknown) {
+  // "-format" and "format" are near enough too: compare with the dashes put right.
+  std::string key = unknown.substr(0, unknown.find('='));
+  while (!key.empty() && key.front() == '-') key.erase(key.begin());
+  key = "--" + key;
+  std::string best;
+  std::size_t bestDistance = 3;  // three edits or more is no longer a typo
+  for (const char* name : kOptionNames) {
+    if (const std::size_t d = EditDistance(key, name); d < bestDistance) {
+      bestDistance = d;
+      best = name;
+    }
+  }
+  return best;
 }
 
 std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error) {
@@ -68,6 +137,8 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
     };
     if (a == "--help" || a == "-h") {
       o.Help = true;
+    } else if (a == "--version") {
+      o.Version = true;
     } else if (a == "--info") {
       o.Info = true;
     } else if (a == "--quiet" || a == "-q") {
@@ -115,14 +186,16 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
     } else if (a == "--pages") {
       auto v = value("--pages");
       if (!v) return std::nullopt;
-      auto pages = ParsePageList(*v);
+      std::string why;
+      auto pages = ParsePageList(*v, &why);
       if (!pages) {
-        error = "bad page list: " + *v;
+        error = "--pages: " + why;
         return std::nullopt;
       }
       o.Pages = *pages;
     } else if (a.size() > 1 && a[0] == '-' && a != "--") {
       error = "unknown option: " + a;
+      if (std::string near = NearestOption(a); !near.empty()) error += " (did you mean " + near + "?)";
       return std::nullopt;
     } else if (a == "--") {
       for (++i; i < args.size(); ++i) o.Files.push_back(args[i]);
@@ -130,21 +203,11 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
       o.Files.push_back(a);
     }
   }
-  if (!o.Help && o.Files.empty()) {
+  if (!o.Help && !o.Version && o.Files.empty()) {
     error = "no PDF files given";
     return std::nullopt;
   }
   return o;
-}
-
-std::string OutputFolderFor(const std::string& pdfPath, const std::string& outputDir) {
-  std::filesystem::path source(pdfPath);
-  std::filesystem::path name = source.filename();
-  std::string stem = name.string();
-  // report.final.pdf -> report.final: only the last extension goes.
-  if (auto dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
-  std::filesystem::path base = outputDir.empty() ? source.parent_path() : std::filesystem::path(outputDir);
-  return (base / stem).string();
 }
 
 }  // namespace plover

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "app/conversion_job.h"
+
 namespace plover {
 
 struct TCliOptions {
@@ -10,21 +12,23 @@ struct TCliOptions {
   int Dpi = 96;
   std::string Password;
   std::string OutputDir;  // empty: beside each source
-  std::vector<int> Pages;
+  std::vector<TPageRange> Pages;
   bool Info = false;
   bool Quiet = false;
   bool Help = false;
+  bool Version = false;
   std::vector<std::string> Files;
 };
 
 // Parses the command line; on a usage error returns nullopt and sets `error`.
 std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
 
-// "1-3,7" -> 1 2 3 7; nullopt for malformed lists.
-std::optional<std::vector<int>> ParsePageList(const std::string& text);
+// "1-3,7,2" -> 1-3 and 7: ascending ranges, overlaps merged, in time linear in the text (a
+// range is never spelled out page by page). nullopt for a bad list, with the reason in `error`.
+std::optional<std::vector<TPageRange>> ParsePageList(const std::string& text, std::string* error = nullptr);
 
-// Folder for a PDF's images: its name without the extension, beside it or under `outputDir`.
-std::string OutputFolderFor(const std::string& pdfPath, const std::string& outputDir);
+// The known option nearest to an unknown one ("--fromat" -> "--format"), or empty.
+std::string NearestOption(const std::string& unknown);
 
 extern const char* const kUsage;
 

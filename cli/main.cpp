@@ -6,6 +6,9 @@
 #include <iostream>
 
 #include "app/conversion_job.h"
+#include "app/convert_plan.h"
+#include "app/page_file.h"
+#include "app/version.h"
 #include "cli/cli_options.h"
 #include "engine/kestrel.h"
 
@@ -13,27 +16,39 @@ using namespace plover;
 
 namespace {
 
+std::string Points(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", v);
+  return text;
+}
+
+// One line on stdout for a file that opens; the reason on stderr and exit status 1 otherwise.
 void PrintInfo(const std::string& path, const TCliOptions& o, int& exitCode) {
   std::string bytes;
+  TJobReport report;
   try {
     bytes = ReadWholeFile(path);
-  } catch (const std::exception& e) {
-    std::cout << path << ": error: " << e.what() << "\n";
+  } catch (const std::exception&) {
+    DescribeUnreadable(path, report);
+    std::cerr << path << ": " << report.Reason << "\n";
     exitCode = 1;
     return;
   }
-  kestrel::TSmartPDFLink link(bytes, o.Password);
-  std::cout << path << ":";
-  if (kestrel::TSmartPDFReader* reader = link.Reader())
-    std::cout << " version " << (reader->Version().empty() ? "?" : reader->Version());
-  if (kestrel::TSmartPDFInfo* info = link.Info()) std::cout << ", encryption " << info->Describe();
-  if (!link.Okay()) {
-    std::string word = link.OpenProblem().empty() ? "UnsupportedEncryption" : link.OpenProblem();
-    std::cout << " failed: " << word << " " << kestrel::OpenProblemCode(word) << "\n";
+  kestrel::TKestrel0725 engine;
+  kestrel::TSmartPDFLink* link = engine.OpenDocument(bytes, o.Password);
+  if (!link) {
+    DescribeOpenFailure(bytes, engine.LastErrorCode, engine.LastErrorText, report);
+    std::cerr << path << ": " << report.Reason << "\n";
     exitCode = 1;
     return;
   }
-  std::cout << ", pages " << link.Document()->GetPageCount() << "\n";
+  const std::string& version = link->Reader()->Version();
+  std::cout << path << ": version " << (version.empty() ? "?" : version) << ", encryption "
+            << link->Info()->Describe() << ", pages " << engine.GetPageCount(link);
+  double width = 0, height = 0;
+  if (engine.PageSizeInPoints(link, 1, width, height))
+    std::cout << ", page 1 " << Points(width) << " x " << Points(height) << " pt";
+  std::cout << "\n";
 }
 
 void DrawBar(const std::string& name, int percent) {
@@ -50,7 +65,7 @@ int main(int argc, char** argv) {
   std::string error;
   auto options = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), error);
   if (!options) {
-    std::cerr << "plover-cli: " << error << "\n" << kUsage;
+    std::cerr << "plover-cli: " << error << "\nRun plover-cli --help for the options.\n";
     return 2;
   }
   const TCliOptions& o = *options;
@@ -58,44 +73,54 @@ int main(int argc, char** argv) {
     std::cout << kUsage;
     return 0;
   }
+  if (o.Version) {
+    std::cout << "plover-cli " << kVersionText << "\n";
+    return 0;
+  }
   int exitCode = 0;
   if (o.Info) {
     for (const auto& f : o.Files) PrintInfo(f, o, exitCode);
     return exitCode;
   }
+  RemovePartFilesOnSignals();
   const bool bar = !o.Quiet && ::isatty(2);
+  TFolderClaims claims;
   for (const auto& file : o.Files) {
-    const std::string folder = OutputFolderFor(file, o.OutputDir);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-      std::cerr << file << ": cannot create " << folder << ": " << ec.message() << "\n";
-      exitCode = 1;
-      continue;
-    }
+    const std::filesystem::path source(file);
+    const std::string name = source.filename().string();
+    const std::string parent = o.OutputDir.empty() ? source.parent_path().string() : o.OutputDir;
+    const std::string folder = claims.Claim(parent.empty() ? "." : parent, FolderNameFor(name));
     TConvertOptions job;
     job.Dpi = o.Dpi;
     job.Pages = o.Pages;
-    std::string openError;
-    job.OpenError = &openError;
-    std::string name = std::filesystem::path(file).filename().string();
-    if (bar) job.Progress = [&](int p) { DrawBar(name, p); };
-    job.PageFailed = [&](int page, const std::string& problem) {
-      if (bar) std::fputc('\n', stderr);
-      if (page > 0)
-        std::cerr << file << ": page " << page << ": " << problem << "\n";
-      else
-        std::cerr << file << ": " << problem << "\n";
+    job.CreateParents = true;
+    TJobReport report;
+    job.Report = &report;
+    bool barShown = false;
+    if (bar) job.Progress = [&](int p) {
+      DrawBar(name, p);
+      barShown = true;
     };
+    auto say = [&](const std::string& text) {
+      if (barShown) std::fputc('\n', stderr);
+      barShown = false;
+      std::cerr << file << ": " << text << "\n";
+    };
+    job.PageFailed = [&](int page, const std::string& problem) {
+      say(page > 0 ? "page " + std::to_string(page) + ": " + problem : problem);
+    };
+    job.PageNote = [&](int page, const std::string& note) { say("page " + std::to_string(page) + ": " + note); };
     const int result = ConvertFileWith(file, o.Password, kFormatCaptions[o.FormatIndex], o.FormatIndex, folder, job);
-    if (bar) std::fputc('\n', stderr);
-    if (result == kJobOpenFailed) {
-      std::cerr << file << ": " << StatusText(1, result) << (openError.empty() ? "" : ": " + openError) << "\n";
-      // An empty folder made for a file that never opened is removed again.
-      std::filesystem::remove(folder, ec);
-    }
+    if (barShown) std::fputc('\n', stderr);
+    if (result == kJobOpenFailed) say(report.Reason);
+    // A file that wrote nothing made no folder, and its name is free for the next file.
+    if (!report.FolderUsed) claims.Release(folder);
     if (result != kJobComplete) exitCode = 1;
-    if (!o.Quiet) std::cout << file << ": " << StatusText(1, result) << " -> " << folder << "\n";
+    if (!o.Quiet) {
+      std::cout << file << ": " << StatusText(1, result);
+      if (report.FolderUsed) std::cout << " -> " << folder;
+      std::cout << "\n";
+    }
   }
   return exitCode;
 }

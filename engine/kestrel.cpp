@@ -1,11 +1,37 @@
 #include "engine/kestrel.h"
 
+#include <cmath>
 #include <fstream>
 #include <sys/stat.h>
 
 #include "engine/output/page_output.h"
 
 namespace kestrel {
+
+namespace {
+
+// A page attribute, inherited from the page tree when the page lacks it (depth-bounded, so a
+// /Parent loop ends).
+TPDFObject* InheritedValue(TPDFDictionary* page, TByteView key) {
+  for (int depth = 0; page && depth < 64; ++depth) {
+    if (TPDFObject* value = page->GetValue(key)) return value;
+    page = As<TPDFDictionary>(page->GetValue("Parent"));
+  }
+  return nullptr;
+}
+
+bool ReadBox(TPDFObject* obj, double box[4]) {
+  auto* array = As<TPDFArray>(obj);
+  if (!array || array->Count() < 4) return false;
+  for (int i = 0; i < 4; ++i) {
+    auto* n = As<TPDFNumeric>(array->ItemResolved(i));
+    if (!n || !std::isfinite(n->Value)) return false;
+    box[i] = n->Value;
+  }
+  return true;
+}
+
+}  // namespace
 
 int32_t OpenProblemCode(const std::string& word) {
   if (word == "CouldNotOpen") return kErrorCouldNotOpen;
@@ -22,11 +48,13 @@ TSmartPDFLink::TSmartPDFLink(const std::string& fileName, bool readOnly, TByteVi
   struct stat st {};
   if (::stat(fileName.c_str(), &st) != 0) {
     openProblem_ = "FileNotFound";
+    openProblemText_ = "no such file";
     return;
   }
   std::ifstream in(fileName, std::ios::binary);
   if (!in) {
     openProblem_ = "CouldNotOpen";
+    openProblemText_ = "the file cannot be read";
     return;
   }
   inputStream_ = std::make_unique<TBytes>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -44,6 +72,9 @@ void TSmartPDFLink::Open(TByteView source, TByteView password) {
   reader_ = std::make_unique<TSmartPDFReader>(source);
   if (reader_->GetProblem() != TSmartPDFReader::kNoProblem) {
     openProblem_ = "BadStructure";
+    openProblemText_ = reader_->GetProblem() == TSmartPDFReader::kNoHeader
+                           ? "no PDF header"
+                           : "no readable cross-reference table or trailer";
     reader_.reset();
     return;
   }
@@ -51,13 +82,17 @@ void TSmartPDFLink::Open(TByteView source, TByteView password) {
   switch (info_->Encryption()) {
     case TSmartPDFInfo::TEncryption::Standard:
       okay_ = info_->CheckPassword();
-      if (!okay_) openProblem_ = "BadPassword";
+      if (!okay_) {
+        openProblem_ = "BadPassword";
+        openProblemText_ = "wrong password";
+      }
       break;
     case TSmartPDFInfo::TEncryption::None:
       okay_ = true;
       break;
     case TSmartPDFInfo::TEncryption::Unsupported:
       okay_ = false;
+      openProblemText_ = "unsupported encryption (" + info_->Describe() + ")";
       break;
   }
   if (!okay_) {
@@ -84,6 +119,7 @@ bool TKestrel::IsValidHandle(const TSmartPDFLink* handle) const {
 
 TSmartPDFLink* TKestrel::OpenDocument(TByteView stream, TByteView password) {
   auto link = std::make_unique<TSmartPDFLink>(stream, password);
+  LastErrorText = link->OpenProblemText();
   if (link->Okay()) {
     openHandles_.push_back(std::move(link));
     return openHandles_.back().get();
@@ -111,6 +147,19 @@ int32_t TKestrel::RenderPageToStream(const TSmartPDFLink* handle, const TPDFObje
   kestrel::RenderPageToStream(*doc, *As<TPDFIndRef>(pageRef), format, LastRenderProblem, out, RenderSettings,
                               JpegQuality, dpi * ResolutionFactor, handle->Fonts());
   return 1;
+}
+
+bool TKestrel::PageSizeInPoints(const TSmartPDFLink* handle, int32_t pageNumber, double& width, double& height) {
+  TPDFIndRef* ref = FindPage(handle, pageNumber);
+  TPDFDictionary* page = ref ? handle->Document()->PageDictionary(ref) : nullptr;
+  double box[4];
+  if (!page || !(ReadBox(InheritedValue(page, "CropBox"), box) || ReadBox(InheritedValue(page, "MediaBox"), box)))
+    return false;
+  width = std::abs(box[2] - box[0]);
+  height = std::abs(box[3] - box[1]);
+  if (auto* rotate = As<TPDFNumeric>(InheritedValue(page, "Rotate")); rotate && rotate->AsInteger() / 90 % 2 != 0)
+    std::swap(width, height);
+  return true;
 }
 
 }  // namespace kestrel

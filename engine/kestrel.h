@@ -38,6 +38,8 @@ class TSmartPDFLink {
 
   bool Okay() const { return okay_; }
   const std::string& OpenProblem() const { return openProblem_; }
+  // Why the document could not be opened, in words ("no PDF header", ...); empty when it opened.
+  const std::string& OpenProblemText() const { return openProblemText_; }
   TSmartPDFReader* Reader() const { return reader_.get(); }
   TSmartPDFInfo* Info() const { return info_.get(); }
   TSmartPDFDocument* Document() const { return document_.get(); }
@@ -56,6 +58,7 @@ class TSmartPDFLink {
   bool okay_ = false;
   bool readOnly_ = true;
   std::string openProblem_;
+  std::string openProblemText_;
 };
 
 class TKestrel {
@@ -73,7 +76,13 @@ class TKestrel {
   int32_t RenderPageToStream(const TSmartPDFLink* handle, const TPDFObject* pageRef, TBytes& out, int32_t dpi,
                              int32_t format);
 
+  // Size of page `pageNumber` in points as it is shown (crop box, else media box, turned by
+  // /Rotate); false when the page or its box cannot be found.
+  bool PageSizeInPoints(const TSmartPDFLink* handle, int32_t pageNumber, double& width, double& height);
+
   int32_t LastErrorCode = 0;
+  // The reason of the last failed open in words; empty after a successful one.
+  std::string LastErrorText;
   std::string LastRenderProblem;
   TGDIPlusSettings RenderSettings;
   int32_t JpegQuality = 75;

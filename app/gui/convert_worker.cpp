@@ -2,8 +2,6 @@
 
 #include <QFile>
 #include <exception>
-#include <filesystem>
-#include <system_error>
 
 #include "app/conversion_job.h"
 #include "app/status_text.h"
@@ -11,12 +9,13 @@
 namespace plover {
 
 int RunConversionJob(const TConvertTask& task, const TConvertSettings& settings,
-                     const std::function<void(int)>& progress, const std::atomic<bool>& cancel) {
+                     const std::function<void(int)>& progress, const std::atomic<bool>& cancel, TJobReport& report) {
   const int format = settings.FormatIndex >= 0 && settings.FormatIndex < 8 ? settings.FormatIndex : 1;
   TConvertOptions options;
   options.Dpi = DpiForScaleIndex(settings.ScaleIndex);
   options.Progress = progress;
   options.Cancel = &cancel;
+  options.Report = &report;
   return ConvertFileWith(QFile::encodeName(task.SourceFolder + task.FileName).toStdString(),
                          settings.Password.toStdString(), kFormatCaptions[format], format,
                          QFile::encodeName(task.OutputFolder).toStdString(), options);
@@ -28,16 +27,16 @@ void TConvertWorker::Run(const QList<TConvertTask>& tasks, const TConvertSetting
     if (cancel_->load()) break;
     ++n;
     emit FileStarted(n, task.RowId);
-    // Only the last level is created; when that fails the job reports the file as failed.
-    std::error_code ec;
-    std::filesystem::create_directory(QFile::encodeName(task.OutputFolder).toStdString(), ec);
     int result = kJobFailed;
+    TJobReport report;
     try {
-      result = job_(task, settings, [this](int percent) { emit FileProgress(percent); }, *cancel_);
-    } catch (const std::exception&) {
+      result = job_(task, settings, [this](int percent) { emit FileProgress(percent); }, *cancel_, report);
+    } catch (const std::exception& e) {
       result = kJobFailed;
+      report.Reason = e.what();
     }
-    emit FileFinished(n, task.RowId, result);
+    emit FileFinished(n, task.RowId, result, QString::fromStdString(report.Reason),
+                      report.FolderUsed ? task.OutputFolder : QString(), report.PageCount);
   }
   emit AllDone();
 }

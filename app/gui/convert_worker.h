@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "app/conversion_job.h"
+
 namespace plover {
 
 // One checked row of the list, as the Convert command found it.
@@ -24,13 +26,15 @@ struct TConvertSettings {
   int ScaleIndex = 3;
 };
 
-// The job for one file: returns kJobOpenFailed, kJobComplete or kJobFailed.
-using TConvertJob = std::function<int(const TConvertTask& task, const TConvertSettings& settings,
-                                      const std::function<void(int)>& progress, const std::atomic<bool>& cancel)>;
+// The job for one file: returns kJobOpenFailed, kJobComplete or kJobFailed and says in
+// `report` why and whether the output folder was used.
+using TConvertJob =
+    std::function<int(const TConvertTask& task, const TConvertSettings& settings,
+                      const std::function<void(int)>& progress, const std::atomic<bool>& cancel, TJobReport& report)>;
 
-// The real job: ConvertFileWith on the task's file.
+// The real job: ConvertFileWith on the task's file; the output folder is made with the first page.
 int RunConversionJob(const TConvertTask& task, const TConvertSettings& settings,
-                     const std::function<void(int)>& progress, const std::atomic<bool>& cancel);
+                     const std::function<void(int)>& progress, const std::atomic<bool>& cancel, TJobReport& report);
 
 class TConvertWorker : public QObject {
   Q_OBJECT
@@ -45,7 +49,9 @@ class TConvertWorker : public QObject {
  signals:
   void FileStarted(int n, quint64 rowId);
   void FileProgress(int percent);
-  void FileFinished(int n, quint64 rowId, int result);
+  // `reason` says why a file failed; `outputFolder` is empty when no image was written.
+  void FileFinished(int n, quint64 rowId, int result, const QString& reason, const QString& outputFolder,
+                    int pageCount);
   void AllDone();
 
  private:

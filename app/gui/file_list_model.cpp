@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <algorithm>
+#include <cstring>
 #include <exception>
 
 #include "app/conversion_job.h"
@@ -11,8 +13,31 @@
 
 namespace plover {
 
+namespace {
+
+// Reasons in the words of the interface; the engine's details stay as they are.
+QString ReasonText(const QString& reason, int language) {
+  if (language != 0) return reason;
+  static const std::pair<const char*, const char*> kChinese[] = {
+      {"wrong password", "密码错误"},
+      {"no such file", "文件不存在"},
+      {"not a PDF file", "不是PDF文件"},
+      {"damaged file", "文件已损坏"},
+      {"cancelled after page", "已取消，完成页数"},
+      {"the document has no pages", "文档没有页面"},
+  };
+  for (const auto& [english, chinese] : kChinese)
+    if (reason.startsWith(QLatin1String(english)))
+      return QString::fromUtf8(chinese) + reason.mid(static_cast<int>(std::strlen(english)));
+  return reason;
+}
+
+}  // namespace
+
 TFileListModel::TFileListModel(QObject* parent)
-    : QAbstractTableModel(parent), countPages_(&plover::CountPages) {
+    : QAbstractTableModel(parent), countPages_([](const std::string& path, const std::string& password, std::string& reason) {
+        return CountPages(path, password, &reason);
+      }) {
   connect(this, &QAbstractItemModel::rowsInserted, this, &TFileListModel::ContentChanged);
   connect(this, &QAbstractItemModel::rowsRemoved, this, &TFileListModel::ContentChanged);
   connect(this, &QAbstractItemModel::modelReset, this, &TFileListModel::ContentChanged);
@@ -31,12 +56,18 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const {
     return icons_.IconFor(row.Name);
   if (role == Qt::ToolTipRole && (index.column() == kColName || index.column() == kColPath))
     return row.Folder + row.Name;
+  if (role == Qt::ToolTipRole && index.column() == kColStatus) {
+    QStringList lines;
+    if (!row.Reason.isEmpty()) lines << ReasonText(row.Reason, language_);
+    if (!row.OutputFolder.isEmpty()) lines << QStringLiteral("→ ") + row.OutputFolder;
+    return lines.isEmpty() ? QVariant() : QVariant(lines.join(QLatin1Char('\n')));
+  }
   if (role != Qt::DisplayRole) return {};
   switch (index.column()) {
     case kColName: return row.Name;
     case kColSize: return row.Size;
     case kColPages: return row.Pages;
-    case kColStatus: return row.Status;
+    case kColStatus: return QString::fromStdString(StatusText(language_, row.State));
     case kColPath: return row.Folder;
     case kColNote: return row.Note;
     case kColSpare: return row.Spare;
@@ -76,32 +107,59 @@ bool TFileListModel::Contains(const QString& name, const QString& folder) const 
                      [&](const TFileRow& r) { return r.Name == name && r.Folder == folder; });
 }
 
-bool TFileListModel::AddFileRow(const QString& path, const QString& password, int language) {
+bool TFileListModel::AddFileRow(const QString& path, const QString& password) {
   const QFileInfo info(path);
   TFileRow row;
   row.Name = info.fileName();
   row.Folder = info.absolutePath();
   if (!row.Folder.endsWith(QLatin1Char('/'))) row.Folder += QLatin1Char('/');
-  if (row.Name.isEmpty() || Contains(row.Name, row.Folder)) return false;
-  row.Id = nextId_++;
+  if (row.Name.isEmpty()) return false;
+  int listed = -1;
+  for (int i = 0; i < rows_.size() && listed < 0; ++i)
+    if (rows_.at(i).Name == row.Name && rows_.at(i).Folder == row.Folder) listed = i;
+  // A listed file is ignored, unless it failed to open: then it is tried again with the
+  // password typed now.
+  if (listed >= 0 && rows_.at(listed).State != kJobOpenFailed) return false;
   row.Size = FormatSizeText(info.exists() ? info.size() : -1, locale_);
   if (row.Name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+    std::string reason;
     int count = 0;
     try {
-      count = countPages_(QFile::encodeName(row.Folder + row.Name).toStdString(), password.toStdString());
-    } catch (const std::exception&) {
+      count = countPages_(QFile::encodeName(row.Folder + row.Name).toStdString(), password.toStdString(), reason);
+    } catch (const std::exception& e) {
       // An unreadable file is listed like a file that does not open.
       count = 0;
+      reason = e.what();
     }
     row.Pages = QString::number(count);
-    if (count == 0) row.Status = QString::fromStdString(StatusText(language, 0));
+    row.State = count == 0 ? kJobOpenFailed : 1;
+    if (count == 0) row.Reason = QString::fromStdString(reason);
   }
-  if (row.Status.isEmpty()) row.Status = QString::fromStdString(StatusText(language, 1));
+  if (listed >= 0) {
+    TFileRow& old = rows_[listed];
+    old.Size = row.Size;
+    old.Pages = row.Pages;
+    old.State = row.State;
+    old.Reason = row.Reason;
+    emit dataChanged(index(listed, kColSize), index(listed, kColStatus));
+    return true;
+  }
+  row.Id = nextId_++;
   const int at = rows_.size();
   beginInsertRows(QModelIndex(), at, at);
   rows_.push_back(row);
   endInsertRows();
   return true;
+}
+
+void TFileListModel::SetLanguage(int language) {
+  if (language == language_) return;
+  language_ = language;
+  if (!rows_.isEmpty()) emit dataChanged(index(0, kColStatus), index(rows_.size() - 1, kColStatus));
+}
+
+QString TFileListModel::StatusOf(int row) const {
+  return row >= 0 && row < rows_.size() ? QString::fromStdString(StatusText(language_, rows_.at(row).State)) : QString();
 }
 
 int TFileListModel::RowOfId(quint64 id) const {
@@ -110,11 +168,17 @@ int TFileListModel::RowOfId(quint64 id) const {
   return -1;
 }
 
-void TFileListModel::SetStatus(quint64 id, const QString& status) {
+void TFileListModel::SetResult(quint64 id, int state, const QString& reason, const QString& outputFolder,
+                               int pageCount) {
   const int row = RowOfId(id);
   if (row < 0) return;
-  rows_[row].Status = status;
-  emit dataChanged(index(row, kColStatus), index(row, kColStatus), {Qt::DisplayRole});
+  TFileRow& r = rows_[row];
+  r.State = state;
+  r.Reason = reason;
+  r.OutputFolder = outputFolder;
+  // A file that opened only at conversion time (its password typed later) gets its count.
+  if (pageCount > 0) r.Pages = QString::number(pageCount);
+  emit dataChanged(index(row, kColPages), index(row, kColStatus));
 }
 
 void TFileListModel::SetChecked(int row, bool checked) {

@@ -17,7 +17,12 @@ struct TFileRow {
   QString Name;
   QString Size;
   QString Pages;
-  QString Status;
+  // The status as a state (a StatusText position), shown in the current language.
+  int State = 1;
+  // Why the row failed ("wrong password", "damaged file: ..."), and where its images went;
+  // both shown in the status tooltip.
+  QString Reason;
+  QString OutputFolder;
   // The file's folder, ending in "/".
   QString Folder;
   QString Note;
@@ -32,8 +37,9 @@ class TFileListModel : public QAbstractTableModel {
  public:
   enum TColumn { kColCheck = 0, kColName, kColSize, kColPages, kColStatus, kColPath, kColNote, kColSpare, kColumnCount };
 
-  // Page counter used for new rows: (full path in file-system encoding, password) -> count.
-  using TPageCounter = std::function<int(const std::string& path, const std::string& password)>;
+  // Page counter used for new rows: (full path in file-system encoding, password) -> count,
+  // with the reason when it is 0.
+  using TPageCounter = std::function<int(const std::string& path, const std::string& password, std::string& reason)>;
 
   explicit TFileListModel(QObject* parent = nullptr);
 
@@ -46,13 +52,20 @@ class TFileListModel : public QAbstractTableModel {
   bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role) override;
 
   // Adds the file `path` unless a row with the same name and folder exists; counts the pages of
-  // a ".pdf" with `password`; statuses are in `language`. Returns true when a row was added.
-  bool AddFileRow(const QString& path, const QString& password, int language);
+  // a ".pdf" with `password`. A listed file whose row failed to open is counted again with
+  // `password` instead. Returns true when a row was added or retried.
+  bool AddFileRow(const QString& path, const QString& password);
+
+  // Statuses are shown in this interface language.
+  void SetLanguage(int language);
+  QString StatusOf(int row) const;
 
   const TFileRow& Row(int row) const { return rows_.at(row); }
   int RowOfId(quint64 id) const;
   bool Contains(const QString& name, const QString& folder) const;
-  void SetStatus(quint64 id, const QString& status);
+  // The outcome of a conversion: the state (job result), the reason of a failure, the folder
+  // that received the images (empty when none) and the page count found (0: unknown).
+  void SetResult(quint64 id, int state, const QString& reason, const QString& outputFolder, int pageCount);
   void SetChecked(int row, bool checked);
 
   // Deletes the given rows (any order, duplicates allowed).
@@ -82,6 +95,7 @@ class TFileListModel : public QAbstractTableModel {
   quint64 nextId_ = 1;
   TPageCounter countPages_;
   QLocale locale_;
+  int language_ = 1;
   mutable TFileIconCache icons_;
 };
 

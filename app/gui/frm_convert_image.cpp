@@ -74,8 +74,12 @@ FrmConvertImage::FrmConvertImage(TStartOptions options, QWidget* parent)
   ConnectCommands();
   Start();
 
+  // The specified size is the default and the least; the list takes any room beyond it.
   const QSize client(689, 534);
-  setFixedSize(QSize(client.width(), client.height() + menuBar()->sizeHint().height()).expandedTo(minimumSizeHint()));
+  const QSize size =
+      QSize(client.width(), client.height() + menuBar()->sizeHint().height()).expandedTo(minimumSizeHint());
+  setMinimumSize(size);
+  resize(size);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 }
@@ -102,6 +106,10 @@ void FrmConvertImage::ConnectCommands() {
   connect(actAbout_, &QAction::triggered, this, &FrmConvertImage::OnAbout);
   connect(actRun_, &QAction::triggered, this, &FrmConvertImage::Convert);
   connect(cancelButton_, &QPushButton::clicked, this, &FrmConvertImage::CancelConversion);
+  connect(removeKey_, &QAction::triggered, this, &FrmConvertImage::OnRemove);
+  connect(openResult_, &QPushButton::clicked, this, [this] {
+    if (!lastOutputFolder_.isEmpty()) OpenLocalPath(lastOutputFolder_);
+  });
   connect(select_, &QToolButton::clicked, this, &FrmConvertImage::OnSelectFolder);
   connect(openFolder_, &QToolButton::clicked, this, [this] { OpenLocalPath(path_->text().trimmed()); });
   connect(same_, &QRadioButton::clicked, this, &FrmConvertImage::OnOutputChoice);
@@ -147,6 +155,7 @@ void FrmConvertImage::Start() {
   customFolderStored_ = settings.CustomFolder;
   path_->setText(outputFolder_);
   language_ = settings.Language == -1 ? LanguageFromLocale(options_.Locale) : settings.Language;
+  model_->SetLanguage(language_);
   if (!QFileInfo(LanguageFolder()).isDir()) {
     if (language_ == 1) WriteLanguageFiles(QFile::encodeName(LanguageFolder()).toStdString());
     else menuLanguage_->menuAction()->setVisible(false);
@@ -219,7 +228,7 @@ void FrmConvertImage::HideOverlay() {
 }
 
 bool FrmConvertImage::AddFileRow(const QString& path) {
-  return model_->AddFileRow(path, passPanel_->PasswordField()->text().trimmed(), language_);
+  return model_->AddFileRow(path, passPanel_->PasswordField()->text().trimmed());
 }
 
 void FrmConvertImage::AddFiles(const QStringList& paths) {
@@ -304,6 +313,8 @@ bool FrmConvertImage::SwitchLanguage(int index) {
   language_ = index;
   ApplyProductTexts();
   ApplyLanguage(this, folder, QLatin1String(kLanguageFileNames[index]), messages_);
+  model_->SetLanguage(index);
+  if (!resultBar_->isHidden()) ShowResultLine();
   TickLanguageItem();
   return true;
 }
@@ -338,12 +349,14 @@ void FrmConvertImage::Convert() {
   const bool custom = custom_->isChecked();
   const std::string customFolder = QFile::encodeName(path_->text().trimmed()).toStdString();
   QList<TConvertTask> tasks;
+  // Two files of the same name going to one folder get "name" and "name (2)".
+  TFolderClaims claims;
   for (int row = 0; row < model_->rowCount(); ++row) {
     const TFileRow& r = model_->Row(row);
     if (!r.Checked) continue;
-    const std::string out = OutputFolderFor(QFile::encodeName(r.Folder).toStdString(),
-                                            QFile::encodeName(r.Name).toStdString(), custom, customFolder);
-    tasks.push_back(TConvertTask{r.Id, r.Folder, r.Name, QFile::decodeName(out.c_str())});
+    const std::string out = claims.Claim(custom ? customFolder : QFile::encodeName(r.Folder).toStdString(),
+                                         FolderNameFor(QFile::encodeName(r.Name).toStdString()));
+    tasks.push_back(TConvertTask{r.Id, r.Folder, r.Name, QFile::decodeName(out.c_str()) + QLatin1Char('/')});
   }
   TConvertSettings settings;
   settings.Password = passPanel_->PasswordField()->text().trimmed();
@@ -351,6 +364,9 @@ void FrmConvertImage::Convert() {
   settings.ScaleIndex = quality_->currentIndex();
 
   total_ = static_cast<int>(tasks.size());
+  converted_ = failed_ = 0;
+  lastOutputFolder_.clear();
+  resultBar_->hide();
   converting_ = true;
   cancel_->store(false);
   UpdateCommandStates();
@@ -376,9 +392,30 @@ void FrmConvertImage::OnFileStarted(int n, quint64 rowId) {
   fileName_->setText(row >= 0 ? model_->Row(row).Name : QString());
 }
 
-void FrmConvertImage::OnFileFinished(int n, quint64 rowId, int result) {
-  model_->SetStatus(rowId, QString::fromStdString(StatusText(language_, result)));
+void FrmConvertImage::OnFileFinished(int n, quint64 rowId, int result, const QString& reason,
+                                     const QString& outputFolder, int pageCount) {
+  model_->SetResult(rowId, result, reason, outputFolder, pageCount);
+  if (result == kJobComplete) ++converted_;
+  else ++failed_;
+  if (!outputFolder.isEmpty()) lastOutputFolder_ = outputFolder;
   overall_->setValue(ProgressAtFileEnd(n, total_));
+}
+
+QString FrmConvertImage::ResultLine() const { return resultBar_->isHidden() ? QString() : resultText_->text(); }
+
+void FrmConvertImage::ShowResultLine() {
+  if (language_ == 0) {
+    resultText_->setText(failed_ == 0 ? QString::fromUtf8("已转换 %1 个").arg(converted_)
+                                      : QString::fromUtf8("已转换 %1 个，失败 %2 个").arg(converted_).arg(failed_));
+    openResult_->setText(QString::fromUtf8("打开输出文件夹"));
+  } else {
+    resultText_->setText(failed_ == 0 ? QStringLiteral("%1 converted").arg(converted_)
+                                      : QStringLiteral("%1 converted, %2 failed").arg(converted_).arg(failed_));
+    openResult_->setText(QStringLiteral("Open output folder"));
+  }
+  openResult_->setEnabled(!lastOutputFolder_.isEmpty());
+  openResult_->setToolTip(lastOutputFolder_);
+  resultBar_->show();
 }
 
 void FrmConvertImage::OnAllDone() {
@@ -387,6 +424,7 @@ void FrmConvertImage::OnAllDone() {
   panelProcess_->hide();
   overall_->setValue(0);
   fileName_->clear();
+  ShowResultLine();
   emit ConversionFinished();
 }
 

@@ -75,6 +75,11 @@ class FrmConvertImage : public QMainWindow {
   void ShowOverlay(bool startTimer);
   void HideOverlay();
 
+  // The line shown after a run ("3 converted, 1 failed"), empty while none is shown, and the
+  // folder its button opens.
+  QString ResultLine() const;
+  QString LastOutputFolder() const { return lastOutputFolder_; }
+
  signals:
   void ConversionFinished();
 
@@ -109,7 +114,9 @@ class FrmConvertImage : public QMainWindow {
   void OnOutputChoice();
   void OnLanguageItem(QAction* item);
   void OnFileStarted(int n, quint64 rowId);
-  void OnFileFinished(int n, quint64 rowId, int result);
+  void OnFileFinished(int n, quint64 rowId, int result, const QString& reason, const QString& outputFolder,
+                      int pageCount);
+  void ShowResultLine();
   void OnAllDone();
 
   TStartOptions options_;
@@ -122,6 +129,9 @@ class FrmConvertImage : public QMainWindow {
   bool customFolderStored_ = false;
   bool converting_ = false;
   int total_ = 0;
+  int converted_ = 0;
+  int failed_ = 0;
+  QString lastOutputFolder_;
 
   std::shared_ptr<std::atomic<bool>> cancel_;
   QThread thread_;
@@ -166,6 +176,10 @@ class FrmConvertImage : public QMainWindow {
   QLabel* fileName_ = nullptr;
   QPushButton* cancelButton_ = nullptr;
   TLinkLabel* guide_ = nullptr;
+  QWidget* resultBar_ = nullptr;
+  QLabel* resultText_ = nullptr;
+  QPushButton* openResult_ = nullptr;
+  QAction* removeKey_ = nullptr;
 };
 
 }  // namespace plover

@@ -61,6 +61,7 @@ void FrmConvertImage::BuildActions() {
   actUpdate_ = MakeAction(this, "ActUpdate", "system-software-update", QStyle::SP_BrowserReload);
   actAbout_ = MakeAction(this, "ActAbout", "dialog-information", QStyle::SP_MessageBoxInformation);
   actRun_ = MakeAction(this, "ActRun", "media-playback-start", QStyle::SP_MediaPlay);
+  actAdd_->setShortcut(QKeySequence::Open);
 }
 
 void FrmConvertImage::BuildMenus() {
@@ -168,9 +169,30 @@ void FrmConvertImage::BuildCentral() {
   host->AddCentred(panelProcess_, 0.72);
   panelProcess_->hide();
 
+  // Delete and Backspace on the list remove the selected rows (not in the password field).
+  removeKey_ = new QAction(list_);
+  removeKey_->setShortcuts({QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)});
+  removeKey_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  list_->addAction(removeKey_);
+
+  // The outcome of the last run, with a button that opens its output folder.
+  resultBar_ = new QFrame(listGroup);
+  resultBar_->setObjectName(QStringLiteral("ResultBar"));
+  resultText_ = MakeLabel(resultBar_, "LabResult");
+  resultText_->setTextFormat(Qt::PlainText);
+  openResult_ = new QPushButton(resultBar_);
+  openResult_->setObjectName(QStringLiteral("BTNOpenResult"));
+  openResult_->setIcon(ThemeIcon("folder-open", QStyle::SP_DirOpenIcon));
+  auto* resultRow = new QHBoxLayout(resultBar_);
+  resultRow->setContentsMargins(2, 0, 2, 0);
+  resultRow->addWidget(resultText_, 1);
+  resultRow->addWidget(openResult_);
+  resultBar_->hide();
+
   auto* listLayout = new QVBoxLayout(listGroup);
   listLayout->setContentsMargins(6, 4, 6, 6);
-  listLayout->addWidget(host);
+  listLayout->addWidget(host, 1);
+  listLayout->addWidget(resultBar_);
 
   passPanel_ = new TPasswordPanel(central);
 
@@ -222,6 +244,8 @@ void FrmConvertImage::BuildCentral() {
   run_->setIconSize(QSize(24, 24));
   run_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
   run_->setCursor(Qt::PointingHandCursor);
+  // Space activates it, so it takes focus and shows it.
+  run_->setFocusPolicy(Qt::StrongFocus);
 
   auto* settingsRow = new QHBoxLayout(settingsGroup_);
   settingsRow->setContentsMargins(6, 4, 6, 6);

@@ -6,11 +6,13 @@
 #include <QTimer>
 
 #include "app/gui/frm_convert_image.h"
+#include "app/page_file.h"
 #include "app/gui/product_info.h"
 #include "app/gui/theme.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  plover::RemovePartFilesOnSignals();
   QApplication::setApplicationName(QStringLiteral("plover"));
   QApplication::setApplicationVersion(QString::fromLatin1(plover::kVersionText));
   plover::SetUpIconTheme();

@@ -2,9 +2,9 @@
 // Fixed product texts: titles, version and the maker's addresses, per interface language.
 #include <QString>
 
-namespace plover {
+#include "app/version.h"
 
-inline constexpr const char* kVersionText = "3.6.1";
+namespace plover {
 
 struct TProductInfo {
   QString Title;

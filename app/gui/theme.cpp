@@ -36,6 +36,7 @@ QString MainWindowStyleSheet() {
              "QLabel#LGuid { color: white; padding-right: 8px; }"
              "QToolButton#BTNRun { background: %6; color: white; font-weight: bold; font-size: 15px;"
              " border: 1px solid rgb(60, 80, 3); border-radius: 5px; padding: 6px 14px; }"
+             "QToolButton#BTNRun:focus { border: 2px solid rgb(255, 196, 0); padding: 5px 13px; }"
              "QToolButton#BTNRun:hover { background: rgb(110, 143, 8); }"
              "QToolButton#BTNRun:pressed { background: rgb(75, 99, 4); }"
              "QToolButton#BTNRun:disabled { background: rgb(160, 170, 140); color: rgb(235, 235, 235); }")

@@ -63,13 +63,13 @@ class FileListTest : public QObject {
     QCOMPARE(good.Name, QString("three.pdf"));
     QCOMPARE(good.Folder, folders.Files());
     QCOMPARE(good.Pages, QString("3"));
-    QCOMPARE(good.Status, QString("Ready"));
+    QCOMPARE(model->StatusOf(0), QString("Ready"));
     QCOMPARE(good.Size, FormatSizeText(QFileInfo(pdf).size(), QLocale(QLocale::English, QLocale::UnitedStates)));
     QVERIFY(good.Checked);
     const plover::TFileRow& bad = model->Row(1);
     QCOMPARE(bad.Size, QString("1KB"));
     QCOMPARE(bad.Pages, QString("0"));
-    QCOMPARE(bad.Status, QString("Open failed(password?)"));
+    QCOMPARE(model->StatusOf(1), QString("Open failed(password?)"));
     QCOMPARE(bad.Note, QString());
     // The columns as the list shows them; the icon comes with the name.
     QCOMPARE(model->data(model->index(0, TFileListModel::kColPath), Qt::DisplayRole).toString(), folders.Files());
@@ -88,8 +88,8 @@ class FileListTest : public QObject {
     FrmConvertImage window(folders.Options(QLocale(QLocale::Chinese, QLocale::China)));
     QVERIFY(window.AddFileRow(folders.WritePdf("a.pdf", 1)));
     QVERIFY(window.AddFileRow(folders.WriteFile("b.pdf", "not a pdf")));
-    QCOMPARE(window.FileModel()->Row(0).Status, QString::fromUtf8("就绪"));
-    QCOMPARE(window.FileModel()->Row(1).Status, QString::fromUtf8("打开失败(密码?)"));
+    QCOMPARE(window.FileModel()->StatusOf(0), QString::fromUtf8("就绪"));
+    QCOMPARE(window.FileModel()->StatusOf(1), QString::fromUtf8("打开失败(密码?)"));
   }
 
   void DuplicatesAndTwoFolders() {
@@ -164,12 +164,12 @@ class FileListTest : public QObject {
     FrmConvertImage window(folders.Options());
     QVERIFY(window.AddFileRow(locked));
     QCOMPARE(window.FileModel()->Row(0).Pages, QString("0"));
-    QCOMPARE(window.FileModel()->Row(0).Status, QString("Open failed(password?)"));
+    QCOMPARE(window.FileModel()->StatusOf(0), QString("Open failed(password?)"));
     window.FileModel()->Clear();
     window.findChild<QLineEdit*>("EOldPPass")->setText("  user ");
     QVERIFY(window.AddFileRow(locked));
     QCOMPARE(window.FileModel()->Row(0).Pages, QString("2"));
-    QCOMPARE(window.FileModel()->Row(0).Status, QString("Ready"));
+    QCOMPARE(window.FileModel()->StatusOf(0), QString("Ready"));
   }
 
   void SelectAllToggles() {

@@ -151,7 +151,8 @@ class LanguageTest : public QObject {
     QCOMPARE(window.findChild<QToolButton*>("BTNSelect")->toolTip(), QString("Select the output path"));
     QCOMPARE(window.findChild<QToolButton*>("BTNOpen")->toolTip(), QString("Open the output folder"));
     QCOMPARE(window.findChild<QToolButton*>("BTNHint2")->toolTip(),
-             QString("If you open a PDF file requires a password, enter it here"));
+             QString("If a PDF file needs a password, enter it here. Convert uses it; adding a file whose row "
+                     "failed to open tries it again."));
     QCOMPARE(window.findChild<QWidget*>("PassPanel")->toolTip(), QString("Click \"Show / Hide\" open password input box"));
     const QStringList columns{"File name", "Size", "Pages", "Status", "Path", "Note"};
     for (int i = 1; i <= 6; ++i) QCOMPARE(Header(window, i), columns[i - 1]);
@@ -211,8 +212,8 @@ class LanguageTest : public QObject {
     QCOMPARE(saved.ReadString("set", "Y", ""), std::string("0"));
     QVERIFY(saved.Find("set", "P").has_value());
     QCOMPARE(saved.ReadString("set", "C", ""), std::string("0"));
-    // The status of an existing row keeps its language until the next conversion.
-    QCOMPARE(window.FileModel()->Row(0).Status, QString("Ready"));
+    // The status of an existing row is shown in the new language.
+    QCOMPARE(window.FileModel()->StatusOf(0), QString::fromUtf8("就绪"));
     // A click on the ticked item changes nothing.
     QVERIFY(!window.SwitchLanguage(0));
     window.findChild<QAction*>("English1")->trigger();

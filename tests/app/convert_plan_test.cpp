@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/convert_plan.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -15,6 +18,25 @@ TEST(ConvertPlan, OutputFolderBesideTheSourceOrUnderTheChosenFolder) {
   EXPECT_EQ(OutputFolderFor("/docs/", "a.pdf", true, "/out/"), "/out/a/");
   EXPECT_EQ(OutputFolderFor("/docs", "noext", false, ""), "/docs/noext/");
   EXPECT_EQ(OutputFolderFor("/docs/", ".pdf", false, ""), "/docs/.pdf/");
+}
+
+TEST(ConvertPlan, FolderNamesNeverLeaveTheOutputFolder) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"report.pdf", "report"}, {"..pdf", "..pdf"}, {"...pdf", "...pdf"}, {"....pdf", "..."},
+      {"..", "document"},       {"", "document"},   {".", "document"},    {"a.b.pdf", "a.b"}};
+  for (const auto& [file, folder] : cases) EXPECT_EQ(plover::FolderNameFor(file), folder) << file;
+}
+
+TEST(ConvertPlan, SameNameInOneRunGetsDistinctFolders) {
+  testsupport::TempDir dir;
+  plover::TFolderClaims claims;
+  EXPECT_EQ(claims.Claim(dir.Path(), "report"), dir.Path() + "/report");
+  EXPECT_EQ(claims.Claim(dir.Path() + "/", "report"), dir.Path() + "/report (2)");
+  // A link (or a file) under the next name is passed over, never written through.
+  std::filesystem::create_directory_symlink("/tmp", dir.Path() + "/report (3)");
+  EXPECT_EQ(claims.Claim(dir.Path(), "report"), dir.Path() + "/report (4)");
+  claims.Release(dir.Path() + "/report (2)");
+  EXPECT_EQ(claims.Claim(dir.Path(), "report"), dir.Path() + "/report (2)");
 }
 
 TEST(ConvertPlan, OverallProgress) {

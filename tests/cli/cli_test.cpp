@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "cli/cli_options.h"
 #include "support/pdf_builder.h"
@@ -16,12 +17,15 @@ namespace {
 
 struct RunResult {
   int Exit = -1;
-  std::string Out;
+  std::string Out;  // stdout and stderr together
+  std::string Err;  // stderr alone
 };
 
 RunResult RunCli(const std::string& args) {
   RunResult r;
-  std::string cmd = std::string(PLOVER_CLI_PATH) + " " + args + " 2>&1";
+  testsupport::TempDir errDir;
+  const std::string errFile = errDir.Path() + "/stderr";
+  std::string cmd = std::string(PLOVER_CLI_PATH) + " " + args + " 2>" + errFile;
   FILE* p = ::popen(cmd.c_str(), "r");
   if (!p) return r;
   std::array<char, 4096> buf;
@@ -29,18 +33,43 @@ RunResult RunCli(const std::string& args) {
   while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.Out.append(buf.data(), n);
   int status = ::pclose(p);
   r.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream in(errFile);
+  r.Err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  r.Out += r.Err;
   return r;
 }
 
 }  // namespace
 
 TEST(CliOptions, PageLists) {
-  EXPECT_EQ(*ParsePageList("1-3,7"), (std::vector<int>{1, 2, 3, 7}));
-  EXPECT_EQ(*ParsePageList("5"), (std::vector<int>{5}));
-  EXPECT_FALSE(ParsePageList("3-1"));
-  EXPECT_FALSE(ParsePageList("0"));
-  EXPECT_FALSE(ParsePageList("a"));
-  EXPECT_FALSE(ParsePageList("1,,2"));
+  using R = std::vector<TPageRange>;
+  EXPECT_EQ(*ParsePageList("1-3,7"), (R{{1, 3}, {7, 7}}));
+  EXPECT_EQ(*ParsePageList("5"), (R{{5, 5}}));
+  // Kept as ranges: a million pages (or two billion) cost nothing to parse.
+  EXPECT_EQ(*ParsePageList("1-1000000,4,999-2000000000"), (R{{1, 2000000000}}));
+  EXPECT_EQ(*ParsePageList("9,2-3,4"), (R{{2, 4}, {9, 9}}));
+  const std::pair<const char*, const char*> bad[] = {
+      {"3-1", "range 3-1 runs backwards"},
+      {"0", "page 0 does not exist: pages count from 1"},
+      {"a", "\"a\" is not a page number"},
+      {"1,,2", "empty entry in the page list \"1,,2\""},
+      {"99999999999", "\"99999999999\" is not a page number"},
+  };
+  for (const auto& [text, why] : bad) {
+    std::string error;
+    EXPECT_FALSE(ParsePageList(text, &error)) << text;
+    EXPECT_EQ(error, why);
+  }
+}
+
+TEST(CliOptions, UnknownOptionSuggestsTheNearest) {
+  EXPECT_EQ(NearestOption("--fromat"), "--format");
+  EXPECT_EQ(NearestOption("-output"), "--output");
+  EXPECT_EQ(NearestOption("--pgaes"), "--pages");
+  EXPECT_EQ(NearestOption("--xyzzy"), "");
+  std::string error;
+  EXPECT_FALSE(ParseCliOptions({"--scael", "50", "a.pdf"}, error));
+  EXPECT_EQ(error, "unknown option: --scael (did you mean --scale?)");
 }
 
 TEST(CliOptions, FormatsScaleAndFolders) {
@@ -53,8 +82,6 @@ TEST(CliOptions, FormatsScaleAndFolders) {
   EXPECT_FALSE(ParseCliOptions({"--format", "xyz", "a.pdf"}, error));
   EXPECT_FALSE(ParseCliOptions({}, error));
   EXPECT_EQ(ParseCliOptions({"a.pdf"}, error)->FormatIndex, 1);
-  EXPECT_EQ(OutputFolderFor("/d/report.final.pdf", ""), "/d/report.final");
-  EXPECT_EQ(OutputFolderFor("/d/x.pdf", "/out"), "/out/x");
 }
 
 TEST(CliRun, UsageAndInfo) {
@@ -68,9 +95,40 @@ TEST(CliRun, UsageAndInfo) {
   EXPECT_EQ(info.Exit, 0);
   EXPECT_NE(info.Out.find("pages 4"), std::string::npos) << info.Out;
   EXPECT_NE(info.Out.find("version 1.7"), std::string::npos) << info.Out;
-  RunResult failed = RunCli("--info " + bad);
+  EXPECT_NE(info.Out.find("page 1 200 x 100 pt"), std::string::npos) << info.Out;
+  // Errors go to stderr with status 1, and say which error it is.
+  RunResult failed = RunCli("--info " + bad + " " + dir.Path() + "/missing.pdf " + dir.Path());
   EXPECT_EQ(failed.Exit, 1);
-  EXPECT_NE(failed.Out.find("BadStructure 409"), std::string::npos) << failed.Out;
+  EXPECT_EQ(failed.Err, failed.Out);
+  EXPECT_NE(failed.Err.find("bad.pdf: damaged file: "), std::string::npos) << failed.Err;
+  EXPECT_NE(failed.Err.find("missing.pdf: no such file"), std::string::npos) << failed.Err;
+  EXPECT_NE(failed.Err.find(": not a PDF file (a folder)"), std::string::npos) << failed.Err;
+  RunResult version = RunCli("--version");
+  EXPECT_EQ(version.Exit, 0);
+  EXPECT_EQ(version.Out, "plover-cli 3.6.1\n");
+}
+
+TEST(CliRun, SameNamedFilesAndDotNamesStayApartAndInside) {
+  testsupport::TempDir dir;
+  std::filesystem::create_directories(dir.Path() + "/a");
+  std::filesystem::create_directories(dir.Path() + "/b");
+  std::filesystem::create_directories(dir.Path() + "/top/out");
+  std::string a = dir.Write("a/report.pdf", testpdf::SimpleDocument(3));
+  std::string b = dir.Write("b/report.pdf", testpdf::SimpleDocument(1));
+  std::string dots = dir.Write("...pdf", testpdf::SimpleDocument(1));
+  std::string dot = dir.Write("..pdf", testpdf::SimpleDocument(1));
+  const std::string out = dir.Path() + "/top/out";
+  RunResult r = RunCli("--format png --scale 25 --output " + out + " " + a + " " + b + " " + dots + " " + dot);
+  EXPECT_EQ(r.Exit, 0) << r.Out;
+  namespace fs = std::filesystem;
+  EXPECT_TRUE(fs::exists(out + "/report/3.PNG"));
+  EXPECT_TRUE(fs::exists(out + "/report (2)/1.PNG"));
+  EXPECT_FALSE(fs::exists(out + "/report (2)/2.PNG"));
+  EXPECT_NE(r.Out.find(b + ": Complete -> " + out + "/report (2)"), std::string::npos) << r.Out;
+  EXPECT_TRUE(fs::exists(out + "/...pdf/1.PNG"));
+  EXPECT_TRUE(fs::exists(out + "/..pdf/1.PNG"));
+  EXPECT_FALSE(fs::exists(out + "/1.PNG"));
+  EXPECT_FALSE(fs::exists(dir.Path() + "/top/1.PNG"));
 }
 
 TEST(CliRun, FailedFileGivesExitOneAndNoFolderLeft) {
@@ -78,6 +136,22 @@ TEST(CliRun, FailedFileGivesExitOneAndNoFolderLeft) {
   std::string bad = dir.Write("bad.pdf", "garbage");
   RunResult r = RunCli("--quiet --output " + dir.Path() + "/out " + bad);
   EXPECT_EQ(r.Exit, 1);
-  EXPECT_NE(r.Out.find("Open failed(password?)"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Err.find("bad.pdf: not a PDF file"), std::string::npos) << r.Err;
   EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/out/bad"));
+  // A file that makes no folder is not said to have gone to one.
+  RunResult loud = RunCli("--output " + dir.Path() + "/out " + bad);
+  EXPECT_NE(loud.Out.find("bad.pdf: Open failed(password?)\n"), std::string::npos) << loud.Out;
+  EXPECT_EQ(loud.Out.find("->"), std::string::npos) << loud.Out;
+}
+
+TEST(CliRun, WrongPasswordIsNamed) {
+  if (std::system("qpdf --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "qpdf is not installed";
+  testsupport::TempDir dir;
+  std::string plain = dir.Write("plain.pdf", testpdf::SimpleDocument(1));
+  const std::string locked = dir.Path() + "/locked.pdf";
+  ASSERT_EQ(std::system(("qpdf --encrypt secret owner 256 -- " + plain + " " + locked).c_str()), 0);
+  RunResult r = RunCli("--info --password wrong " + locked);
+  EXPECT_EQ(r.Exit, 1);
+  EXPECT_NE(r.Err.find("locked.pdf: wrong password"), std::string::npos) << r.Err;
+  EXPECT_EQ(RunCli("--info --password secret " + locked).Exit, 0);
 }

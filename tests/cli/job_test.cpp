@@ -42,6 +42,10 @@ TEST(JobConvert, UnopenableFileIsAFailureWithNoImages) {
   EXPECT_EQ(r, kJobOpenFailed);
   EXPECT_EQ(calls, 0);
   EXPECT_TRUE(fs::is_empty(dir.Path() + "/out"));
+  // Nothing is made for a file that produced no page, not even its folder.
+  EXPECT_EQ(ConvertFile(dir.Path() + "/", "bad.pdf", "", "PNG", 5, 3, dir.Path() + "/out/bad/", nullptr),
+            kJobOpenFailed);
+  EXPECT_FALSE(fs::exists(dir.Path() + "/out/bad"));
   // A source that disappeared.
   EXPECT_EQ(ConvertFile(dir.Path() + "/", "gone.pdf", "", "PNG", 5, 3, dir.Path() + "/out/", nullptr), kJobOpenFailed);
 }
@@ -91,4 +95,46 @@ TEST(JobConvert, DeclaredCountFarAboveTheTreeStops) {
   };
   EXPECT_EQ(ConvertFileWith(dir.Path() + "/bogus.pdf", "", "PNG", 5, dir.Path() + "/out", options), kJobFailed);
   EXPECT_NE(reason.find("fewer pages"), std::string::npos);
+}
+
+TEST(JobConvert, ReportSaysWhyAFileDidNotOpen) {
+  testsupport::TempDir dir;
+  fs::create_directory(dir.Path() + "/folder.pdf");
+  const struct {
+    std::string File, Bytes;
+    TJobProblem Problem;
+    const char* Reason;
+  } cases[] = {
+      {"missing.pdf", "", TJobProblem::NoSuchFile, "no such file"},
+      {"folder.pdf", "", TJobProblem::NotPdf, "not a PDF file (a folder)"},
+      {"empty.pdf", "", TJobProblem::NotPdf, "not a PDF file (the file is empty)"},
+      {"text.pdf", "hello", TJobProblem::NotPdf, "not a PDF file"},
+      {"cut.pdf", "%PDF-1.4\nbroken", TJobProblem::Damaged, "damaged file: "},
+  };
+  for (const auto& c : cases) {
+    if (c.File != "missing.pdf" && c.File != "folder.pdf") dir.Write(c.File, c.Bytes);
+    TConvertOptions options;
+    TJobReport report;
+    options.Report = &report;
+    EXPECT_EQ(ConvertFileWith(dir.Path() + "/" + c.File, "", "PNG", 5, dir.Path() + "/out", options), kJobOpenFailed);
+    EXPECT_EQ(report.Problem, c.Problem) << c.File;
+    EXPECT_EQ(report.Reason.rfind(c.Reason, 0), 0u) << c.File << ": " << report.Reason;
+    EXPECT_FALSE(report.FolderUsed);
+  }
+}
+
+TEST(JobConvert, PagesPastTheEndAreNamedOnceWithTheCount) {
+  testsupport::TempDir dir;
+  dir.Write("two.pdf", testpdf::SimpleDocument(2));
+  TConvertOptions options;
+  options.Dpi = 24;
+  options.Pages = {{2, 2}, {5, 1000000000}};
+  std::vector<std::string> problems;
+  options.PageFailed = [&](int, const std::string& p) { problems.push_back(p); };
+  TJobReport report;
+  options.Report = &report;
+  EXPECT_EQ(ConvertFileWith(dir.Path() + "/two.pdf", "", "PNG", 5, dir.Path() + "/out", options), kJobFailed);
+  EXPECT_EQ(problems, std::vector<std::string>{"pages 5-1000000000 do not exist: the document has 2 pages"});
+  EXPECT_EQ(report.PagesWritten, 1);
+  EXPECT_TRUE(fs::exists(dir.Path() + "/out/2.PNG"));
 }
