@@ -2,7 +2,9 @@
 # Screenshots of the desktop window under a virtual X display:
 #   scripts/screenshot.sh OUTDIR
 # Writes OUTDIR/1-start-overlay.png (the window at start with the "Getting Started" overlay),
-# 2-list-english.png, 3-list-chinese.png and 4-progress.png (a conversion under way).
+# 2-list-english.png, 3-list-chinese.png, 4-progress.png (a conversion under way),
+# 5-enlarged.png (the window resized to 1100 x 760 after a run on a good and a damaged file)
+# and 6-list-switched.png (rows added in English, then the language switched to Chinese).
 # Uses $PLOVER as the program when set, else builds build/release with the window.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -20,7 +22,9 @@ fi
 
 work="$(mktemp -d)"
 xvfb=""
+wm=""
 cleanup() {
+  [ -n "$wm" ] && kill "$wm" 2>/dev/null && wait "$wm" 2>/dev/null
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
   rm -rf "$work"
 }
@@ -29,13 +33,17 @@ trap cleanup EXIT
 # A free display number, and a server that is ready before anything connects.
 display=90
 while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 export DISPLAY=":$display"
+# A window manager, so that the window has its frame and can be resized and maximised.
+openbox >/dev/null 2>&1 &
+wm=$!
 
 python3 "$root/scripts/make-demo-pdfs.py" "$work/pdfs" 40
 pdfs=("$work/pdfs/annual-report.pdf" "$work/pdfs/report.final.pdf")
+printf '%%PDF-1.4\nthe rest is missing\n' >"$work/pdfs/damaged.pdf"
 mkdir -p "$work/xdg"
 
 # snap NAME: the screen, cut to the window (the rest of the screen is black).
@@ -63,6 +71,9 @@ shown() {
   sleep 0.5
 }
 
+# window: the id of the program's main window.
+window() { xdotool search --sync --onlyvisible --name "Plover" | head -1; }
+
 stop() {
   kill "$app" 2>/dev/null || true
   wait "$app" 2>/dev/null || true
@@ -87,4 +98,31 @@ stop
 run en_US.UTF-8 --convert "${pdfs[@]}"
 for _ in $(seq 300); do [ -e "$work/pdfs/annual-report/3.JPEG" ] && break; sleep 0.1; done
 snap 4-progress.png
+stop
+
+# A short run on a good and a damaged file, then the window enlarged.
+rm -rf "$work/pdfs/annual-report"
+run en_US.UTF-8 --convert "$work/pdfs/annual-report.pdf" "$work/pdfs/damaged.pdf"
+shown
+for _ in $(seq 600); do [ -e "$work/pdfs/annual-report/40.JPEG" ] && break; sleep 0.1; done
+sleep 1
+id="$(window)"
+xdotool windowmove "$id" 0 0 windowsize "$id" 1100 760
+sleep 1
+snap 5-enlarged.png
+stop
+
+# Rows added in English, then Language > 简体中文 from the menu bar.
+run en_US.UTF-8 "${pdfs[@]}" "$work/pdfs/damaged.pdf"
+shown
+id="$(window)"
+xdotool windowmove "$id" 0 0
+sleep 0.5
+xdotool mousemove --window "$id" 115 10 click 1
+sleep 0.5
+xdotool mousemove --window "$id" 135 52 click 1
+sleep 0.5
+xdotool mousemove --window "$id" 400 300
+sleep 0.5
+snap 6-list-switched.png
 stop
