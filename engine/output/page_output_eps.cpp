@@ -9,7 +9,8 @@ namespace kestrel {
 std::unique_ptr<TPDFEPSExport> RenderPageEPS(TPDFRenderer& renderer) {
   const TPageGeometry g = renderer.PageGeometry();
   auto eps = std::make_unique<TPDFEPSExport>();
-  eps->StartDocument(g.Llx, g.Lly, g.Urx, g.Ury);
+  const TDeviceBox box = TPDFRenderer::PostScriptBox(g);
+  eps->StartDocument(box.MinX, box.MinY, box.MaxX, box.MaxY);
   renderer.RenderPageOnPostScript(*eps);
   eps->FinishDocument();
   return eps;

@@ -78,6 +78,9 @@ class TPDFRenderer {
   void RenderPageOn(TPDFGenericCanvas& canvas);
   // Interprets the page onto a PostScript canvas the caller started with the page box: PDF
   // user space is the EPS space (no rotation, no scaling) and the interpreter writes its lines.
+  // The box of the page in the PostScript file (the bounding box to write): the page box,
+  // or for a rotated page the turned box with its corner at the origin.
+  static TDeviceBox PostScriptBox(const TPageGeometry& g);
   void RenderPageOnPostScript(TPDFPostScriptCanvas& eps);
 
   const std::string& ErrorText() const { return errorText_; }
@@ -104,9 +107,11 @@ class TPDFRenderer {
   // Shared by nested interpretations (forms, glyph procedures, appearances).
   TPDFMatrix CTM;
   TPDFMatrix BasePageMatrix;
-  // EPS target: the cm lines in force (see TPDFGraphicsState::EPSMatrix), the page box in the
-  // page's default space, and the pictures embedded so far (each gets its own name).
+  // EPS target: the cm lines in force (see TPDFGraphicsState::EPSMatrix), starting with the
+  // page's own (EPSBaseMatrix: the page's /Rotate turn), the page box in the EPS file's space,
+  // and the pictures embedded so far (each gets its own name).
   TPDFMatrix EPSMatrix;
+  TPDFMatrix EPSBaseMatrix;
   TDeviceBox EPSPageBox;
   std::size_t EPSPictures = 0;
   TPDFDictionary* InheritedResources = nullptr;

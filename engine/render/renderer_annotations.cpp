@@ -58,11 +58,11 @@ void TPDFRenderer::DrawAnnotations(TPDFGenericCanvas& canvas, TPDFDictionary& pa
     const int f = flags ? flags->AsInteger() : 0;
     if (f & (kAnnotationHidden | kAnnotationNoView)) continue;
     CTM = BasePageMatrix;
-    EPSMatrix = TPDFMatrix{};
+    EPSMatrix = EPSBaseMatrix;
     DrawAnnotation(canvas, *annot, resources);
   }
   CTM = BasePageMatrix;
-  EPSMatrix = TPDFMatrix{};
+  EPSMatrix = EPSBaseMatrix;
 }
 
 void TPDFRenderer::DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& annot,
@@ -114,7 +114,7 @@ void TPDFRenderer::DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& ann
     drawable = IsFiniteMatrix(full);
     if (drawable) {
       eps->AddLine("[ " + EPSLine({full.a, full.b, full.c, full.d, full.e, full.f}, "] cm"));
-      EPSMatrix = EPSWrittenMatrix(full);
+      MatrixMultiply(EPSMatrix, EPSWrittenMatrix(full), EPSBaseMatrix);
     }
   } else {
     MatrixMultiply(CTM, full, CTM);
@@ -133,7 +133,7 @@ void TPDFRenderer::DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& ann
     InheritedResources = outer;
   }
   CTM = before;
-  EPSMatrix = TPDFMatrix{};
+  EPSMatrix = EPSBaseMatrix;
   canvas.RestoreClip(saved);
 }
 

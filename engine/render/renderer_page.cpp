@@ -103,16 +103,38 @@ void TPDFRenderer::RenderPageOn(TPDFGenericCanvas& canvas) {
   Interpret(canvas, PageDictionary, nullptr, nullptr);
 }
 
+TDeviceBox TPDFRenderer::PostScriptBox(const TPageGeometry& g) {
+  if (g.Rotation == 0) return TDeviceBox{g.Llx, g.Lly, g.Urx, g.Ury};
+  return TDeviceBox{0, 0, g.Width, g.Height};
+}
+
 void TPDFRenderer::RenderPageOnPostScript(TPDFPostScriptCanvas& eps) {
   SavedState.reset();
   errorText_.clear();
   TargetKind = TRenderTargetKind::EPS;
   const TPageGeometry g = PageGeometry();
-  // The content's own cm lines place everything, so the renderer's matrix stays the identity.
+  // The content's own cm lines place everything, so the renderer's matrix stays the identity
+  // and the page is not scaled. A rotated page is turned by one cm line of its own, into the
+  // box PostScriptBox() gives.
   CTM = TPDFMatrix{};
   BasePageMatrix = CTM;
-  EPSMatrix = TPDFMatrix{};
-  EPSPageBox = TDeviceBox{g.Llx, g.Lly, g.Urx, g.Ury};
+  EPSBaseMatrix = TPDFMatrix{};
+  EPSPageBox = PostScriptBox(g);
+  if (g.Rotation != 0) {
+    // g.Width and g.Height are the turned page's; (x, y) is first moved to the box's corner.
+    const double w = g.Width, h = g.Height;
+    TPDFMatrix turn;
+    switch (g.Rotation) {
+      case 90: turn = {0, -1, 1, 0, 0, h}; break;
+      case 180: turn = {-1, 0, 0, -1, w, h}; break;
+      default: turn = {0, 1, -1, 0, w, 0}; break;
+    }
+    TPDFMatrix m;
+    MatrixMultiply(m, TPDFMatrix{1, 0, 0, 1, -g.Llx, -g.Lly}, turn);
+    eps.AddLine("[ " + EPSLine({m.a, m.b, m.c, m.d, m.e, m.f}, "] cm"));
+    EPSBaseMatrix = EPSWrittenMatrix(m);
+  }
+  EPSMatrix = EPSBaseMatrix;
   EPSPictures = 0;
   // There are no device pixels: nothing is measured against a target size.
   TargetWidth = 0;

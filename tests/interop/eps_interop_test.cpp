@@ -179,6 +179,29 @@ TEST_F(EPSInterop, FileStructure) {
   EXPECT_EQ(img->At(50, 10)[0], 255);
 }
 
+TEST_F(EPSInterop, RotatedPagesAsPdftoppmRendersThem) {
+  if (!HaveProgram("pdftoppm")) GTEST_SKIP() << "pdftoppm is not installed";
+  for (int rotate : {90, 180, 270, -90}) {
+    SCOPED_TRACE(rotate);
+    // A box away from the origin with a mark in one corner shows any wrong turn or shift.
+    const std::string pdf = OnePage("0.9 0.2 0.1 rg 20 30 60 40 re f 0 0 1 rg 150 120 m 200 160 l 150 160 l h f",
+                                    "<< >>", "[10 20 210 170] /Rotate " + std::to_string(rotate));
+    testsupport::TempDir dir;
+    const TBytes eps = ConvertFirstPage(pdf, 4, 72);
+    const std::optional<TRgbImage> theirs = Ghostscript(dir, eps, "rotated");
+    ASSERT_TRUE(theirs);
+    const std::string file = dir.Write("rotated.pdf", pdf);
+    ASSERT_EQ(RunProgram({"pdftoppm", "-r", "72", "-png", "-singlefile", file, dir.Path() + "/poppler"}), 0);
+    const std::optional<TRgbImage> poppler = LoadPng(dir.Path() + "/poppler.png");
+    ASSERT_TRUE(poppler);
+    const bool turned = rotate % 180 != 0;
+    EXPECT_EQ(theirs->Width, turned ? 150 : 200);
+    EXPECT_EQ(theirs->Height, turned ? 200 : 150);
+    const auto result = ComparePixels(*poppler, *theirs, TPixelTolerance{});
+    EXPECT_TRUE(result.Passed) << result.Summary();
+  }
+}
+
 TEST_F(EPSInterop, ShadingsAsPictures) {
   // An axial shading painted by sh inside a triangle clip under a cm, and a radial shading
   // pattern filling a circle over a grey square: the radial shading stops short of the
