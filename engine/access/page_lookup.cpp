@@ -63,12 +63,17 @@ TPDFIndRef* TSmartPDFDocument::FindPage(int32_t pageNumber) {
     kids = pageTree_->KidsOf(*this, nodeNum, node, pool);
     if (!kids) return nullptr;
     i = 0;
-    while (i < kids->size() && counted < pageNumber) counted += (*kids)[i++].Contribution;
+    // A kid that leads back to a node on the walk's path (the node itself or an ancestor) is a
+    // loop: it holds no page of its own and is skipped, so the pages after it stay reachable.
+    while (i < kids->size() && counted < pageNumber) {
+      const TPageTreeKid& kid = (*kids)[i++];
+      if (!kid.IsLeaf && kid.IsRef && onPath.count(kid.ObjNum)) continue;
+      counted += kid.Contribution;
+    }
     node = nullptr;
     if (counted >= pageNumber && i > 0 && !(*kids)[i - 1].IsLeaf) {
       const TPageTreeKid& kid = (*kids)[i - 1];
       counted -= kid.Contribution;
-      // A kid that leads back to a node on the walk's path is a cycle: no page.
       if (!kid.IsRef || !onPath.insert(kid.ObjNum).second) return nullptr;
       nodeNum = kid.ObjNum;
       // A node whose kids are known is not parsed again; any non-null dictionary keeps the

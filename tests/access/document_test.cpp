@@ -90,6 +90,23 @@ TEST(DocumentPages, CyclesEndTheWalk) {
   for (int n = 1; n <= 5; ++n) EXPECT_EQ(d.FindPage(n), nullptr);
 }
 
+TEST(DocumentPages, LoopingBranchesAreSkippedAndTheOtherPagesKept) {
+  // Root 2 lists itself between its pages; node 5 leads back to the root before its page.
+  PdfBuilder b;
+  b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  b.Object(2, "<< /Type /Pages /Kids [3 0 R 2 0 R 5 0 R 4 0 R] /Count 3 >>");
+  b.Object(5, "<< /Type /Pages /Parent 2 0 R /Kids [2 0 R 6 0 R] /Count 1 >>");
+  for (int n : {3, 4, 6}) b.Object(n, "<< /Type /Page /Parent 2 0 R >>");
+  b.TrailerEntries("/Root 1 0 R");
+  std::string file = b.Build();
+  TSmartPDFReader r(file);
+  TSmartPDFDocument d(r);
+  EXPECT_EQ(PageObj(d, 1), 3);
+  EXPECT_EQ(PageObj(d, 2), 6);
+  EXPECT_EQ(PageObj(d, 3), 4);
+  EXPECT_EQ(d.FindPage(4), nullptr);
+}
+
 TEST(DocumentPages, IsPageRefChecksOwnerAndType) {
   std::string file = TwoLevelTree();
   TSmartPDFReader r(file);
