@@ -61,8 +61,9 @@ int64_t TPDFXRefReader::FindStartXRef() const {
     while (!line.empty() && static_cast<unsigned char>(line.front()) <= ' ') line.remove_prefix(1);
     while (!line.empty() && static_cast<unsigned char>(line.back()) <= ' ') line.remove_suffix(1);
     int64_t v = 0;
+    // More than 15 digits is no offset: the digits are not read at all (v * 10 would overflow).
     bool ok = !line.empty() && line.size() <= 15;
-    for (char c : line) {
+    for (char c : ok ? line : TByteView()) {
       if (c < '0' || c > '9') {
         ok = false;
         break;

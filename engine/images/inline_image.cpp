@@ -207,7 +207,9 @@ TInlineImageExtent FindInlineImageEnd(TByteView content, std::size_t offset,
         ei = at;
         break;
       }
-      const TBytes inflated = InflateBytes(content.substr(start, at - start));
+      // Only the image's size is needed: a bomb in the data stops there.
+      const TBytes inflated =
+          InflateBytes(content.substr(start, at - start), static_cast<std::size_t>(expected));
       if (static_cast<std::int64_t>(inflated.size()) >= expected - 3) {
         ei = at;
         break;

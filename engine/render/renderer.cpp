@@ -48,6 +48,14 @@ TPDFObject* TPDFRenderer::LookupInherited(TPDFDictionary* dict, TByteView key) {
   return nullptr;
 }
 
+std::string TPDFRenderer::ErrorText() const {
+  if (!decodeBudget_.Exhausted()) return errorText_;
+  const std::string note = "the page's streams decode to more than " +
+                           std::to_string(limits::kMaxDecodedBytesPerPage >> 20) +
+                           " MiB: the page is drawn from what fit";
+  return errorText_.empty() ? note : errorText_ + "; " + note;
+}
+
 void TPDFRenderer::SetError(const std::string& message, std::size_t position) {
   // The first failure of the page is the one reported; later nested ones do not hide it.
   if (errorText_.empty()) errorText_ = RenderingExceptionText(message, position);
@@ -55,7 +63,7 @@ void TPDFRenderer::SetError(const std::string& message, std::size_t position) {
 
 std::shared_ptr<const TBytes> TPDFRenderer::DecodedContent(const TPDFStream& stream) {
   if (auto it = contentCache_.find(&stream); it != contentCache_.end()) return it->second;
-  auto data = std::make_shared<const TBytes>(stream.Decode());
+  auto data = std::make_shared<const TBytes>(DecodeStream(stream));
   if (data->size() > limits::kMaxContentCacheBytes) return data;
   if (contentCacheBytes_ + data->size() > limits::kMaxContentCacheBytes) {
     // Interpretations still running hold their own share of what is dropped here.
@@ -100,7 +108,7 @@ void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
   } else if (dict) {
     TPDFObject* contents = ResolveObject(dict->GetValue("Contents", false));
     if (auto* s = As<TPDFStream>(contents)) {
-      owned = std::make_shared<const TBytes>(s->Decode());
+      owned = std::make_shared<const TBytes>(DecodeStream(*s));
     } else if (auto* array = As<TPDFArray>(contents)) {
       // The parts are joined with a line break: a part may end in the middle of nothing, but
       // its last token must not run into the next part's first one.
@@ -108,8 +116,8 @@ void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
       for (int i = 0; i < array->Count(); ++i) {
         if (auto* part = As<TPDFStream>(ResolveObject(array->Item(i)))) {
           if (!joined->empty()) joined->push_back('\n');
-          *joined += part->Decode();
-          if (joined->size() > limits::kMaxDecodedStreamBytes) break;
+          *joined += DecodeStream(*part);
+          if (joined->size() > limits::kMaxDecodedStreamBytes || DecodeBudgetReached()) break;
         }
       }
       owned = std::move(joined);

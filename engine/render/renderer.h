@@ -19,6 +19,7 @@
 #include "engine/render/render_settings.h"
 #include "engine/render/renderer_limits.h"
 #include "engine/render/interpreter/renderer_state.h"
+#include "engine/syntax/decode_budget.h"
 #include "engine/syntax/structure.h"
 
 namespace kestrel {
@@ -76,14 +77,17 @@ class TPDFRenderer {
   // background is painted). A content error is kept in ErrorText(); what was drawn before it
   // stays on the canvas.
   void RenderPageOn(TPDFGenericCanvas& canvas);
-  // Interprets the page onto a PostScript canvas the caller started with the page box: PDF
-  // user space is the EPS space (no rotation, no scaling) and the interpreter writes its lines.
   // The box of the page in the PostScript file (the bounding box to write): the page box,
   // or for a rotated page the turned box with its corner at the origin.
   static TDeviceBox PostScriptBox(const TPageGeometry& g);
+  // Interprets the page onto a PostScript canvas the caller started with PostScriptBox: PDF
+  // user space is the EPS space (not scaled; a rotated page is turned by a cm line of its own)
+  // and the interpreter writes its lines.
   void RenderPageOnPostScript(TPDFPostScriptCanvas& eps);
 
-  const std::string& ErrorText() const { return errorText_; }
+  // Why the page is not (fully) drawn: the first content error, and the decoded-data limit
+  // when the page reached it.
+  std::string ErrorText() const;
   // Why the caller could not make a target for the page (replaces any error text).
   void SetErrorText(std::string text) { errorText_ = std::move(text); }
 
@@ -144,11 +148,15 @@ class TPDFRenderer {
 
   // Decoded stream data, kept for the page so that a form drawn many times is decoded once.
   std::shared_ptr<const TBytes> DecodedContent(const TPDFStream& stream);
+  // A stream's data decoded within the page's budget (limits::kMaxDecodedBytesPerPage).
+  TBytes DecodeStream(const TPDFStream& stream) { return stream.Decode(&decodeBudget_); }
+  bool DecodeBudgetReached() const { return decodeBudget_.Exhausted(); }
 
  private:
   void DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& annot, TPDFDictionary* resources);
 
   std::string errorText_;
+  TDecodeBudget decodeBudget_{limits::kMaxDecodedBytesPerPage};
   TPDFPostScriptCanvas* eps_ = nullptr;
   TPDFSimpleColorManager colorManager_;
   TPDFColorSpaces colorSpaces_;

@@ -2,6 +2,7 @@
 // Stream filters: whole-buffer decoders and the two encoders the engine needs.
 // Every decoder is tolerant: bad input gives empty or partial output, never an exception,
 // and no output grows beyond limits::kMaxDecodedStreamBytes.
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/syntax/bytes.h"
@@ -21,6 +22,8 @@ using TPDFLZWParms = TPDFFlateParms;
 // zlib inflate. Keeps whatever was decoded before an error (a bad Adler-32 trailer or a
 // damaged block late in the stream does not throw away the page).
 TBytes InflateBytes(TByteView data);
+// Inflate that stops after `maxOut` bytes.
+TBytes InflateBytes(TByteView data, std::size_t maxOut);
 // Inflate, then undo a PNG (>= 10) or TIFF (2) predictor.
 TBytes InflatePredicted(TByteView data, const TPDFFlateParms& parms);
 // Undo a predictor on already decompressed data (shared by Flate and LZW).

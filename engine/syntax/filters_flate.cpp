@@ -142,6 +142,10 @@ TBytes InflateBytes(TByteView data) {
   return filters_detail::Inflate(data, limits::kMaxDecodedStreamBytes);
 }
 
+TBytes InflateBytes(TByteView data, std::size_t maxOut) {
+  return filters_detail::Inflate(data, std::min(maxOut, limits::kMaxDecodedStreamBytes));
+}
+
 TBytes InflatePredicted(TByteView data, const TPDFFlateParms& parms) {
   return ApplyPredictor(InflateBytes(data), parms);
 }

@@ -13,6 +13,13 @@ inline constexpr int kMaxParseDepth = 256;
 // would decode to more is cut here: callers get partial data rather than an exhausted machine.
 inline constexpr std::size_t kMaxDecodedStreamBytes = std::size_t{512} << 20;  // 512 MiB
 
+// Bytes decoded for one page, all filter stages of all its streams counted (content streams,
+// forms, images, shading data): a small file cannot make one page decode gigabytes, nor a
+// chain of expanding filters spend seconds. A page that reaches it is drawn from what fit,
+// and its render problem says so. A stream decoded outside a page (object streams, the
+// cross-reference data) has kMaxDecodedStreamBytes for all the stages of its chain.
+inline constexpr std::size_t kMaxDecodedBytesPerPage = std::size_t{512} << 20;  // 512 MiB
+
 // Nested object loads (a stream "Length" or an object stream that needs another object).
 inline constexpr int kMaxLoadDepth = 16;
 

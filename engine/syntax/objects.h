@@ -164,8 +164,11 @@ class TPDFStream final : public TPDFObject {
 
   TPDFDictionary* Dictionary() const { return dict_; }
   const TBytes& Data() const { return data_; }
-  // Data decoded through the stream's filter chain (the raw data is unchanged).
-  TBytes Decode() const;
+  // Data decoded through the stream's filter chain (the raw data is unchanged). All stages
+  // together produce at most limits::kMaxDecodedStreamBytes, and no more than `budget` has
+  // left when one is given (it is charged for every stage). A chain cut short before its last
+  // stage gives no data; a last stage cut short gives what it decoded.
+  TBytes Decode(class TDecodeBudget* budget = nullptr) const;
   void SetRawData(TBytes bytes);
   void SetData(TBytes bytes, bool compress);
   void ReplaceDictionary(TPDFDictionary* dict);

@@ -1,7 +1,10 @@
 // The general filter chain of a stream and the stream's data setters.
+#include <algorithm>
 #include <vector>
 
+#include "engine/syntax/decode_budget.h"
 #include "engine/syntax/filters.h"
+#include "engine/syntax/filters_internal.h"
 #include "engine/syntax/structure.h"
 
 namespace kestrel {
@@ -17,7 +20,7 @@ void ReadCommonParms(const TPDFDictionary* parms, TPDFFlateParms& out) {
 
 }  // namespace
 
-TBytes TPDFStream::Decode() const {
+TBytes TPDFStream::Decode(TDecodeBudget* budget) const {
   TPDFObject* filter = dict_->GetValue("Filter", true);
   std::vector<TByteView> names;
   if (auto* name = As<TPDFName>(filter)) {
@@ -38,16 +41,25 @@ TBytes TPDFStream::Decode() const {
       parms[static_cast<std::size_t>(i)] = As<TPDFDictionary>(a->ItemResolved(i));
   }
 
+  // The chain as a whole has one stream's worth of output, and the caller's budget.
+  TDecodeBudget chain(limits::kMaxDecodedStreamBytes);
   TBytes data = data_;
   for (std::size_t i = 0; i < names.size(); ++i) {
     TByteView f = names[i];
     const TPDFDictionary* p = parms[i];
+    const bool known = f == "FlateDecode" || f == "Fl" || f == "ASCII85Decode" || f == "A85" ||
+                       f == "LZWDecode" || f == "LZW" || f == "ASCIIHexDecode" || f == "AHx" ||
+                       f == "RunLengthDecode" || f == "RL";
+    // Image codecs (DCT, JPX, CCITT, JBIG2), Crypt and unknown names pass the data on.
+    if (!known) continue;
+    const std::size_t cap = std::min(chain.StageCap(), budget ? budget->StageCap() : chain.StageCap());
+    if (cap == 0) return {};
     if (f == "FlateDecode" || f == "Fl") {
       TPDFFlateParms fp;
       if (p) ReadCommonParms(p, fp);
-      data = fp.Predictor < 2 ? InflateBytes(data) : InflatePredicted(data, fp);
+      data = ApplyPredictor(filters_detail::Inflate(data, cap), fp);
     } else if (f == "ASCII85Decode" || f == "A85") {
-      data = DecodeASCII85(data);
+      data = filters_detail::DecodeASCII85(data, cap);
     } else if (f == "LZWDecode" || f == "LZW") {
       TPDFLZWParms lp;
       int32_t earlyChange = 1;
@@ -55,13 +67,16 @@ TBytes TPDFStream::Decode() const {
         ReadCommonParms(p, lp);
         earlyChange = p->GetInteger("EarlyChange", 1);
       }
-      data = DecodeLZW(data, lp, earlyChange == 1);
+      data = filters_detail::DecodeLZW(data, earlyChange == 1, cap);
+      if (lp.Predictor == 2 || lp.Predictor >= 10) data = ApplyPredictor(std::move(data), lp);
     } else if (f == "ASCIIHexDecode" || f == "AHx") {
       data = DecodeASCIIHex(data);
-    } else if (f == "RunLengthDecode" || f == "RL") {
-      data = DecodeRunLength(data);
+      if (data.size() > cap) data.resize(cap);
+    } else {
+      data = filters_detail::DecodeRunLength(data, cap);
     }
-    // Image codecs (DCT, JPX, CCITT, JBIG2), Crypt and unknown names pass the data on.
+    chain.Charge(data.size());
+    if (budget) budget->Charge(data.size());
   }
   return data;
 }

@@ -60,6 +60,8 @@ TEST(ReaderXRef, FindStartXRefToleratesTrailingGarbageAndComments) {
   EXPECT_EQ(TPDFXRefReader(TByteView("nothing here")).FindStartXRef(), 0);
   // A damaged end mark "%%E" in the last bytes still ends the search.
   EXPECT_EQ(TPDFXRefReader(TByteView("startxref\n77\n%%E")).FindStartXRef(), 77);
+  // Too many digits for an offset: none of them is read (no overflow under UBSan).
+  EXPECT_EQ(TPDFXRefReader(TByteView("startxref\n123456789012345678901234567890\n%%EOF")).FindStartXRef(), 0);
 }
 
 TEST(ReaderXRef, SlightlyWrongStartOffset) {

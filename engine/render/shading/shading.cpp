@@ -54,7 +54,7 @@ std::unique_ptr<TPDFShading> TPDFShading::Load(TPDFObject* object, TPDFRenderer&
   if (s->Type >= 4) {
     auto* stream = As<TPDFStream>(object);
     if (!stream) return nullptr;
-    const TBytes data = stream->Decode();
+    const TBytes data = r.DecodeStream(*stream);
     if (!ParseMesh(*s, *dict, data, r)) return nullptr;
   } else if (s->functions_.empty()) {
     return nullptr;
