@@ -29,6 +29,8 @@ class EPSPage : public TRendererFixture {
     auto start = std::find(all.begin(), all.end(), "%%KestrelLibrary-End");
     ASSERT_NE(start, all.end());
     ASSERT_EQ(all.back(), "%%EOF");
+    // A rotated page's turn comes first, outside the content's q … Q (annotations need it too).
+    if (start + 1 != all.end() && (start + 1)->rfind("[ ", 0) == 0) turn = *++start;
     // The page content runs inside one q … Q of its own.
     ASSERT_GE(all.end() - start, 4);
     ASSERT_EQ(*(start + 1), "q");
@@ -45,6 +47,7 @@ class EPSPage : public TRendererFixture {
 
   TLines all;
   TLines body;
+  std::string turn;
 };
 
 TEST(RendererEPS, PathsAreWrittenInUserSpaceWithTheirPaintingLines) {
@@ -198,14 +201,16 @@ TEST(RendererEPS, CustomColoursPostScriptCannotRunFallBackToRGB) {
   for (const std::string& l : p.all) EXPECT_EQ(l.find("CustomColor"), std::string::npos) << l;
 }
 
-TEST(RendererEPS, BoxIsThePageBoxAndRotationIsNotApplied) {
+TEST(RendererEPS, BoxIsThePageBoxTurnedByRotate) {
   EPSPage p;
   p.RenderEPS("10 10 m 20 20 l S", "<< >>", "/MediaBox [0 0 595.5 842] /Rotate 90");
-  EXPECT_EQ(p.all[1], "%%BoundingBox: 0 0 596 842");
+  EXPECT_EQ(p.all[1], "%%BoundingBox: 0 0 842 596");
+  EXPECT_EQ(p.turn, "[ 0 -1 1 0 0 595.5 ] cm");
   EXPECT_EQ(p.body[1], "10 10 m");
   EPSPage q;
   q.RenderEPS("", "<< >>", "/MediaBox [612 792 10.5 20]");
   EXPECT_EQ(q.all[1], "%%BoundingBox: 10 20 612 792");
+  EXPECT_EQ(q.turn, "");
   EXPECT_TRUE(q.body.empty());
 }
 
