@@ -115,8 +115,14 @@ void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
       auto joined = std::make_shared<TBytes>();
       for (int i = 0; i < array->Count(); ++i) {
         if (auto* part = As<TPDFStream>(ResolveObject(array->Item(i)))) {
-          if (!joined->empty()) joined->push_back('\n');
-          *joined += DecodeStream(*part);
+          TBytes decoded = DecodeStream(*part);
+          // The first part is taken over, not copied: a part can be hundreds of megabytes.
+          if (joined->empty()) {
+            *joined = std::move(decoded);
+          } else {
+            joined->push_back('\n');
+            *joined += decoded;
+          }
           if (joined->size() > limits::kMaxDecodedStreamBytes || DecodeBudgetReached()) break;
         }
       }
