@@ -27,6 +27,11 @@ class TCFFProgram {
   bool Load(std::string data);
 
   bool CIDKeyed() const { return m_cidKeyed; }
+  // Bytes held: the program and the glyph indexes built from it.
+  std::size_t MemorySize() const {
+    return sizeof(*this) + m_data.capacity() + m_charset.capacity() * 2 + m_fdSelect.capacity() +
+           (m_glyphOfName.size() + m_glyphOfCID.size()) * 48;
+  }
   std::size_t GlyphCount() const { return m_charStrings.Count(); }
   std::string_view CharString(int gid) const;
   const TCFFIndex& GlobalSubrs() const { return m_globalSubrs; }

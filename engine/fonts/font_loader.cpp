@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/fonts/cmap_code_map.h"
 #include "engine/fonts/font_collection.h"
 #include "engine/fonts/font_program_hooks.h"
 #include "engine/fonts/truetype_rasterizer.h"
@@ -123,8 +124,8 @@ void TLoader::Load(TPDFObject* fontObject, TPDFFontCollectionData& rec, bool des
     if (!descendant && kids && kids->Count() == 1) Load(kids->Item(0), rec, true);
     rec.IsComposite = true;
     rec.CMapName = As<TPDFName>(encoding) ? encodingName : TBytes();
-    // An embedded CMap stream is read by the CMap reader when it exists; until then its codes
-    // are read as two bytes, as Identity-H reads them.
+    // Codes follow the encoding CMap (its codespace ranges), never the ToUnicode map.
+    rec.CodeMap = LoadEncodingCMap(fonts, encoding);
     if (auto* base = Get<TPDFName>(dict, "BaseFont")) rec.FontName = base->Value;
     return;
   }

@@ -1,13 +1,8 @@
-// Default hooks: no Type 1/CFF decoder and no system fonts are built in yet, so such fonts
-// advance but draw nothing. The Type 1/CFF decoder and the system-font side replace these.
+// Default hook: no system fonts are built in yet, so fonts without a usable program advance
+// but draw nothing. The system-font side replaces it. (Type 1/CFF: type1_font_hook.cpp.)
 #include "engine/fonts/font_program_hooks.h"
 
 namespace kestrel {
-
-std::unique_ptr<TPDFFontRasterizer> LoadType1Program(TFontLoadContext&, TByteView,
-                                                     TFontProgramKind) {
-  return nullptr;
-}
 
 std::unique_ptr<TPDFFontRasterizer> LoadSubstituteFont(TFontLoadContext&) { return nullptr; }
 

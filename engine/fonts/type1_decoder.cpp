@@ -32,6 +32,7 @@ TPDFType1Decoder::~TPDFType1Decoder() = default;
 bool TPDFType1Decoder::LoadType1Program(std::string_view data, std::size_t length1) {
   m_cff.reset();
   m_cache.clear();
+  m_cacheBytes = 0;
   m_type1 = std::make_unique<TType1Program>();
   const bool ok = m_type1->Load(data, length1);
   m_builtInEncoding = m_type1->Encoding();
@@ -42,6 +43,7 @@ bool TPDFType1Decoder::LoadType1Program(std::string_view data, std::size_t lengt
 bool TPDFType1Decoder::LoadCFFProgram(std::string data) {
   m_type1.reset();
   m_cache.clear();
+  m_cacheBytes = 0;
   m_cff = std::make_unique<TCFFProgram>();
   if (!m_cff->Load(std::move(data))) return false;
   if (!m_cff->CIDKeyed()) m_builtInEncoding = m_cff->Encoding();
@@ -105,8 +107,16 @@ const TPDFType1Decoder::TGlyph& TPDFType1Decoder::Glyph(std::string_view name) {
     glyph->Found = glyph->Found || glyph->Shape.Count() > 0;
   }
   const TGlyph& ref = *glyph;
+  m_cacheBytes += sizeof(TGlyph) + 64 + name.size() + glyph->Shape.Capacity() * sizeof(TShapeCommand);
   m_cache.emplace(std::string(name), std::move(glyph));
   return ref;
+}
+
+std::size_t TPDFType1Decoder::MemorySize() const {
+  std::size_t n = sizeof(*this) + m_cacheBytes;
+  if (m_type1) n += m_type1->MemorySize();
+  if (m_cff) n += m_cff->MemorySize();
+  return n;
 }
 
 bool TPDFType1Decoder::DrawGlyph(TPDFGenericCanvas& canvas, const TPDFMatrix& matrix, double x,

@@ -39,6 +39,7 @@ class TPDFType1Decoder final : public TPDFFontRasterizer {
   bool DrawGlyph(TPDFGenericCanvas& canvas, const TPDFMatrix& matrix, double x, double y,
                  std::string_view name) override;
   double GlyphScale() const override { return m_scale; }
+  std::size_t MemorySize() const override;
 
  private:
   struct TGlyph {
@@ -59,6 +60,7 @@ class TPDFType1Decoder final : public TPDFFontRasterizer {
   std::array<std::string, 256> m_builtInEncoding;
   double m_scale = 1.0;
   std::unordered_map<std::string, std::unique_ptr<TGlyph>, THash, std::equal_to<>> m_cache;
+  std::size_t m_cacheBytes = 0;
 };
 
 }  // namespace kestrel

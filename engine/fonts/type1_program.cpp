@@ -230,6 +230,13 @@ std::string_view TType1Program::Subr(double index) const {
   return m_subrs[static_cast<std::size_t>(index)];
 }
 
+std::size_t TType1Program::MemorySize() const {
+  std::size_t n = sizeof(*this);
+  for (const std::string& s : m_charStrings) n += sizeof(s) + s.capacity();
+  for (const std::string& s : m_subrs) n += sizeof(s) + s.capacity();
+  return n + m_glyphOfName.size() * 64;
+}
+
 int TType1Program::GlyphOfName(std::string_view name) const {
   const auto it = m_glyphOfName.find(std::string(name));
   return it == m_glyphOfName.end() ? -1 : it->second;

@@ -26,6 +26,8 @@ class TType1Program {
   // The program's Encoding: StandardEncoding, or its own array (".notdef" where unset).
   const std::array<std::string, 256>& Encoding() const { return m_encoding; }
   const TPDFMatrix& FontMatrix() const { return m_fontMatrix; }
+  // Bytes of the decrypted charstrings and subroutines and their index.
+  std::size_t MemorySize() const;
 
  private:
   void ParseClearText(std::string_view text);
