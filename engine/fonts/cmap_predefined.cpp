@@ -1,5 +1,6 @@
 #include "engine/fonts/cmap_predefined.h"
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -110,6 +111,14 @@ std::vector<TCharCode> SplitPredefinedCodes(std::string_view cmapName, std::stri
   recognised = cmap != nullptr;
   if (cmap) cmap->Split(bytes, codes);
   return codes;
+}
+
+std::string_view CollectionLanguage(std::string_view cidSystemInfo) {
+  for (const auto& [ordering, language] :
+       {std::pair{"-Japan", "ja"}, std::pair{"-GB1", "zh-cn"}, std::pair{"-CNS1", "zh-tw"},
+        std::pair{"-Korea", "ko"}, std::pair{"-KR", "ko"}})
+    if (cidSystemInfo.find(ordering) != std::string_view::npos) return language;
+  return {};
 }
 
 std::u16string PredefinedUnicode(std::string_view cidSystemInfo, std::uint32_t cid) {

@@ -25,6 +25,10 @@ std::vector<TCharCode> SplitPredefinedCodes(std::string_view cmapName, std::stri
 // from the collection's table; empty when unknown.
 std::u16string PredefinedUnicode(std::string_view cidSystemInfo, std::uint32_t cid);
 
+// The fontconfig language of a collection's script ("ja", "zh-cn", "zh-tw", "ko"), by which
+// an installed font stands in for a CID font that is not embedded; empty for others.
+std::string_view CollectionLanguage(std::string_view cidSystemInfo);
+
 // Where the CMap and CID-to-Unicode files are looked up; tests may point it elsewhere.
 void SetPredefinedCMapRoot(std::string root);
 

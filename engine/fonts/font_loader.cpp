@@ -165,6 +165,18 @@ void TLoader::Load(TPDFObject* fontObject, TPDFFontCollectionData& rec, bool des
     rec.Rasterizer = std::move(t3);
     rec.IsType3 = true;
   }
+  // The character collection comes first: an installed font standing in for a CID font is
+  // chosen by it (CollectionLanguage) and reached through its CID-to-Unicode table.
+  auto* info = Get<TPDFDictionary>(dict, "CIDSystemInfo");
+  if (info && (st == "CIDFontType0" || st == "CIDFontType2")) {
+    auto text = [&](TByteView key) {
+      auto* s = Get<TPDFString>(info, key);
+      return s ? s->Value : TBytes();
+    };
+    const auto supplement = Number(info, "Supplement");
+    rec.CIDSystemInfo = text("Registry") + "-" + text("Ordering") + "-" +
+                        (supplement ? std::to_string(static_cast<long>(*supplement)) : "");
+  }
   // Not embedded, a standard font, or a program that could not be read: an installed font
   // stands in, so that the text does not vanish.
   if (!rec.Rasterizer) rec.Rasterizer = LoadSubstituteFont(ctx);
@@ -172,15 +184,6 @@ void TLoader::Load(TPDFObject* fontObject, TPDFFontCollectionData& rec, bool des
     ApplyDifferences(rec.GlyphNames, *differences);
   }
   if (st == "CIDFontType0" || st == "CIDFontType2") {
-    if (auto* info = Get<TPDFDictionary>(dict, "CIDSystemInfo")) {
-      auto text = [&](TByteView key) {
-        auto* s = Get<TPDFString>(info, key);
-        return s ? s->Value : TBytes();
-      };
-      const auto supplement = Number(info, "Supplement");
-      rec.CIDSystemInfo = text("Registry") + "-" + text("Ordering") + "-" +
-                          (supplement ? std::to_string(static_cast<long>(*supplement)) : "");
-    }
     ReadCIDWidths(*dict, rec);
   } else {
     ReadSimpleWidths(*dict, rec);

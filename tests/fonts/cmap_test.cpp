@@ -89,6 +89,8 @@ TEST_F(PredefinedCMapTest, RksjMixesOneAndTwoByteCodes) {
   EXPECT_EQ(SplitPredefinedCodes("90msp-RKSJ-H", "A", recognised)[0].CID, 34u);
   EXPECT_EQ(PredefinedUnicode("Adobe-Japan1-6", 843), u"\u3042");
   EXPECT_EQ(PredefinedUnicode("Adobe-Identity-0", 0x41), u"A");
+  EXPECT_EQ(CollectionLanguage("Adobe-GB1-5"), "zh-cn");
+  EXPECT_EQ(CollectionLanguage("Adobe-Identity-0"), "");
 }
 
 // An embedded CMap building on a predefined one overrides single codes and inherits the rest,
