@@ -95,7 +95,7 @@ std::uint32_t BigEndian32(const std::vector<std::uint8_t>& b, std::size_t at) {
          (std::uint32_t{b[at + 2]} << 8) | b[at + 3];
 }
 
-std::shared_ptr<TSystemFontData> ReadFontFile(const std::string& path, int faceIndex) {
+std::shared_ptr<TSystemFontData> ReadFontFileOnce(const std::string& path, int faceIndex) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return nullptr;
   const std::streamoff size = in.tellg();
@@ -118,6 +118,16 @@ std::shared_ptr<TSystemFontData> ReadFontFile(const std::string& path, int faceI
   }
   data->Sfnt = tag == 0x00010000 || tag == 0x74727565 || tag == 0x4F54544F;
   data->CffFlavoured = tag == 0x4F54544F;
+  return data;
+}
+
+// Many names end at the same fallback font: each file is read once.
+std::shared_ptr<TSystemFontData> ReadFontFile(const std::string& path, int faceIndex) {
+  static std::map<std::pair<std::string, int>, std::shared_ptr<TSystemFontData>> files;
+  const auto key = std::make_pair(path, faceIndex);
+  if (auto it = files.find(key); it != files.end()) return it->second;
+  auto data = ReadFontFileOnce(path, faceIndex);
+  files.emplace(key, data);
   return data;
 }
 

@@ -63,6 +63,9 @@ TEST(SystemFonts, CoreFamiliesResolveToTheUrwFonts) {
   EXPECT_EQ(GetSystemFontData({"Arial", true, false}), GetSystemFontData({"ARIAL", true, false}));
   // Anything else gets fontconfig's best match.
   EXPECT_NE(GetSystemFontData({"No Such Family 12345", false, false}), nullptr);
+  // Names that end at the same file share it.
+  EXPECT_EQ(GetSystemFontData({"No Such Family 1", false, false}),
+            GetSystemFontData({"No Such Family 2", false, false}));
 }
 
 TEST(SystemFonts, CollectionMembersCarryTheirOffset) {
