@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/fonts/builtin_fonts.h"
 #include "engine/fonts/cmap_code_map.h"
 #include "engine/fonts/font_collection.h"
 #include "engine/fonts/font_program_hooks.h"
@@ -91,6 +92,10 @@ void TLoader::ReadCIDWidths(TPDFDictionary& dict, TPDFFontCollectionData& rec) {
   const int defaultWidth = dw && std::fabs(*dw) < 1e9 ? static_cast<int>(*dw) : 1000;
   rec.CIDWidths = ParseCIDWidths(Get<TPDFArray>(&dict, "W"), defaultWidth,
                                  [this](TPDFObject* o) { return R(o); });
+  if (rec.Subtype == "CIDFontType0" && rec.FontName.rfind("HeiseiKakuGo-W5", 0) == 0 &&
+      !Get<TPDFArray>(&dict, "W")) {
+    for (const auto& [cid, width] : HeiseiKakuGoWidths()) rec.CIDWidths->Widths[cid] = width;
+  }
   if (rec.Subtype == "CIDFontType2") rec.CIDToGIDMap = StreamData(&dict, "CIDToGIDMap");
 }
 
@@ -179,10 +184,12 @@ void TLoader::Load(TPDFObject* fontObject, TPDFFontCollectionData& rec, bool des
   }
   // Not embedded, a standard font, or a program that could not be read: an installed font
   // stands in, so that the text does not vanish.
-  if (!rec.Rasterizer) rec.Rasterizer = LoadSubstituteFont(ctx);
-  if (differences && !setAside) {
+  const bool substituted = !rec.Rasterizer;
+  if (substituted) rec.Rasterizer = LoadSubstituteFont(ctx);
+  if (differences && !setAside && !ctx.DifferencesSetAside) {
     ApplyDifferences(rec.GlyphNames, *differences);
   }
+  if (substituted) SubstituteFontWidths(ctx);
   if (st == "CIDFontType0" || st == "CIDFontType2") {
     ReadCIDWidths(*dict, rec);
   } else {

@@ -24,6 +24,8 @@ struct TFontLoadContext {
   TPDFDictionary& Font;
   TPDFDictionary* Descriptor = nullptr;  // null when the font has none
   bool EncodingGiven = false;            // the font names an encoding (name or dictionary)
+  int StandardFont = 0;                  // 1-14 for a standard font drawn by a substitute
+  bool DifferencesSetAside = false;      // a symbolic substitute reads codes, not names
 };
 
 // An embedded Type 1 or CFF program. The decoder sets the record's glyph names to the
@@ -36,5 +38,10 @@ std::unique_ptr<TPDFFontRasterizer> LoadType1Program(TFontLoadContext& context,
 // a program that could not be parsed): an installed font standing in for it, with the
 // standard fonts' widths where the dictionary gives none.
 std::unique_ptr<TPDFFontRasterizer> LoadSubstituteFont(TFontLoadContext& context);
+
+// The widths of a substituted simple font once Differences are applied: the standard fonts'
+// published widths, else the installed font's advance of every glyph it knows by name. The
+// font's own Widths, read afterwards, take precedence.
+void SubstituteFontWidths(TFontLoadContext& context);
 
 }  // namespace kestrel

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "engine/fonts/glyph_names.h"
 #include "engine/fonts/glyph_unicode.h"
 
 namespace kestrel {
@@ -35,13 +36,23 @@ unsigned TPDFSystemFontRasterizer::GlyphIndexOfName(std::string_view name) const
     }
   }
   if (unsigned g = face_.GlyphOfName(name); g != 0) return g;
-  return face_.GlyphOfUnicode(GlyphNameUnicode(name));
+  std::uint32_t unicode = GlyphNameToUnicode(name);
+  if (unicode == 0) unicode = GlyphNameUnicode(name);
+  return face_.GlyphOfUnicode(unicode);
 }
 
 double TPDFSystemFontRasterizer::AdvanceWidthOfName(std::string_view name) const {
   const unsigned glyph = GlyphIndexOfName(name);
   if (glyph == 0) return -1;
   return face_.AdvanceWidth(glyph);
+}
+
+// The installed font's bytes are shared by the whole process and not counted here.
+std::size_t TPDFSystemFontRasterizer::MemorySize() const {
+  std::size_t bytes = 0;
+  for (const auto& [name, shape] : glyphCache_)
+    bytes += name.size() + sizeof(TPDFGenericShape) + shape->Capacity() * sizeof(TShapeCommand);
+  return bytes;
 }
 
 bool TPDFSystemFontRasterizer::DrawGlyph(TPDFGenericCanvas& canvas, const TPDFMatrix& matrix,

@@ -18,6 +18,7 @@ class TPDFSystemFontRasterizer : public TPDFFontRasterizer {
 
   bool DrawGlyph(TPDFGenericCanvas& canvas, const TPDFMatrix& matrix, double x, double y,
                  std::string_view name) override;
+  std::size_t MemorySize() const override;
 
   bool HasGlyphs() const { return face_.Valid() && face_.GlyphCount() > 0; }
   // The glyph a name draws: "GID:n", "CID:n" of a symbolic font through its symbol cmaps, the
