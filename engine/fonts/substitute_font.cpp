@@ -111,13 +111,14 @@ void SubstituteFontWidths(TFontLoadContext& ctx) {
     StandardFontWidths(ctx.StandardFont, rec.GlyphNames, rec.Widths);
     return;
   }
-  if (ctx.DifferencesSetAside || rec.IsComposite) return;
-  // Every code whose glyph the installed font knows by name takes its advance.
+  if (rec.IsComposite) return;
+  // Every code takes the advance of the glyph it draws in the installed font, when it finds
+  // one; a symbolic font's "CID:" names find theirs through the symbol cmaps.
   for (std::size_t code = 0; code < 256; ++code) {
     const std::string& name = rec.GlyphNames[code];
     double width = -1;
     if (auto* tt = dynamic_cast<TPDFTrueTypeRasterizer2*>(rec.Rasterizer.get())) {
-      if (const int g = tt->Parser.GlyphIndexOfName(name); g >= 0) width = tt->Parser.AdvanceWidth(g);
+      if (const int g = tt->GlyphIndexOf(name); g > 0) width = tt->Parser.AdvanceWidth(g);
     } else if (auto* system = dynamic_cast<TPDFSystemFontRasterizer*>(rec.Rasterizer.get())) {
       width = system->AdvanceWidthOfName(name);
     }
