@@ -2,7 +2,7 @@
 """Renders vector-heavy pages to PNG with plover-cli, pdftoppm and mutool draw in one run and
 prints pages per second and peak memory for each, with plover's ratio to each peer.
 
-    bench/compare_renderers.py [--cli PATH] [--dpi 96,300] [--pages N] [--repeat R] [--set S]
+    bench/compare_renderers.py [--cli PATH] [--dpi 96,300] [--pages N] [--repeat R] [--set S] [--pdf F]...
 
 Vector pages (--set vector, the default): the bundled sample, generated pages of many filled
 and stroked curves (scripts/make-demo-pdfs.py), and, when ../shared/corpus is present, the
@@ -12,6 +12,8 @@ through Ghostscript in CFF fonts (scripts/make-text-pdfs.py), and corpus files w
 all embedded Type 1 or CFF and that hold no images.
 Each tool runs once per file, writing PNG files into a scratch folder; time is wall-clock time
 of the whole run and memory is the largest peak resident size of any one run (ru_maxrss).
+--pdf measures the given files instead (all their pages up to --pages), for example the pages
+in fonts that are not embedded of scripts/make-standard-font-pdf.py.
 """
 import argparse
 import csv
@@ -124,6 +126,7 @@ def main():
     parser.add_argument("--set", default="vector", choices=("vector", "text", "all"),
                         help="which pages to render")
     parser.add_argument("--corpus", default=CORPUS, help="folder of the corpus and its MANIFEST.tsv")
+    parser.add_argument("--pdf", action="append", default=[], help="measure this file instead")
     args = parser.parse_args()
     CORPUS = args.corpus
     if not os.path.exists(args.cli):
@@ -131,10 +134,10 @@ def main():
     tools = ["plover"] + [t for t in ("pdftoppm", "mutool") if shutil.which(t)]
 
     with tempfile.TemporaryDirectory(prefix="plover-bench-") as scratch:
-        files = []
-        if args.set in ("vector", "all"):
+        files = [(pdf, args.pages) for pdf in args.pdf]
+        if not args.pdf and args.set in ("vector", "all"):
             files += generated_files(scratch, args.pages) + corpus_vector_files(args.pages)
-        if args.set in ("text", "all"):
+        if not args.pdf and args.set in ("text", "all"):
             files += generated_text_files(scratch, args.pages) + corpus_text_files(args.pages)
         total_pages = sum(p for _, p in files)
         print(f"{len(files)} files, {total_pages} pages; tools: {', '.join(tools)}")
