@@ -74,10 +74,11 @@ TSystemFont ChooseSystemFont(std::string_view name, int flags,
       return font;
     }
   }
-  font = TSystemFont{};
+  // The style the name gave is kept: "Cambria,Bold" falls back to a bold face.
+  font.Family = "Arial";
   if (flags & kFlagFixedPitch) font.Family = "Courier";
   if (flags & kFlagSerif) font.Family = "Times New Roman";
-  font.Italic = (flags & kFlagItalic) != 0;
+  if (flags & kFlagItalic) font.Italic = true;
   return font;
 }
 

@@ -83,7 +83,9 @@ TEST(ChooseSystemFont, NameRules) {
       {"NoSuchFont", 66, "Times New Roman", false, true},
       {"NoSuchFont", 1, "Courier", false, false},
       {"NoSuchFont", 3, "Times New Roman", false, false},
-      {"NoSuchFont-Bold", 0, "Arial", false, false},
+      {"NoSuchFont-Bold", 0, "Arial", true, false},
+      {"NoSuchFont-BoldItalic", 2, "Times New Roman", true, true},
+      {"NoSuchFont-BoldOblique", 2, "Times New Roman", false, false},  // "-Bold" goes first
       {"Times,Bold", 0, "Times", true, false},
       {"abcdef+Verdana", 0, "Arial", false, false},  // not a subset tag: cut at "+"
   };
