@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/fonts/builtin_fonts.h"
-#include "engine/fonts/standard_fonts.h"
-#include "engine/fonts/system_font_choice.h"
-#include "engine/fonts/system_font_rasterizer.h"
+#include "engine/fonts/standard/builtin_fonts.h"
+#include "engine/fonts/standard/standard_fonts.h"
+#include "engine/fonts/system/system_font_choice.h"
+#include "engine/fonts/system/system_font_rasterizer.h"
 #include "engine/render/recording_canvas.h"
 
 namespace fuzzharness {

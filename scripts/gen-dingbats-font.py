@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Writes engine/fonts/dingbats_font_data.inc: the built-in dingbats font, a TrueType font made
+"""Writes engine/fonts/standard/dingbats_font_data.inc: the built-in dingbats font, a TrueType font made
 from Debian's fonts-urw-base35 D050000L (the URW design of ZapfDingbats) by turning its cubic
 outlines into quadratic ones. The glyphs keep the ZapfDingbats names ("a1", "a2", ...) in the
 post table; the (1,0) cmap has all 256 codes and the (3,0) cmap maps 0xF000 + code, both in
@@ -17,7 +17,7 @@ from fontTools.ttLib import TTFont
 
 SOURCE = '/usr/share/fonts/opentype/urw-base35/D050000L.otf'
 AFM = '/usr/share/fonts/type1/urw-base35/D050000L.afm'
-OUT = 'engine/fonts/dingbats_font_data.inc'
+OUT = 'engine/fonts/standard/dingbats_font_data.inc'
 
 source = TTFont(SOURCE)
 order = source.getGlyphOrder()

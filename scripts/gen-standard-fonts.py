@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Writes engine/fonts/standard_font_data.inc: the advance widths of the 14 standard fonts and
+"""Writes engine/fonts/standard/standard_font_data.inc: the advance widths of the 14 standard fonts and
 the built-in encodings of Symbol and ZapfDingbats, from the font metrics (.afm) of Debian's
 fonts-urw-base35, whose fonts are drawn after the standard fonts with the same metrics.
 "Euro" takes the width of "zero" in the twelve Latin fonts.
@@ -9,7 +9,7 @@ Run from the repository root: /usr/bin/python3 scripts/gen-standard-fonts.py
 import os
 
 AFM_DIR = '/usr/share/fonts/type1/urw-base35'
-OUT = 'engine/fonts/standard_font_data.inc'
+OUT = 'engine/fonts/standard/standard_font_data.inc'
 
 # Rows 1-12 of the standard-font table, in its order.
 LATIN = ['NimbusMonoPS-Regular', 'NimbusMonoPS-Bold', 'NimbusMonoPS-BoldItalic',

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "engine/fonts/builtin_fonts.h"
 #include "engine/fonts/cmap_code_map.h"
+#include "engine/fonts/standard/builtin_fonts.h"
 #include "engine/fonts/font_collection.h"
 #include "engine/fonts/font_program_hooks.h"
 #include "engine/fonts/truetype_rasterizer.h"

@@ -3,14 +3,14 @@
 // chosen by name; the standard fonts keep their published widths.
 #include <string>
 
-#include "engine/fonts/builtin_fonts.h"
 #include "engine/fonts/font_collection.h"
 #include "engine/fonts/font_program_hooks.h"
-#include "engine/fonts/simple_truetype_rasterizer.h"
-#include "engine/fonts/standard_fonts.h"
-#include "engine/fonts/system_font_choice.h"
-#include "engine/fonts/system_font_rasterizer.h"
-#include "engine/fonts/system_fonts.h"
+#include "engine/fonts/standard/builtin_fonts.h"
+#include "engine/fonts/standard/standard_fonts.h"
+#include "engine/fonts/system/simple_truetype_rasterizer.h"
+#include "engine/fonts/system/system_font_choice.h"
+#include "engine/fonts/system/system_font_rasterizer.h"
+#include "engine/fonts/system/system_fonts.h"
 #include "engine/fonts/truetype_rasterizer.h"
 #include "engine/syntax/objects.h"
 

@@ -1,8 +1,8 @@
 // Standard-font names, widths and built-in encodings, and the choice of installed stand-ins.
 #include <gtest/gtest.h>
 
-#include "engine/fonts/standard_fonts.h"
-#include "engine/fonts/system_font_choice.h"
+#include "engine/fonts/standard/standard_fonts.h"
+#include "engine/fonts/system/system_font_choice.h"
 
 namespace kestrel {
 namespace {

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/fonts/builtin_fonts.h"
-#include "engine/fonts/simple_truetype_rasterizer.h"
-#include "engine/fonts/standard_fonts.h"
-#include "engine/fonts/system_font_rasterizer.h"
-#include "engine/fonts/system_fonts.h"
-#include "engine/fonts/ttf_to_vector.h"
+#include "engine/fonts/standard/builtin_fonts.h"
+#include "engine/fonts/system/simple_truetype_rasterizer.h"
+#include "engine/fonts/standard/standard_fonts.h"
+#include "engine/fonts/system/system_font_rasterizer.h"
+#include "engine/fonts/system/system_fonts.h"
+#include "engine/fonts/system/ttf_to_vector.h"
 #include "engine/render/recording_canvas.h"
 
 namespace kestrel {

@@ -1,4 +1,4 @@
-#include "engine/fonts/glyph_unicode.h"
+#include "engine/fonts/system/glyph_unicode.h"
 
 #include <charconv>
 

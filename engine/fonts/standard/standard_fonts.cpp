@@ -1,4 +1,4 @@
-#include "engine/fonts/standard_fonts.h"
+#include "engine/fonts/standard/standard_fonts.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -8,7 +8,7 @@
 namespace kestrel {
 namespace {
 
-#include "engine/fonts/standard_font_data.inc"
+#include "engine/fonts/standard/standard_font_data.inc"
 
 struct TStandardRow {
   const char* Aliases;  // each name followed by '*', searched as one string

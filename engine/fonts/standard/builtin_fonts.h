@@ -6,7 +6,7 @@
 #include <memory>
 #include <span>
 
-#include "engine/fonts/system_fonts.h"
+#include "engine/fonts/system/system_fonts.h"
 
 namespace kestrel {
 

@@ -2,8 +2,8 @@
 // Draws a non-embedded CID font (HeiseiKakuGo-W5) from an installed font by character code:
 // the number after "CID:" or "GID:" is asked of the installed font as a character.
 #include "engine/fonts/font_rasterizer.h"
-#include "engine/fonts/system_font_choice.h"
-#include "engine/fonts/ttf_to_vector.h"
+#include "engine/fonts/system/system_font_choice.h"
+#include "engine/fonts/system/ttf_to_vector.h"
 
 namespace kestrel {
 

@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 #include "engine/fonts/font_rasterizer.h"
-#include "engine/fonts/freetype_face.h"
+#include "engine/fonts/system/freetype_face.h"
 #include "engine/render/canvas_shape.h"
 
 namespace kestrel {

@@ -1,9 +1,9 @@
-#include "engine/fonts/system_font_rasterizer.h"
+#include "engine/fonts/system/system_font_rasterizer.h"
 
 #include <charconv>
 
 #include "engine/fonts/glyph_names.h"
-#include "engine/fonts/glyph_unicode.h"
+#include "engine/fonts/system/glyph_unicode.h"
 
 namespace kestrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/fonts/builtin_fonts.h"
+#include "engine/fonts/standard/builtin_fonts.h"
 
 #include <zlib.h>
 
@@ -7,7 +7,7 @@
 namespace kestrel {
 namespace {
 
-#include "engine/fonts/dingbats_font_data.inc"
+#include "engine/fonts/standard/dingbats_font_data.inc"
 
 }  // namespace
 

@@ -1,4 +1,4 @@
-#include "engine/fonts/ttf_to_vector.h"
+#include "engine/fonts/system/ttf_to_vector.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "engine/fonts/freetype_face.h"
+#include "engine/fonts/system/freetype_face.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

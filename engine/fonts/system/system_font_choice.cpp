@@ -1,9 +1,9 @@
-#include "engine/fonts/system_font_choice.h"
+#include "engine/fonts/system/system_font_choice.h"
 
 #include <algorithm>
 
-#include "engine/fonts/standard_fonts.h"
-#include "engine/fonts/system_fonts.h"
+#include "engine/fonts/standard/standard_fonts.h"
+#include "engine/fonts/system/system_fonts.h"
 
 namespace kestrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/fonts/font_curves.h"
+#include "engine/fonts/system/font_curves.h"
 
 namespace kestrel {
 

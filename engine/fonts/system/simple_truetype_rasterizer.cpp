@@ -1,4 +1,4 @@
-#include "engine/fonts/simple_truetype_rasterizer.h"
+#include "engine/fonts/system/simple_truetype_rasterizer.h"
 
 #include <charconv>
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/fonts/font_curves.h"
-#include "engine/fonts/freetype_face.h"
-#include "engine/fonts/system_font_choice.h"
+#include "engine/fonts/system/font_curves.h"
+#include "engine/fonts/system/freetype_face.h"
+#include "engine/fonts/system/system_font_choice.h"
 
 namespace kestrel {
 

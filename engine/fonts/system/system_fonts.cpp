@@ -1,4 +1,4 @@
-#include "engine/fonts/system_fonts.h"
+#include "engine/fonts/system/system_fonts.h"
 
 #include <fontconfig/fontconfig.h>
 

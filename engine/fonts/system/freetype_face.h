@@ -6,8 +6,8 @@
 #include <memory>
 #include <string_view>
 
-#include "engine/fonts/font_curves.h"
-#include "engine/fonts/system_fonts.h"
+#include "engine/fonts/system/font_curves.h"
+#include "engine/fonts/system/system_fonts.h"
 
 struct FT_LibraryRec_;
 struct FT_FaceRec_;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/fonts/system_font_choice.h"
+#include "engine/fonts/system/system_font_choice.h"
 
 namespace kestrel {
 
