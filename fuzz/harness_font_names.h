@@ -39,7 +39,7 @@ inline void FontNames(const uint8_t* data, size_t size) {
   std::array<double, 256> widths{};
   StandardFontWidths(row, names, widths);
   // Glyph names through a real font: the built-in dingbats font needs no installed fonts.
-  static TPDFSystemFontRasterizer dingbats(DingbatsFontAsSystemFont());
+  TPDFSystemFontRasterizer dingbats(DingbatsFontAsSystemFont());
   dingbats.Symbolic = (flags & kFlagSymbolic) != 0;
   TRecordingCanvas canvas(false, 10000);
   for (std::size_t i = 1; i < parts.size(); ++i) {
