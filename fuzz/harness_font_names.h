@@ -12,7 +12,7 @@
 #include "engine/fonts/standard/standard_fonts.h"
 #include "engine/fonts/system/system_font_choice.h"
 #include "engine/fonts/system/system_font_rasterizer.h"
-#include "engine/render/recording_canvas.h"
+#include "support/recording_canvas.h"
 
 namespace fuzzharness {
 

@@ -11,7 +11,7 @@
 #include "engine/fonts/system/system_font_rasterizer.h"
 #include "engine/fonts/system/system_fonts.h"
 #include "engine/fonts/system/ttf_to_vector.h"
-#include "engine/render/recording_canvas.h"
+#include "support/recording_canvas.h"
 
 namespace kestrel {
 namespace {

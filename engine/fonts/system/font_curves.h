@@ -4,7 +4,7 @@
 #include <variant>
 #include <vector>
 
-#include "engine/render/canvas_shape.h"
+#include "engine/graphics/canvas_shape.h"
 
 namespace kestrel {
 

@@ -8,7 +8,7 @@
 
 #include "engine/fonts/font_rasterizer.h"
 #include "engine/fonts/system/freetype_face.h"
-#include "engine/render/canvas_shape.h"
+#include "engine/graphics/canvas_shape.h"
 
 namespace kestrel {
 
