@@ -5,6 +5,7 @@
 
 #include "engine/syntax/content_tokenizer.h"
 #include "engine/syntax/filters.h"
+#include "engine/syntax/structure.h"
 
 namespace kestrel {
 
@@ -140,6 +141,7 @@ TInlineImageExtent FindInlineImageEnd(TByteView content, std::size_t offset,
     if (key.empty()) break;
     if (key == "ID") {
       sawID = true;
+      out.IdOffset = tokens.Offset() - 2;
       break;
     }
     std::string value;
@@ -223,6 +225,63 @@ TInlineImageExtent FindInlineImageEnd(TByteView content, std::size_t offset,
   out.Found = true;
   out.DataEnd = ei;
   out.Next = ei + 2;
+  return out;
+}
+
+namespace {
+
+TByteView FullKey(TByteView key) {
+  if (key == "W") return "Width";
+  if (key == "H") return "Height";
+  if (key == "BPC") return "BitsPerComponent";
+  if (key == "CS") return "ColorSpace";
+  if (key == "D") return "Decode";
+  if (key == "DP") return "DecodeParms";
+  if (key == "F") return "Filter";
+  if (key == "IM") return "ImageMask";
+  if (key == "I") return "Interpolate";
+  if (key == "L") return "Length";
+  return key;
+}
+
+// Names of a ColorSpace or Filter value (the value itself, or the items of its array).
+void ExpandNames(TPDFObject* value, TPDFStructure& pool) {
+  auto expand = [&](TPDFObject* item) {
+    if (auto* name = As<TPDFName>(item)) {
+      const TBytes slashed = "/" + name->Value;
+      const TByteView full = Expand(slashed);
+      if (full != TByteView(slashed)) name->SetValue(TBytes(full.substr(1)));
+    }
+  };
+  (void)pool;
+  expand(value);
+  if (auto* array = As<TPDFArray>(value))
+    for (TPDFObject* item : array->Items()) expand(item);
+}
+
+}  // namespace
+
+TInlineImage ReadInlineImage(TByteView content, std::size_t offset, TPDFStructure& pool,
+                             const TInlineSpaceComponents& namedSpace) {
+  TInlineImage out;
+  const TInlineImageExtent extent = FindInlineImageEnd(content, offset, namedSpace);
+  out.Next = extent.Next;
+  if (!extent.Found || extent.IdOffset < offset) return out;
+  TBytes text = "<<";
+  text.append(content.substr(offset, extent.IdOffset - offset));
+  text.append(">>");
+  auto* parsed = As<TPDFDictionary>(pool.ParseObject(text));
+  TPDFDictionary* dict = pool.NewDictionary();
+  if (parsed) {
+    for (const auto& [key, value] : parsed->Entries()) {
+      if (!key || !value) continue;
+      const TByteView full = FullKey(key->Value);
+      if (full == "ColorSpace" || full == "Filter") ExpandNames(value, pool);
+      dict->SetValue(full, value);
+    }
+  }
+  out.Stream = pool.NewStreamOf(
+      dict, TBytes(content.substr(extent.DataStart, extent.DataEnd - extent.DataStart)));
   return out;
 }
 

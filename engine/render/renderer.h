@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/fonts/font_collection.h"
+#include "engine/images/image_collection.h"
 #include "engine/graphics/canvas.h"
 #include "engine/render/colour/colour_manager.h"
 #include "engine/render/colour/colour_registry.h"
@@ -145,6 +146,10 @@ class TPDFRenderer {
 
   // The annotation pass of a page: appearance streams fitted to their rectangles.
   void DrawAnnotations(TPDFGenericCanvas& canvas, TPDFDictionary& page, TPDFDictionary* resources);
+
+  // Decoded images of the page, and the decoded bytes further images may still take.
+  TPDFImageCollection Images;
+  std::uint64_t ImageBudget = limits::kMaxPageImageBytes;
 
   // Decoded stream data, kept for the page so that a form drawn many times is decoded once.
   std::shared_ptr<const TBytes> DecodedContent(const TPDFStream& stream);

@@ -183,7 +183,7 @@ void TContentInterpreter::Execute(TContentOp op) {
     }
 
     case Op::XObject: DoXObject(); return;
-    case Op::InlineImage: SkipInlineImage(); return;
+    case Op::InlineImage: DrawInlineImage(); return;
     case Op::MarkedContent: BeginMarkedContent(false); return;
     case Op::MarkedContentProperties: BeginMarkedContent(true); return;
     case Op::EndMarkedContent: EndMarkedContent(); return;

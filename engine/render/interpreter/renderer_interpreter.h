@@ -3,6 +3,7 @@
 // procedure), with its own operand stack, state stack and flags. Operators are grouped by
 // topic in renderer_ops_*.cpp.
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -125,7 +126,13 @@ class TContentInterpreter {
   void DoXObject();
   void DrawForm(TPDFStream& form, TPDFIndRef* ref);
   void ClipToBox(const double* box);  // x0 y0 x1 y1 in user space
-  void SkipInlineImage();
+  // Images (renderer_ops_image.cpp).
+  void DrawInlineImage();
+  void DrawImageXObject(const TPDFStream& stream, TPDFIndRef* ref);
+  // Null when the image cannot be drawn (the page goes on without it).
+  // Inline images may name a colour space of the resources.
+  std::shared_ptr<class TPDFImageDecoder> DecodeImage(const TPDFStream& stream, bool inlineImage);
+  void DrawPicture(class TPDFImageDecoder& decoder, const std::string& identifier);
   void PaintShading();
   void BeginMarkedContent(bool withProperties);
   void EndMarkedContent();

@@ -1,23 +1,13 @@
+<<<<<<< HEAD:engine/render/interpreter/renderer_ops_marked.cpp
 // Inline images (skipped over) and marked content with optional content.
 #include "engine/render/interpreter/renderer_interpreter.h"
 #include "engine/images/inline_image.h"
+=======
+// Marked content with optional content.
+#include "engine/render/renderer_interpreter.h"
+>>>>>>> b4e7b16 (Images on pages: image decoder with every colour space and bit depth, Decode arrays, stencil, explicit, soft and colour-key masks, DCT and JPEG 2000; per-page image cache; inline images read and drawn; pictures averaged when drawn smaller):engine/render/renderer_ops_marked.cpp
 
 namespace kestrel {
-
-void TContentInterpreter::SkipInlineImage() {
-  // The image is not drawn yet, but its data must not be read as operators.
-  auto namedSpace = [this](TByteView name) -> int {
-    if (!resources_) return 0;
-    auto* spaces = As<TPDFDictionary>(r_.ResolveObject(resources_->GetValue("ColorSpace", false)));
-    if (!spaces) return 0;
-    TPDFObject* entry = spaces->GetValue(name, false);
-    if (!entry) return 0;
-    auto id = r_.ColorSpaces().FromObject(entry);
-    return id ? r_.ColorSpaces().ComponentCount(*id) : 0;
-  };
-  const TInlineImageExtent extent = FindInlineImageEnd(tokens_.Text(), tokens_.Offset(), namedSpace);
-  tokens_.SetOffset(extent.Next);
-}
 
 void TContentInterpreter::BeginMarkedContent(bool withProperties) {
   const TByteView properties = withProperties ? operands_.PopText() : TByteView{};

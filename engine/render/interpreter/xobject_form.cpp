@@ -39,8 +39,11 @@ void TContentInterpreter::DoXObject() {
     SaveState();
     DrawForm(*stream, ref);
     RestoreState();
+  } else if (subtype->Value == "Image") {
+    SaveState();
+    DrawImageXObject(*stream, ref);
+    RestoreState();
   }
-  // Images are drawn by the image decoder, which is not part of this renderer yet.
 }
 
 void TContentInterpreter::ClipToBox(const double* box) {

@@ -1,0 +1,246 @@
+#include "engine/images/image_decoder.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "engine/images/dct_decoder.h"
+#include "engine/images/image_samples.h"
+#include "engine/images/jpx_decoder.h"
+#include "engine/syntax/structure.h"
+
+namespace kestrel {
+
+namespace {
+
+enum class TCodec { None, DCT, JPX, CCITT, JBIG2 };
+
+TCodec CodecOf(TByteView name) {
+  if (name == "DCTDecode" || name == "DCT") return TCodec::DCT;
+  if (name == "JPXDecode") return TCodec::JPX;
+  if (name == "CCITTFaxDecode" || name == "CCF") return TCodec::CCITT;
+  if (name == "JBIG2Decode") return TCodec::JBIG2;
+  return TCodec::None;
+}
+
+int NumberOr(TPDFObject* obj, int fallback) {
+  auto* n = As<TPDFNumeric>(obj);
+  return n ? n->AsInteger() : fallback;
+}
+
+// The device space for a codec image without a usable ColorSpace of its own.
+const char* DeviceNameFor(int components) {
+  return components == 4 ? "DeviceCMYK" : components == 3 ? "DeviceRGB" : "DeviceGray";
+}
+
+// Component `index` of a codec image's interleaved samples as a plane of its own.
+TImagePlane ExtractChannel(const TDecodedImage& image, int index) {
+  TImagePlane plane;
+  plane.Width = image.Width;
+  plane.Height = image.Height;
+  plane.Channels = 1;
+  const auto count = std::size_t(image.Width) * std::size_t(image.Height);
+  plane.Data.resize(count);
+  for (std::size_t i = 0; i < count; ++i)
+    plane.Data[i] = image.Pixels[i * std::size_t(image.Components) + std::size_t(index)];
+  return plane;
+}
+
+// The first `keep` of every pixel's components.
+TBytes DropTrailingChannels(const TDecodedImage& image, int keep) {
+  const auto count = std::size_t(image.Width) * std::size_t(image.Height);
+  TBytes out(count * std::size_t(keep), '\0');
+  for (std::size_t i = 0; i < count; ++i)
+    std::copy_n(image.Pixels.data() + i * std::size_t(image.Components), keep,
+                out.data() + i * std::size_t(keep));
+  return out;
+}
+
+}  // namespace
+
+TPDFImageDecoder::TPDFImageDecoder(TImageDecodeContext context) : context_(std::move(context)) {}
+
+TPDFObject* TPDFImageDecoder::Get(const TPDFDictionary& dict, const char* key) const {
+  if (context_.Resolve) return context_.Resolve(dict.GetValue(key, false));
+  return dict.GetValue(key, true);
+}
+
+bool TPDFImageDecoder::Fail(std::string why) {
+  picture_ = {};
+  error_ = std::move(why);
+  return false;
+}
+
+namespace {
+
+struct TImageHeader {
+  int Width = 0, Height = 0, Bits = 0;
+  bool ImageMask = false;
+  TCodec Codec = TCodec::None;
+  TDecodeRanges Decode;
+};
+
+}  // namespace
+
+bool TPDFImageDecoder::Load(const TPDFStream& stream) {
+  const TPDFDictionary& dict = *stream.Dictionary();
+  auto number = [&](const char* key, const char* abbreviation) {
+    TPDFObject* v = Get(dict, key);
+    if (!v && abbreviation) v = Get(dict, abbreviation);
+    return NumberOr(v, 0);
+  };
+  const int width = number("Width", "W"), height = number("Height", "H");
+  int bits = number("BitsPerComponent", "BPC");
+  auto* maskFlag = As<TPDFBoolean>(Get(dict, "ImageMask"));
+  const bool stencil = maskFlag && maskFlag->Value;
+  auto* interpolate = As<TPDFBoolean>(Get(dict, "Interpolate"));
+  picture_.Interpolate = interpolate && interpolate->Value;
+
+  TCodec codec = TCodec::None;
+  TPDFObject* filter = Get(dict, "Filter");
+  if (auto* name = As<TPDFName>(filter)) codec = CodecOf(name->Value);
+  if (auto* array = As<TPDFArray>(filter); array && array->Count() > 0) {
+    TPDFObject* last = array->Item(array->Count() - 1);
+    if (context_.Resolve) last = context_.Resolve(last);
+    if (auto* name = As<TPDFName>(last)) codec = CodecOf(name->Value);
+  }
+  if (codec == TCodec::CCITT || codec == TCodec::JBIG2)
+    return Fail("fax and JBIG2 images are not decoded yet");
+
+  TDecodeRanges decode;
+  if (auto* array = As<TPDFArray>(Get(dict, "Decode"))) {
+    for (int i = 0; i + 1 < array->Count(); i += 2) {
+      auto* lo = As<TPDFNumeric>(context_.Resolve ? context_.Resolve(array->Item(i)) : array->Item(i));
+      auto* hi = As<TPDFNumeric>(context_.Resolve ? context_.Resolve(array->Item(i + 1))
+                                                  : array->Item(i + 1));
+      if (!lo || !hi) break;
+      decode.push_back({lo->Value, hi->Value});
+    }
+  }
+
+  if (stencil) {
+    if (codec != TCodec::None) return Fail("stencil masks of this codec are not decoded");
+    const TSampleLayout layout{width, height, 1, 1};
+    if (layout.RowBytes(context_.MaxBytes) == 0) return Fail("image size unusable or too large");
+    picture_.Alpha = MaskSamples(stream.Decode(), layout, true, decode);
+    picture_.Stencil = true;
+    picture_.Bilevel = true;
+    return !picture_.Alpha.Empty() || Fail("empty stencil");
+  }
+
+  // The colour space; codec images without one use their own components.
+  TPDFStructure names;
+  TPDFObject* space = dict.GetValue("ColorSpace", false);
+  if (!space) space = dict.GetValue("CS", false);
+  std::unique_ptr<TImageColorConverter> colors =
+      space && context_.Colors ? context_.Colors(space) : nullptr;
+  auto deviceColors = [&](int components) {
+    return context_.Colors ? context_.Colors(names.NewName(DeviceNameFor(components))) : nullptr;
+  };
+
+  std::vector<int> colorKey;
+  TImagePlane keyAlpha;
+  if (auto* key = As<TPDFArray>(Get(dict, "Mask"))) {
+    for (int i = 0; i < key->Count(); ++i) {
+      TPDFObject* item = context_.Resolve ? context_.Resolve(key->Item(i)) : key->Item(i);
+      colorKey.push_back(NumberOr(item, 0));
+    }
+  }
+
+  TBytes data = stream.Decode();
+  const TImageDecodeLimits codecLimits{context_.MaxBytes, limits::kMaxJpegScans};
+  if (codec == TCodec::None) {
+    if (!colors) return Fail("unknown colour space");
+    if (bits == 0 && colors) bits = 8;
+    const TSampleLayout layout{width, height, colors->Components(), bits};
+    if (layout.RowBytes(context_.MaxBytes) == 0) return Fail("image size unusable or too large");
+    picture_.Bilevel = bits == 1 && layout.Components == 1;
+    picture_.Color = ConvertSamples(std::move(data), layout, decode, *colors,
+                                    colorKey.empty() ? nullptr : &colorKey, &keyAlpha);
+  } else {
+    TDecodedImage image;
+    if (codec == TCodec::DCT) {
+      TDCTDecodeOptions options;
+      options.Limits = codecLimits;
+      image = DecodeDCT(data, options);
+    } else {
+      image = DecodeJPX(data, codecLimits);
+    }
+    data.clear();
+    data.shrink_to_fit();
+    if (image.Empty()) return Fail(image.Error.empty() ? "image codec failed" : image.Error);
+    int components = image.Components;
+    if (image.HasAlpha) {
+      --components;
+      auto* inData = As<TPDFNumeric>(Get(dict, "SMaskInData"));
+      if (inData && inData->Value > 0) picture_.Alpha = ExtractChannel(image, components);
+      image.Pixels = DropTrailingChannels(image, components);
+      image.Components = components;
+    }
+    if (!colors || colors->Components() != components) colors = deviceColors(components);
+    if (!colors) return Fail("unknown colour space");
+    const TSampleLayout layout{image.Width, image.Height, components, 8};
+    picture_.Color = ConvertSamples(std::move(image.Pixels), layout, decode, *colors,
+                                    colorKey.empty() ? nullptr : &colorKey, &keyAlpha);
+  }
+  if (picture_.Color.Empty()) return Fail("image has no pixels");
+  if (!keyAlpha.Empty()) picture_.Alpha = std::move(keyAlpha);
+
+  // A soft mask wins over an explicit mask and over the alpha of a JPEG 2000 image.
+  if (auto* soft = As<TPDFStream>(Get(dict, "SMask"))) {
+    TImagePlane alpha;
+    if (LoadMask(*soft, true, alpha)) picture_.Alpha = std::move(alpha);
+  } else if (auto* mask = As<TPDFStream>(Get(dict, "Mask"))) {
+    TImagePlane alpha;
+    if (LoadMask(*mask, false, alpha)) picture_.Alpha = std::move(alpha);
+  }
+  if (picture_.Bytes() > context_.MaxBytes) return Fail("image too large");
+  return true;
+}
+
+bool TPDFImageDecoder::LoadMask(const TPDFStream& stream, bool soft, TImagePlane& out) {
+  const TPDFDictionary& dict = *stream.Dictionary();
+  const int width = NumberOr(Get(dict, "Width"), 0), height = NumberOr(Get(dict, "Height"), 0);
+  int bits = NumberOr(Get(dict, "BitsPerComponent"), soft ? 8 : 1);
+  if (!soft) bits = 1;
+  TCodec codec = TCodec::None;
+  TPDFObject* filter = Get(dict, "Filter");
+  if (auto* name = As<TPDFName>(filter)) codec = CodecOf(name->Value);
+  if (auto* array = As<TPDFArray>(filter); array && array->Count() > 0) {
+    TPDFObject* last = array->Item(array->Count() - 1);
+    if (context_.Resolve) last = context_.Resolve(last);
+    if (auto* name = As<TPDFName>(last)) codec = CodecOf(name->Value);
+  }
+  TDecodeRanges decode;
+  if (auto* array = As<TPDFArray>(Get(dict, "Decode")); array && array->Count() >= 2) {
+    auto* lo = As<TPDFNumeric>(context_.Resolve ? context_.Resolve(array->Item(0)) : array->Item(0));
+    auto* hi = As<TPDFNumeric>(context_.Resolve ? context_.Resolve(array->Item(1)) : array->Item(1));
+    if (lo && hi) decode.push_back({lo->Value, hi->Value});
+  }
+  if (codec == TCodec::CCITT || codec == TCodec::JBIG2) return false;
+  const std::uint64_t budget = context_.MaxBytes - std::min(context_.MaxBytes, picture_.Bytes());
+  if (codec == TCodec::None) {
+    const TSampleLayout layout{width, height, 1, bits};
+    if (layout.RowBytes(budget) == 0) return false;
+    out = MaskSamples(stream.Decode(), layout, !soft, decode);
+    return !out.Empty();
+  }
+  const TImageDecodeLimits codecLimits{budget, limits::kMaxJpegScans};
+  const TBytes data = stream.Decode();
+  TDecodedImage image = codec == TCodec::DCT ? DecodeDCT(data, {true, codecLimits})
+                                             : DecodeJPX(data, codecLimits);
+  if (image.Empty()) return false;
+  const TSampleLayout layout{image.Width, image.Height, 1, 8};
+  out = MaskSamples(ExtractChannel(image, 0).Data, layout, !soft, decode);
+  return !out.Empty();
+}
+
+const TCanvasBitmap& TPDFImageDecoder::Bitmap(int width, int height, TPackedColor fill) {
+  if (bitmap_.Width != width || bitmap_.Height != height ||
+      (picture_.Stencil && bitmapFill_ != fill)) {
+    bitmap_ = MakeCanvasBitmap(picture_, width, height, fill);
+    bitmapFill_ = fill;
+  }
+  return bitmap_;
+}
+
+}  // namespace kestrel

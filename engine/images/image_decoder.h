@@ -1,0 +1,59 @@
+#pragma once
+// TPDFImageDecoder: one image XObject (or inline image, given as a stream) decoded into a
+// picture: its samples through the general filters and the DCT or JPEG 2000 codec, colour
+// through the renderer's colour spaces, and its stencil, explicit, soft or colour-key mask.
+// The picture is kept compact; bitmaps for the canvas are made at the size they are drawn.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine/images/image_color.h"
+#include "engine/images/image_limits.h"
+#include "engine/images/image_picture.h"
+
+namespace kestrel {
+
+class TPDFStream;
+class TPDFDictionary;
+
+struct TImageDecodeContext {
+  TImageColorResolver Colors;
+  // Resolves an indirect reference; anything else is returned as it is. Unset: the
+  // reference's own pool resolves it.
+  std::function<TPDFObject*(TPDFObject*)> Resolve;
+  // Decoded bytes the image may take (colour and masks).
+  std::uint64_t MaxBytes = limits::kMaxImageBytes;
+};
+
+class TPDFImageDecoder {
+ public:
+  explicit TPDFImageDecoder(TImageDecodeContext context);
+
+  // False, with Error() saying why, when the image cannot be drawn (unsupported codec,
+  // unusable size or colour space, failed codec). Short data is not an error: the rows it
+  // does not reach stay blank.
+  bool Load(const TPDFStream& stream);
+
+  const TDecodedPicture& Picture() const { return picture_; }
+  const std::string& Error() const { return error_; }
+  // Bytes the decoded picture holds (what the page's image cache counts).
+  std::uint64_t EncodedSize() const { return picture_.Bytes(); }
+
+  // The picture as a canvas bitmap of the given size (a stencil painted in `fill`); the last
+  // one made is kept for the next draw of the same size and colour.
+  const TCanvasBitmap& Bitmap(int width, int height, TPackedColor fill);
+
+ private:
+  TPDFObject* Get(const TPDFDictionary& dict, const char* key) const;
+  bool Fail(std::string why);
+  // The mask's opacity plane: a soft mask's gray values or a stencil's painted area.
+  bool LoadMask(const TPDFStream& stream, bool soft, TImagePlane& out);
+
+  TImageDecodeContext context_;
+  TDecodedPicture picture_;
+  std::string error_;
+  TCanvasBitmap bitmap_;
+  TPackedColor bitmapFill_ = 0;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,20 @@
+#pragma once
+// Bounds on the images of a page. Width × Height × components × bits come from the file and
+// can ask for any amount of memory; past these an image is skipped and the page goes on.
+#include <cstdint>
+
+namespace kestrel::limits {
+
+// Decoded bytes one image may take (8-bit samples, colour plus mask): a 600-dpi A3 colour
+// scan (about 210 MB) still fits.
+inline constexpr std::uint64_t kMaxImageBytes = std::uint64_t{512} << 20;
+
+// Decoded bytes all images of one page may take together, counting every decode (a cached
+// image drawn again costs nothing). Keeps a page of thousands of large images bounded in time.
+inline constexpr std::uint64_t kMaxPageImageBytes = std::uint64_t{4} << 30;
+
+// The per-page image cache is emptied before a new image is added once it holds more than
+// this many decoded bytes.
+inline constexpr std::uint64_t kImageCacheBytes = 100'000'000;
+
+}  // namespace kestrel::limits

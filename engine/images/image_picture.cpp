@@ -1,0 +1,174 @@
+#include "engine/images/image_picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace kestrel {
+
+int TDecodedPicture::Width() const { return std::max(Color.Width, Alpha.Width); }
+int TDecodedPicture::Height() const { return std::max(Color.Height, Alpha.Height); }
+
+namespace {
+
+// Largest bitmap made by repeating a picture's pixels (64 MB at 4 bytes a pixel).
+constexpr double kMaxEnlargedPixels = 16'000'000;
+
+// Source contributions of one target coordinate: [first, first + count) with weights.
+struct TSpan {
+  int First = 0;
+  int Count = 0;
+  int Weights = 0;  // offset into the weight table
+};
+
+// Weights sum to 65536 for every target coordinate.
+void BuildSpans(int source, int target, std::vector<TSpan>& spans, std::vector<int>& weights) {
+  spans.resize(static_cast<std::size_t>(target));
+  weights.clear();
+  const double step = static_cast<double>(source) / target;
+  if (step <= 1) {
+    // Enlarging: source pixel j covers whole target pixels from j·p + ⌊j·q / source⌋ on
+    // (p, q: quotient and remainder of target / source), the spread pdftoppm uses.
+    const std::int64_t p = target / source, q = target % source;
+    std::int64_t j = 0;
+    for (int t = 0; t < target; ++t) {
+      while (j + 1 < source && (j + 1) * p + ((j + 1) * q) / source <= t) ++j;
+      spans[static_cast<std::size_t>(t)].First = static_cast<int>(j);
+    }
+  }
+  for (int t = 0; t < target; ++t) {
+    TSpan& s = spans[static_cast<std::size_t>(t)];
+    s.Weights = static_cast<int>(weights.size());
+    if (step <= 1) {
+      s.Count = 1;
+      weights.push_back(65536);
+      continue;
+    }
+    const double a = t * step, b = std::min<double>(source, (t + 1) * step);
+    s.First = std::clamp(static_cast<int>(a), 0, source - 1);
+    const int last = std::clamp(static_cast<int>(std::ceil(b)) - 1, s.First, source - 1);
+    s.Count = last - s.First + 1;
+    int total = 0;
+    for (int i = s.First; i <= last; ++i) {
+      const double cover = std::min<double>(i + 1, b) - std::max<double>(i, a);
+      const int w = static_cast<int>(std::lround(std::max(0.0, cover) / (b - a) * 65536));
+      weights.push_back(w);
+      total += w;
+    }
+    weights[static_cast<std::size_t>(s.Weights)] += 65536 - total;
+  }
+}
+
+}  // namespace
+
+TImagePlane ResizePlane(const TImagePlane& plane, int width, int height) {
+  if (plane.Width == width && plane.Height == height) return plane;
+  TImagePlane out;
+  if (plane.Empty() || width <= 0 || height <= 0) return out;
+  out.Width = width;
+  out.Height = height;
+  out.Channels = plane.Channels;
+  const int ch = plane.Channels;
+  const auto rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(ch);
+  out.Data.resize(rowBytes * static_cast<std::size_t>(height));
+
+  std::vector<TSpan> xs, ys;
+  std::vector<int> xw, yw;
+  BuildSpans(plane.Width, width, xs, xw);
+  BuildSpans(plane.Height, height, ys, yw);
+
+  // One source row resized horizontally, kept while consecutive target rows share it.
+  std::vector<std::uint32_t> hrow(rowBytes);
+  std::vector<std::uint64_t> acc(rowBytes);
+  const auto srcRowBytes = static_cast<std::size_t>(plane.Width) * static_cast<std::size_t>(ch);
+  auto horizontal = [&](int sy) {
+    const auto* src = reinterpret_cast<const std::uint8_t*>(plane.Data.data()) +
+                      static_cast<std::size_t>(sy) * srcRowBytes;
+    for (int x = 0; x < width; ++x) {
+      const TSpan& s = xs[static_cast<std::size_t>(x)];
+      for (int c = 0; c < ch; ++c) {
+        std::uint32_t sum = 0;
+        for (int i = 0; i < s.Count; ++i)
+          sum += src[static_cast<std::size_t>(s.First + i) * ch + c] *
+                 static_cast<std::uint32_t>(xw[static_cast<std::size_t>(s.Weights + i)]);
+        hrow[static_cast<std::size_t>(x) * ch + c] = sum;  // scaled by 65536
+      }
+    }
+  };
+  int cached = -1;
+  for (int y = 0; y < height; ++y) {
+    const TSpan& s = ys[static_cast<std::size_t>(y)];
+    std::fill(acc.begin(), acc.end(), 0);
+    for (int i = 0; i < s.Count; ++i) {
+      if (cached != s.First + i) {
+        horizontal(s.First + i);
+        cached = s.First + i;
+      }
+      const auto w = static_cast<std::uint64_t>(yw[static_cast<std::size_t>(s.Weights + i)]);
+      for (std::size_t k = 0; k < rowBytes; ++k) acc[k] += hrow[k] * w;
+    }
+    auto* dst = reinterpret_cast<std::uint8_t*>(out.Data.data()) +
+                static_cast<std::size_t>(y) * rowBytes;
+    for (std::size_t k = 0; k < rowBytes; ++k)
+      dst[k] = static_cast<std::uint8_t>(
+          std::min<std::uint64_t>(255, (acc[k] + (std::uint64_t{1} << 31)) >> 32));
+  }
+  return out;
+}
+
+TCanvasBitmap MakeCanvasBitmap(const TDecodedPicture& picture, int width, int height,
+                               TPackedColor fill) {
+  TCanvasBitmap bitmap;
+  if (picture.Empty() || width <= 0 || height <= 0) return bitmap;
+  const TImagePlane color = ResizePlane(picture.Color, width, height);
+  const TImagePlane alpha = ResizePlane(picture.Alpha, width, height);
+  bitmap.Width = width;
+  bitmap.Height = height;
+  const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  const std::uint32_t fillRGB = (std::uint32_t{PackedRed(fill)} << 16) |
+                                (std::uint32_t{PackedGreen(fill)} << 8) | PackedBlue(fill);
+  bitmap.Pixels.assign(count, 0xFF000000u | (picture.Stencil ? fillRGB : 0xFFFFFFu));
+  const auto* c = reinterpret_cast<const std::uint8_t*>(color.Data.data());
+  if (!color.Empty() && color.Channels == 3) {
+    for (std::size_t i = 0; i < count; ++i)
+      bitmap.Pixels[i] = 0xFF000000u | (std::uint32_t{c[3 * i]} << 16) |
+                         (std::uint32_t{c[3 * i + 1]} << 8) | c[3 * i + 2];
+  } else if (!color.Empty()) {
+    for (std::size_t i = 0; i < count; ++i) bitmap.Pixels[i] = 0xFF000000u | (0x010101u * c[i]);
+  }
+  if (!alpha.Empty()) {
+    const auto* a = reinterpret_cast<const std::uint8_t*>(alpha.Data.data());
+    for (std::size_t i = 0; i < count; ++i)
+      bitmap.Pixels[i] = (bitmap.Pixels[i] & 0xFFFFFFu) | (std::uint32_t{a[i]} << 24);
+  }
+  return bitmap;
+}
+
+TImageDrawPlan PlanImageDraw(const TDecodedPicture& picture, double deviceWidth,
+                             double deviceHeight) {
+  TImageDrawPlan plan;
+  const int w = picture.Width(), h = picture.Height();
+  if (w <= 0 || h <= 0) return plan;
+  auto side = [](int pixels, double device) {
+    if (!(device < pixels)) return pixels;  // also NaN
+    return std::clamp(static_cast<int>(std::ceil(device)), 1, pixels);
+  };
+  plan.Width = side(w, deviceWidth);
+  plan.Height = side(h, deviceHeight);
+  const bool enlarged = deviceWidth > w || deviceHeight > h;
+  if (enlarged && !picture.Interpolate &&
+      (picture.Bilevel || deviceWidth / w >= 4 || deviceHeight / h >= 4)) {
+    plan.Sampling = TImageSampling::Nearest;
+    // Pixels are repeated here, at the device size, so each source pixel covers whole device
+    // pixels; a picture that would be too big for that is left to the canvas.
+    const double ww = std::max<double>(plan.Width, std::round(deviceWidth));
+    const double hh = std::max<double>(plan.Height, std::round(deviceHeight));
+    if (ww * hh <= kMaxEnlargedPixels) {
+      plan.Width = static_cast<int>(ww);
+      plan.Height = static_cast<int>(hh);
+    }
+  }
+  return plan;
+}
+
+}  // namespace kestrel

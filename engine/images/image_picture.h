@@ -1,0 +1,56 @@
+#pragma once
+// A decoded image in the compact form it is cached in (8-bit gray or RGB samples and an
+// optional opacity plane of its own size), and the bitmap the canvas draws made from it at the
+// size it is drawn.
+#include <cstdint>
+
+#include "engine/render/canvas.h"
+#include "engine/syntax/bytes.h"
+
+namespace kestrel {
+
+// Rows top-down, `Channels` bytes a pixel (1 gray or opacity, 3 red green blue).
+struct TImagePlane {
+  int Width = 0;
+  int Height = 0;
+  int Channels = 0;
+  TBytes Data;
+
+  bool Empty() const { return Data.empty(); }
+};
+
+struct TDecodedPicture {
+  TImagePlane Color;  // empty for a stencil mask
+  TImagePlane Alpha;  // opacity, 255 opaque; a stencil's painted area
+  bool Stencil = false;
+  bool Interpolate = false;
+  // One-bit samples (or a stencil): enlarged without blurring their edges.
+  bool Bilevel = false;
+
+  bool Empty() const { return Color.Empty() && Alpha.Empty(); }
+  int Width() const;   // the larger of the planes
+  int Height() const;
+  std::uint64_t Bytes() const { return Color.Data.size() + Alpha.Data.size(); }
+};
+
+// The plane at another size: each target pixel is the average of the source area it covers
+// when the plane shrinks along an axis, the nearest source pixel when it grows.
+TImagePlane ResizePlane(const TImagePlane& plane, int width, int height);
+
+// The picture as a canvas bitmap of the given size; a stencil is painted in `fill`.
+TCanvasBitmap MakeCanvasBitmap(const TDecodedPicture& picture, int width, int height,
+                               TPackedColor fill);
+
+// How big to make the bitmap for a picture drawn over `deviceWidth` × `deviceHeight` pixels
+// (the parallelogram's side lengths), and how the canvas should sample it: a picture drawn
+// smaller is averaged down to about its device size; one drawn larger keeps its pixels and is
+// smoothed unless it is bilevel or enlarged four times or more without Interpolate.
+struct TImageDrawPlan {
+  int Width = 0;
+  int Height = 0;
+  TImageSampling Sampling = TImageSampling::Smooth;
+};
+TImageDrawPlan PlanImageDraw(const TDecodedPicture& picture, double deviceWidth,
+                             double deviceHeight);
+
+}  // namespace kestrel
