@@ -74,15 +74,18 @@ TEST(RendererForms, SelfReferenceAndFanOutAreBounded) {
   EXPECT_GT(g.renderer.FormInvocations, 1000u);
 }
 
-TEST(RendererForms, ImagesAndUnknownObjectsDrawNothing) {
+TEST(RendererForms, ImagesDrawOnceDecodedAndUnknownObjectsDrawNothing) {
   TRendererFixture f(false);
   f.AddStream(10, "<< /Subtype /Image /Width 1 /Height 1 /BitsPerComponent 8 /ColorSpace /DeviceGray >>",
               "\x80");
   f.AddStream(11, "<< /Subtype /PS >>", "");
   f.Add(12, "<< /Subtype /Form >>");
-  f.Render("/Im Do /Ps Do /NotStream Do /Missing Do 0 0 m 1 1 l S",
+  f.Render("/Im Do /Ps Do /NotStream Do /Missing Do 0 0 m 1 1 l S /Im Do /Im Do",
            "<< /XObject << /Im 10 0 R /Ps 11 0 R /NotStream 12 0 R >> >>");
   EXPECT_EQ(f.Count("StrokePath"), 1u);
+  // The same image three times: decoded once, drawn three times.
+  EXPECT_EQ(f.Starting("DrawBitmap").size(), 3u);
+  EXPECT_EQ(f.renderer.Images.Count(), 1u);
   EXPECT_TRUE(f.renderer.ErrorText().empty());
 }
 
@@ -90,7 +93,8 @@ TEST(RendererInlineImages, DataIsSkippedWhateverItHolds) {
   TRendererFixture f(false);
   // The raw data spells operators (and even "EI") inside the declared size.
   f.Render("BI /W 6 /H 1 /BPC 8 /CS /G ID 0 0 EI f EI 0 0 m 1 1 l S");
-  EXPECT_EQ(f.Lines(), (Lines{"BeginPath", "MoveTo 0 100", "LineTo 1 99", "StrokePath"}));
+  EXPECT_EQ(f.Lines(), (Lines{"DrawBitmap 1x1 0 99 1 99 0 100 smooth", "BeginPath",
+                              "MoveTo 0 100", "LineTo 1 99", "StrokePath"}));
 }
 
 TEST(RendererInlineImages, ExtentFromSizeAndFilters) {
