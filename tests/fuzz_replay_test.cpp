@@ -32,3 +32,10 @@ TEST(FuzzReplay, SyntaxTargets) {
   EXPECT_GT(Replay("filter_chain", fuzzharness::FilterChain), 0);
   EXPECT_GT(Replay("open", fuzzharness::OpenAndWalk), 0);
 }
+
+#include "fuzz/harness_images.h"
+
+TEST(FuzzReplay, ImageTargets) {
+  EXPECT_GT(Replay("image_decoder", fuzzharness::ImageDecoder), 0);
+  EXPECT_GT(Replay("inline_image", fuzzharness::InlineImage), 0);
+}
