@@ -150,6 +150,11 @@ class TPDFRenderer {
   // Decoded images of the page, and the decoded bytes further images may still take.
   TPDFImageCollection Images;
   std::uint64_t ImageBudget = limits::kMaxPageImageBytes;
+  // Why images of the page were left out (the first few).
+  const std::vector<std::string>& ImageProblems() const { return imageProblems_; }
+  void NoteImageProblem(std::string text) {
+    if (imageProblems_.size() < 16) imageProblems_.push_back(std::move(text));
+  }
 
   // Decoded stream data, kept for the page so that a form drawn many times is decoded once.
   std::shared_ptr<const TBytes> DecodedContent(const TPDFStream& stream);
@@ -169,6 +174,7 @@ class TPDFRenderer {
   std::unordered_map<const TPDFStream*, std::shared_ptr<const TBytes>> contentCache_;
   std::size_t contentCacheBytes_ = 0;
   std::unique_ptr<TPDFFontCollection> ownFonts_;
+  std::vector<std::string> imageProblems_;
 };
 
 // The error text of an exception at a content position (0-based offset of the next byte).

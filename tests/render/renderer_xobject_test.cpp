@@ -80,9 +80,14 @@ TEST(RendererForms, ImagesDrawOnceDecodedAndUnknownObjectsDrawNothing) {
               "\x80");
   f.AddStream(11, "<< /Subtype /PS >>", "");
   f.Add(12, "<< /Subtype /Form >>");
-  f.Render("/Im Do /Ps Do /NotStream Do /Missing Do 0 0 m 1 1 l S /Im Do /Im Do",
-           "<< /XObject << /Im 10 0 R /Ps 11 0 R /NotStream 12 0 R >> >>");
+  // An image past the size limit is left out with a note; what follows it is still drawn.
+  f.AddStream(13, "<< /Subtype /Image /Width 100000 /Height 100000 /BitsPerComponent 8 "
+                  "/ColorSpace /DeviceRGB >>", "");
+  f.Render("/Big Do /Im Do /Ps Do /NotStream Do /Missing Do 0 0 m 1 1 l S /Im Do /Im Do",
+           "<< /XObject << /Im 10 0 R /Ps 11 0 R /NotStream 12 0 R /Big 13 0 R >> >>");
   EXPECT_EQ(f.Count("StrokePath"), 1u);
+  ASSERT_EQ(f.renderer.ImageProblems().size(), 1u);
+  EXPECT_EQ(f.renderer.ImageProblems()[0], "Image skipped: image size unusable or too large");
   // The same image three times: decoded once, drawn three times.
   EXPECT_EQ(f.Starting("DrawBitmap").size(), 3u);
   EXPECT_EQ(f.renderer.Images.Count(), 1u);

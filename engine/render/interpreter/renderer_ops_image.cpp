@@ -102,13 +102,19 @@ std::shared_ptr<TPDFImageDecoder> TContentInterpreter::DecodeImage(const TPDFStr
   };
   context.MaxBytes = std::min(limits::kMaxImageBytes, r_.ImageBudget);
   auto decoder = std::make_shared<TPDFImageDecoder>(std::move(context));
-  bool loaded = false;
+  // One image that cannot be decoded is left out; the page goes on.
+  std::string problem;
   try {
-    loaded = decoder->Load(stream);
-  } catch (const TPDFFunctionError&) {
-    loaded = false;
+    if (!decoder->Load(stream)) problem = decoder->Error();
+  } catch (const TPDFFunctionError& e) {
+    problem = e.Message ? e.Message : "function error";
+  } catch (const std::exception& e) {
+    problem = e.what();
   }
-  if (!loaded) return nullptr;
+  if (!problem.empty()) {
+    r_.NoteImageProblem("Image skipped: " + problem);
+    return nullptr;
+  }
   r_.ImageBudget -= std::min(r_.ImageBudget, decoder->EncodedSize());
   return decoder;
 }
@@ -158,7 +164,6 @@ void TContentInterpreter::DrawPicture(TPDFImageDecoder& decoder, const std::stri
     const TImageDrawPlan plan = PlanImageDraw(picture, std::hypot(m.a, m.b) * scale,
                                               std::hypot(m.c, m.d) * scale);
     const TCanvasBitmap& bitmap = decoder.Bitmap(plan.Width, plan.Height, gs_.FillColor);
-    if (picture.Stencil) eps_->SetColor(gs_.FillText);
     eps_->SaveState();
     eps_->DrawImage(bitmap, nullptr, identifier);
     eps_->RestoreState();
@@ -170,6 +175,16 @@ void TContentInterpreter::DrawPicture(TPDFImageDecoder& decoder, const std::stri
                                             std::hypot(ll.x - ul.x, ll.y - ul.y));
   if (plan.Width <= 0 || plan.Height <= 0) return;
   const TCanvasBitmap& bitmap = decoder.Bitmap(plan.Width, plan.Height, gs_.FillColor);
+  if (gs_.FillAlpha < 1) {
+    // A constant opacity (ca) applies to pictures as to fills.
+    TCanvasBitmap faded = bitmap;
+    const double alpha = std::clamp(gs_.FillAlpha, 0.0, 1.0);
+    for (std::uint32_t& p : faded.Pixels)
+      p = (p & 0xFFFFFFu) |
+          (static_cast<std::uint32_t>(std::lround((p >> 24) * alpha)) << 24);
+    canvas_.DrawBitmap(faded, ul.x, ul.y, ur.x, ur.y, ll.x, ll.y, plan.Sampling);
+    return;
+  }
   canvas_.DrawBitmap(bitmap, ul.x, ul.y, ur.x, ur.y, ll.x, ll.y, plan.Sampling);
 }
 
