@@ -10,6 +10,9 @@ first pages of its files that hold neither fonts nor images.
 Text pages (--set text): generated TeX-like pages in embedded Type 1 fonts and the same pages
 through Ghostscript in CFF fonts (scripts/make-text-pdfs.py), and corpus files whose fonts are
 all embedded Type 1 or CFF and that hold no images.
+Image pages (--set images): generated scans and photos (scripts/make-image-pdfs.py: a 600-dpi
+A4 gray scan, a 300-dpi bilevel scan, RGB and CMYK JPEG and JPEG 2000 photos) and the corpus
+files whose images are DCT, Flate or JPX ones (no fax or JBIG2 images).
 Each tool runs once per file, writing PNG files into a scratch folder; time is wall-clock time
 of the whole run and memory is the largest peak resident size of any one run (ru_maxrss).
 --pdf measures the given files instead (all their pages up to --pages), for example the pages
@@ -81,6 +84,33 @@ def generated_text_files(scratch, limit_pages):
             if name.endswith(".pdf")]
 
 
+def corpus_image_files(limit_pages):
+    manifest = os.path.join(CORPUS, "MANIFEST.tsv")
+    if not os.path.exists(manifest):
+        return []
+    files = []
+    with open(manifest, newline="") as f:
+        for row in csv.DictReader(f, delimiter="\t"):
+            features = row.get("features", "")
+            if row.get("encryption") != "none" or "images:" not in features:
+                continue
+            if "damaged" in row["file"] or "ccitt" in features or "jbig2" in features:
+                continue
+            try:
+                pages = int(row["pages"].split()[0])
+            except ValueError:
+                continue
+            files.append((os.path.join(CORPUS, row["file"]), min(pages, limit_pages)))
+    return files
+
+
+def generated_image_files(scratch):
+    out = os.path.join(scratch, "images")
+    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-image-pdfs.py"), out],
+                   check=True, stdout=subprocess.DEVNULL)
+    return [(os.path.join(out, n), 1) for n in sorted(os.listdir(out)) if n.endswith(".pdf")]
+
+
 def generated_files(scratch, limit_pages):
     out = os.path.join(scratch, "generated")
     os.makedirs(out, exist_ok=True)
@@ -123,7 +153,7 @@ def main():
     parser.add_argument("--pages", type=int, default=5, help="pages per file at most")
     parser.add_argument("--repeat", type=int, default=1, help="runs per tool; the fastest counts")
     parser.add_argument("--detail", action="store_true", help="also print each file's seconds")
-    parser.add_argument("--set", default="vector", choices=("vector", "text", "all"),
+    parser.add_argument("--set", default="vector", choices=("vector", "text", "images", "all"),
                         help="which pages to render")
     parser.add_argument("--corpus", default=CORPUS, help="folder of the corpus and its MANIFEST.tsv")
     parser.add_argument("--pdf", action="append", default=[], help="measure this file instead")
@@ -139,6 +169,8 @@ def main():
             files += generated_files(scratch, args.pages) + corpus_vector_files(args.pages)
         if not args.pdf and args.set in ("text", "all"):
             files += generated_text_files(scratch, args.pages) + corpus_text_files(args.pages)
+        if args.set in ("images", "all"):
+            files += generated_image_files(scratch) + corpus_image_files(args.pages)
         total_pages = sum(p for _, p in files)
         print(f"{len(files)} files, {total_pages} pages; tools: {', '.join(tools)}")
         results = {}

@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""Writes scan-like and photo-like one-page PDFs into a folder, for benchmarks:
+
+    scripts/make-image-pdfs.py OUTDIR
+
+scan-600dpi-gray.pdf   A4 page holding one 600-dpi 8-bit gray scan (Flate)
+scan-300dpi-bilevel.pdf A4 page holding one 300-dpi 1-bit scan (Flate)
+photo-rgb-dct.pdf      a 3000 x 2000 colour photo (DCT), plus a logo drawn three times
+photo-cmyk-dct.pdf     a 2400 x 1600 CMYK photo (DCT)
+photo-jpx.pdf          a 2000 x 1500 colour photo (JPEG 2000), when PIL can write it
+The photos need PIL (python3-pil); without it only the scans are written.
+"""
+import io
+import math
+import os
+import random
+import sys
+import zlib
+
+
+def pdf(path, image_dict, image_data, content, extra_objects=()):
+    objs = [b"<< /Type /Catalog /Pages 2 0 R >>",
+            b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] "
+            b"/Resources << /XObject << /Im 5 0 R /Logo 6 0 R >> >> /Contents 4 0 R >>",
+            b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream",
+            b"<< /Type /XObject /Subtype /Image " + image_dict + b" /Length %d >>\nstream\n"
+            % len(image_data) + image_data + b"\nendstream"]
+    logo = zlib.compress(bytes((x * 7 + y * 3) & 0xFF for y in range(64) for x in range(64 * 3)))
+    objs.append(b"<< /Type /XObject /Subtype /Image /Width 64 /Height 64 /BitsPerComponent 8 "
+                b"/ColorSpace /DeviceRGB /Filter /FlateDecode /Length %d >>\nstream\n"
+                % len(logo) + logo + b"\nendstream")
+    out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
+    offsets = []
+    for i, body in enumerate(objs, 1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % i + body + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
+    out += b"".join(b"%010d 00000 n \n" % o for o in offsets)
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
+    with open(path, "wb") as f:
+        f.write(out)
+
+
+FULL_PAGE = b"q 595 0 0 842 0 0 cm /Im Do Q"
+PHOTO = (b"q 500 0 0 333 47 450 cm /Im Do Q q 60 0 0 60 50 50 cm /Logo Do Q "
+         b"q 60 0 0 60 150 50 cm /Logo Do Q q 60 0 0 60 250 50 cm /Logo Do Q")
+
+
+def scan_rows(width, height, bits):
+    """Text-like dark strokes on paper with a little noise."""
+    rnd = random.Random(7)
+    rows = []
+    for y in range(height):
+        line_y = (y // 40) % 3 != 2 and (y % 40) < 26
+        if bits == 8:
+            row = bytearray(240 + rnd.randrange(12) for _ in range(0, width, 64) for _ in range(64))[:width]
+            if line_y:
+                for x0 in range(200, width - 200, 90):
+                    w = 20 + (x0 * 7 + y // 40) % 50
+                    row[x0:x0 + w] = bytes(30 for _ in range(w))
+        else:
+            row = bytearray((width + 7) // 8)
+            if line_y:
+                for x0 in range(200, width - 200, 90):
+                    w = 20 + (x0 * 7 + y // 40) % 50
+                    for x in range(x0, min(width, x0 + w), 8):
+                        row[x // 8] = 0xFF
+            row = bytes(b ^ 0xFF for b in row)
+        rows.append(bytes(row))
+    return b"".join(rows)
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    w, h = 4960, 7016
+    pdf(os.path.join(out, "scan-600dpi-gray.pdf"),
+        b"/Width %d /Height %d /BitsPerComponent 8 /ColorSpace /DeviceGray /Filter /FlateDecode"
+        % (w, h), zlib.compress(scan_rows(w, h, 8), 6), FULL_PAGE)
+    w, h = 2480, 3508
+    pdf(os.path.join(out, "scan-300dpi-bilevel.pdf"),
+        b"/Width %d /Height %d /BitsPerComponent 1 /ColorSpace /DeviceGray /Filter /FlateDecode"
+        % (w, h), zlib.compress(scan_rows(w, h, 1), 6), FULL_PAGE)
+    try:
+        from PIL import Image
+    except ImportError:
+        return
+
+    def photo(width, height, mode):
+        img = Image.linear_gradient("L").resize((width, height))
+        r = img
+        g = img.rotate(90).resize((width, height))
+        b = Image.radial_gradient("L").resize((width, height))
+        rgb = Image.merge("RGB", (r, g, b)).effect_spread(3)
+        return rgb.convert(mode)
+
+    def encoded(img, fmt, **kw):
+        buf = io.BytesIO()
+        img.save(buf, fmt, **kw)
+        return buf.getvalue()
+
+    pdf(os.path.join(out, "photo-rgb-dct.pdf"),
+        b"/Width 3000 /Height 2000 /BitsPerComponent 8 /ColorSpace /DeviceRGB /Filter /DCTDecode",
+        encoded(photo(3000, 2000, "RGB"), "JPEG", quality=85), PHOTO)
+    pdf(os.path.join(out, "photo-cmyk-dct.pdf"),
+        b"/Width 2400 /Height 1600 /BitsPerComponent 8 /ColorSpace /DeviceCMYK /Decode [1 0 1 0 1 0 1 0] "
+        b"/Filter /DCTDecode", encoded(photo(2400, 1600, "CMYK"), "JPEG", quality=85), PHOTO)
+    try:
+        data = encoded(photo(2000, 1500, "RGB"), "JPEG2000", quality_mode="rates",
+                       quality_layers=[20])
+    except (OSError, KeyError, ValueError):
+        return
+    pdf(os.path.join(out, "photo-jpx.pdf"),
+        b"/Width 2000 /Height 1500 /BitsPerComponent 8 /ColorSpace /DeviceRGB /Filter /JPXDecode",
+        data, PHOTO)
+
+
+if __name__ == "__main__":
+    main()
