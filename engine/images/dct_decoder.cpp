@@ -65,6 +65,11 @@ bool HeaderAndColour(TDecodeState* s) {
       s->Info.out_color_space = JCS_RGB;
       break;
   }
+  const int denominator = s->Options->ScaleDenominator;
+  if (denominator == 2 || denominator == 4 || denominator == 8) {
+    s->Info.scale_num = 1;
+    s->Info.scale_denom = static_cast<unsigned>(denominator);
+  }
   jpeg_calc_output_dimensions(&s->Info);
   return true;
 }

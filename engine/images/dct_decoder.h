@@ -12,6 +12,9 @@ struct TDCTDecodeOptions {
   // 0 is full ink.
   bool KeepCmyk = true;
   TImageDecodeLimits Limits;
+  // 1, 2, 4 or 8: the picture is decoded at that fraction of its size (libjpeg's scaled
+  // decoding, much faster for pictures drawn far smaller than they are).
+  int ScaleDenominator = 1;
 };
 
 // Gray JPEGs give 1 component, colour ones 3 (RGB), CMYK and YCCK ones 4 (CMYK, 0 = no ink when

@@ -1,5 +1,7 @@
 #include "engine/images/image_collection.h"
 
+#include <algorithm>
+
 namespace kestrel {
 
 std::shared_ptr<TPDFImageDecoder> TPDFImageCollection::Find(std::int32_t object,
@@ -13,8 +15,13 @@ void TPDFImageCollection::Add(std::int32_t object, std::int32_t generation,
   if (!decoder) return;
   if (total_ > limit) Clear();
   const std::uint64_t size = decoder->EncodedSize();
-  auto [it, added] = entries_.try_emplace(Key(object, generation), std::move(decoder));
-  if (added) total_ += size;
+  auto [it, added] = entries_.try_emplace(Key(object, generation), decoder);
+  if (!added) {
+    // A decoder made again (at a larger scale) replaces the one cached.
+    total_ -= std::min(total_, it->second->EncodedSize());
+    it->second = std::move(decoder);
+  }
+  total_ += size;
 }
 
 void TPDFImageCollection::Clear() {

@@ -15,7 +15,7 @@ class TPDFImageCollection {
  public:
   // The decoder cached for (object, generation), or null.
   std::shared_ptr<TPDFImageDecoder> Find(std::int32_t object, std::int32_t generation) const;
-  // Caches a decoder. When the cache already holds more than `limit` decoded bytes it is
+  // Caches a decoder (replacing one cached under the same numbers). When the cache already holds more than `limit` decoded bytes it is
   // emptied first, so the newest image always stays.
   void Add(std::int32_t object, std::int32_t generation, std::shared_ptr<TPDFImageDecoder> decoder,
            std::uint64_t limit = limits::kImageCacheBytes);

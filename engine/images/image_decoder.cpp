@@ -161,6 +161,17 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
     if (codec == TCodec::DCT) {
       TDCTDecodeOptions options;
       options.Limits = codecLimits;
+      // The largest reduction that still leaves at least the drawn size.
+      if (context_.DrawnWidth > 0 && context_.DrawnHeight > 0 && width > 0 && height > 0) {
+        for (int d : {8, 4, 2}) {
+          if ((width + d - 1) / d >= context_.DrawnWidth &&
+              (height + d - 1) / d >= context_.DrawnHeight) {
+            options.ScaleDenominator = d;
+            reduced_ = true;
+            break;
+          }
+        }
+      }
       image = DecodeDCT(data, options);
     } else {
       image = DecodeJPX(data, codecLimits);

@@ -23,6 +23,10 @@ struct TImageDecodeContext {
   std::function<TPDFObject*(TPDFObject*)> Resolve;
   // Decoded bytes the image may take (colour and masks).
   std::uint64_t MaxBytes = limits::kMaxImageBytes;
+  // Device pixels the image covers where it is first drawn (0: unknown). A JPEG image far
+  // larger than that is decoded at a reduced scale that still covers it.
+  double DrawnWidth = 0;
+  double DrawnHeight = 0;
 };
 
 class TPDFImageDecoder {
@@ -35,6 +39,11 @@ class TPDFImageDecoder {
   bool Load(const TPDFStream& stream);
 
   const TDecodedPicture& Picture() const { return picture_; }
+  // Whether the picture was decoded below its full size, and so is too small to be drawn
+  // over `width` × `height` device pixels.
+  bool TooSmallFor(double width, double height) const {
+    return reduced_ && (width > picture_.Color.Width || height > picture_.Color.Height);
+  }
   const std::string& Error() const { return error_; }
   // Bytes the decoded picture holds (what the page's image cache counts).
   std::uint64_t EncodedSize() const { return picture_.Bytes(); }
@@ -52,6 +61,7 @@ class TPDFImageDecoder {
   TImageDecodeContext context_;
   TDecodedPicture picture_;
   std::string error_;
+  bool reduced_ = false;
   TCanvasBitmap bitmap_;
   TPackedColor bitmapFill_ = 0;
 };

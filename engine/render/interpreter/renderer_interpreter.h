@@ -131,7 +131,10 @@ class TContentInterpreter {
   void DrawImageXObject(const TPDFStream& stream, TPDFIndRef* ref);
   // Null when the image cannot be drawn (the page goes on without it).
   // Inline images may name a colour space of the resources.
-  std::shared_ptr<class TPDFImageDecoder> DecodeImage(const TPDFStream& stream, bool inlineImage);
+  std::shared_ptr<class TPDFImageDecoder> DecodeImage(const TPDFStream& stream, bool inlineImage,
+                                                      TPDFPoint drawnSize);
+  // Device pixels the unit square covers across and down.
+  TPDFPoint DrawnImageSize() const;
   void DrawPicture(class TPDFImageDecoder& decoder, const std::string& identifier);
   void PaintShading();
   void BeginMarkedContent(bool withProperties);

@@ -83,7 +83,8 @@ void SnapToPixels(TPDFPoint& ul, TPDFPoint& ur, TPDFPoint& ll) {
 }  // namespace
 
 std::shared_ptr<TPDFImageDecoder> TContentInterpreter::DecodeImage(const TPDFStream& stream,
-                                                                   bool inlineImage) {
+                                                                   bool inlineImage,
+                                                                   TPDFPoint drawnSize) {
   TImageDecodeContext context;
   context.Resolve = [this](TPDFObject* obj) { return r_.ResolveObject(obj); };
   context.Colors = [this, inlineImage](TPDFObject* space) -> std::unique_ptr<TImageColorConverter> {
@@ -101,6 +102,8 @@ std::shared_ptr<TPDFImageDecoder> TContentInterpreter::DecodeImage(const TPDFStr
     return std::make_unique<TRendererImageColors>(r_.ColorSpaces(), *id);
   };
   context.MaxBytes = std::min(limits::kMaxImageBytes, r_.ImageBudget);
+  context.DrawnWidth = drawnSize.x;
+  context.DrawnHeight = drawnSize.y;
   auto decoder = std::make_shared<TPDFImageDecoder>(std::move(context));
   // One image that cannot be decoded is left out; the page goes on.
   std::string problem;
@@ -120,14 +123,28 @@ std::shared_ptr<TPDFImageDecoder> TContentInterpreter::DecodeImage(const TPDFStr
 }
 
 void TContentInterpreter::DrawImageXObject(const TPDFStream& stream, TPDFIndRef* ref) {
+  const TPDFPoint size = DrawnImageSize();
   std::shared_ptr<TPDFImageDecoder> decoder;
   if (ref) decoder = r_.Images.Find(ref->RefObjNum, ref->RefGenNum);
-  if (!decoder) {
-    decoder = DecodeImage(stream, false);
+  // A picture decoded at a reduced scale for a smaller drawing is decoded again when drawn
+  // larger.
+  if (!decoder || decoder->TooSmallFor(size.x, size.y)) {
+    decoder = DecodeImage(stream, false, size);
     if (!decoder) return;
     if (ref) r_.Images.Add(ref->RefObjNum, ref->RefGenNum, decoder);
   }
   DrawPicture(*decoder, ImageIdentifier(ref, 0));
+}
+
+TPDFPoint TContentInterpreter::DrawnImageSize() const {
+  if (eps_) {
+    // The unit square of the user space the cm lines have set, at the resolution asked for.
+    const TPDFMatrix& m = gs_.EPSMatrix;
+    const double scale = r_.Resolution / 72;
+    return {std::hypot(m.a, m.b) * scale, std::hypot(m.c, m.d) * scale};
+  }
+  const TPDFPoint ul = T(0, 1), ur = T(1, 1), ll = T(0, 0);
+  return {std::hypot(ur.x - ul.x, ur.y - ul.y), std::hypot(ll.x - ul.x, ll.y - ul.y)};
 }
 
 void TContentInterpreter::DrawInlineImage() {
@@ -149,7 +166,7 @@ void TContentInterpreter::DrawInlineImage() {
   tokens_.SetOffset(image.Next);
   // Like image XObjects, inline images inside optional content that is off are not drawn.
   if (!image.Stream || !visible_) return;
-  if (std::shared_ptr<TPDFImageDecoder> decoder = DecodeImage(*image.Stream, true))
+  if (std::shared_ptr<TPDFImageDecoder> decoder = DecodeImage(*image.Stream, true, DrawnImageSize()))
     DrawPicture(*decoder, ImageIdentifier(nullptr, at));
 }
 
@@ -157,12 +174,9 @@ void TContentInterpreter::DrawPicture(TPDFImageDecoder& decoder, const std::stri
   const TDecodedPicture& picture = decoder.Picture();
   if (picture.Empty()) return;
   if (eps_) {
-    // The picture fills the unit square of the user space the cm lines have set; its size
-    // follows the resolution asked for.
-    const TPDFMatrix& m = gs_.EPSMatrix;
-    const double scale = r_.Resolution / 72;
-    const TImageDrawPlan plan = PlanImageDraw(picture, std::hypot(m.a, m.b) * scale,
-                                              std::hypot(m.c, m.d) * scale);
+    // The picture fills the unit square of the user space the cm lines have set.
+    const TPDFPoint size = DrawnImageSize();
+    const TImageDrawPlan plan = PlanImageDraw(picture, size.x, size.y);
     const TCanvasBitmap& bitmap = decoder.Bitmap(plan.Width, plan.Height, gs_.FillColor);
     eps_->SaveState();
     eps_->DrawImage(bitmap, nullptr, identifier);
