@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "engine/images/image_decoder.h"
-#include "engine/render/colour_registry.h"
-#include "engine/render/function.h"
-#include "engine/render/xobject_inline.h"
+#include "engine/render/colour/colour_registry.h"
+#include "engine/render/function/function.h"
+#include "engine/images/inline_image.h"
 #include "engine/syntax/structure.h"
 
 namespace fuzzharness {

@@ -4,7 +4,7 @@
 // size it is drawn.
 #include <cstdint>
 
-#include "engine/render/canvas.h"
+#include "engine/graphics/canvas.h"
 #include "engine/syntax/bytes.h"
 
 namespace kestrel {

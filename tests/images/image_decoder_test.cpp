@@ -5,7 +5,7 @@
 #include "engine/images/image_collection.h"
 #include "engine/images/image_decoder.h"
 #include "engine/images/image_samples.h"
-#include "engine/render/xobject_inline.h"
+#include "engine/images/inline_image.h"
 #include "engine/syntax/structure.h"
 
 namespace kestrel {

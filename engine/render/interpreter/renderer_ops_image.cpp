@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "engine/images/image_collection.h"
-#include "engine/render/colour_lab.h"
-#include "engine/render/function.h"
-#include "engine/render/renderer_interpreter.h"
-#include "engine/render/xobject_inline.h"
+#include "engine/render/colour/colour_lab.h"
+#include "engine/render/function/function.h"
+#include "engine/render/interpreter/renderer_interpreter.h"
+#include "engine/images/inline_image.h"
 #include "engine/syntax/structure.h"
 
 namespace kestrel {

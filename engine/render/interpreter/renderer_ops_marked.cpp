@@ -1,11 +1,5 @@
-<<<<<<< HEAD:engine/render/interpreter/renderer_ops_marked.cpp
-// Inline images (skipped over) and marked content with optional content.
-#include "engine/render/interpreter/renderer_interpreter.h"
-#include "engine/images/inline_image.h"
-=======
 // Marked content with optional content.
-#include "engine/render/renderer_interpreter.h"
->>>>>>> b4e7b16 (Images on pages: image decoder with every colour space and bit depth, Decode arrays, stencil, explicit, soft and colour-key masks, DCT and JPEG 2000; per-page image cache; inline images read and drawn; pictures averaged when drawn smaller):engine/render/renderer_ops_marked.cpp
+#include "engine/render/interpreter/renderer_interpreter.h"
 
 namespace kestrel {
 
