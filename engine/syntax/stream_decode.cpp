@@ -43,7 +43,10 @@ TBytes TPDFStream::Decode(TDecodeBudget* budget) const {
 
   // The chain as a whole has one stream's worth of output, and the caller's budget.
   TDecodeBudget chain(limits::kMaxDecodedStreamBytes);
-  TBytes data = data_;
+  // The raw data is read in place by the first filter, not copied (image streams are large).
+  TBytes data;
+  bool decoded = false;
+  auto input = [&]() { return decoded ? TByteView(data) : TByteView(data_); };
   for (std::size_t i = 0; i < names.size(); ++i) {
     TByteView f = names[i];
     const TPDFDictionary* p = parms[i];
@@ -57,9 +60,9 @@ TBytes TPDFStream::Decode(TDecodeBudget* budget) const {
     if (f == "FlateDecode" || f == "Fl") {
       TPDFFlateParms fp;
       if (p) ReadCommonParms(p, fp);
-      data = ApplyPredictor(filters_detail::Inflate(data, cap), fp);
+      data = ApplyPredictor(filters_detail::Inflate(input(), cap), fp);
     } else if (f == "ASCII85Decode" || f == "A85") {
-      data = filters_detail::DecodeASCII85(data, cap);
+      data = filters_detail::DecodeASCII85(input(), cap);
     } else if (f == "LZWDecode" || f == "LZW") {
       TPDFLZWParms lp;
       int32_t earlyChange = 1;
@@ -67,18 +70,19 @@ TBytes TPDFStream::Decode(TDecodeBudget* budget) const {
         ReadCommonParms(p, lp);
         earlyChange = p->GetInteger("EarlyChange", 1);
       }
-      data = filters_detail::DecodeLZW(data, earlyChange == 1, cap);
+      data = filters_detail::DecodeLZW(input(), earlyChange == 1, cap);
       if (lp.Predictor == 2 || lp.Predictor >= 10) data = ApplyPredictor(std::move(data), lp);
     } else if (f == "ASCIIHexDecode" || f == "AHx") {
-      data = DecodeASCIIHex(data);
+      data = DecodeASCIIHex(input());
       if (data.size() > cap) data.resize(cap);
     } else {
-      data = filters_detail::DecodeRunLength(data, cap);
+      data = filters_detail::DecodeRunLength(input(), cap);
     }
+    decoded = true;
     chain.Charge(data.size());
     if (budget) budget->Charge(data.size());
   }
-  return data;
+  return decoded ? data : data_;
 }
 
 void TPDFStream::SetData(TBytes bytes, bool compress) {
