@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/fonts/cmap_encoding.h"
-#include "engine/fonts/cmap_unicode.h"
-#include "engine/fonts/type1_decoder.h"
+#include "engine/fonts/cmap/cmap_encoding.h"
+#include "engine/fonts/cmap/cmap_unicode.h"
+#include "engine/fonts/type1/type1_decoder.h"
 #include "support/recording_canvas.h"
 
 namespace fuzzharness {

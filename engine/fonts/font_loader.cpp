@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/fonts/cmap_code_map.h"
+#include "engine/fonts/cmap/cmap_code_map.h"
 #include "engine/fonts/standard/builtin_fonts.h"
 #include "engine/fonts/font_collection.h"
 #include "engine/fonts/font_program_hooks.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/fonts/cff_standard_data.h"
-#include "engine/fonts/type1_decoder.h"
+#include "engine/fonts/type1/cff_standard_data.h"
+#include "engine/fonts/type1/type1_decoder.h"
 #include "support/recording_canvas.h"
 #include "fonts/font_program_builder.h"
 

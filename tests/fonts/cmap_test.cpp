@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "engine/fonts/cmap_encoding.h"
-#include "engine/fonts/cmap_predefined.h"
-#include "engine/fonts/cmap_unicode.h"
+#include "engine/fonts/cmap/cmap_encoding.h"
+#include "engine/fonts/cmap/cmap_predefined.h"
+#include "engine/fonts/cmap/cmap_unicode.h"
 
 namespace kestrel {
 namespace {

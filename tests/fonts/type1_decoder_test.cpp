@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "engine/fonts/type1_decoder.h"
+#include "engine/fonts/type1/type1_decoder.h"
 #include "support/recording_canvas.h"
 #include "fonts/glyph_test_support.h"
 #include "support/temp_dir.h"

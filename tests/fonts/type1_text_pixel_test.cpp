@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "engine/fonts/cff_program.h"
-#include "engine/fonts/cff_standard_data.h"
+#include "engine/fonts/type1/cff_program.h"
+#include "engine/fonts/type1/cff_standard_data.h"
 #include "fonts/font_program_builder.h"
 #include "fonts/glyph_test_support.h"
 #include "render/pixel_compare.h"

@@ -1,10 +1,10 @@
-#include "engine/fonts/cff_program.h"
+#include "engine/fonts/type1/cff_program.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "engine/fonts/cff_dict.h"
-#include "engine/fonts/cff_standard_data.h"
+#include "engine/fonts/type1/cff_dict.h"
+#include "engine/fonts/type1/cff_standard_data.h"
 #include "engine/fonts/font_limits.h"
 
 namespace kestrel {

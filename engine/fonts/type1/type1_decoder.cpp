@@ -1,14 +1,14 @@
-#include "engine/fonts/type1_decoder.h"
+#include "engine/fonts/type1/type1_decoder.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "engine/fonts/cff_program.h"
-#include "engine/fonts/cff_standard_data.h"
-#include "engine/fonts/glyph_outline.h"
-#include "engine/fonts/type1_charstring.h"
-#include "engine/fonts/type1_program.h"
-#include "engine/fonts/type2_charstring.h"
+#include "engine/fonts/type1/cff_program.h"
+#include "engine/fonts/type1/cff_standard_data.h"
+#include "engine/fonts/type1/glyph_outline.h"
+#include "engine/fonts/type1/type1_charstring.h"
+#include "engine/fonts/type1/type1_program.h"
+#include "engine/fonts/type1/type2_charstring.h"
 
 namespace kestrel {
 namespace {

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/fonts/cff_index.h"
+#include "engine/fonts/type1/cff_index.h"
 #include "engine/graphics/matrix.h"
 
 namespace kestrel {

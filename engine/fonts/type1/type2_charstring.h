@@ -1,7 +1,7 @@
 #pragma once
 // The Type 2 charstring interpreter of CFF fonts: draws one glyph into an outline.
-#include "engine/fonts/cff_program.h"
-#include "engine/fonts/glyph_outline.h"
+#include "engine/fonts/type1/cff_program.h"
+#include "engine/fonts/type1/glyph_outline.h"
 
 namespace kestrel {
 

@@ -1,4 +1,4 @@
-#include "engine/fonts/cmap_predefined.h"
+#include "engine/fonts/cmap/cmap_predefined.h"
 
 #include <cctype>
 #include <filesystem>

@@ -2,7 +2,7 @@
 // by TPDFType1Decoder.
 #include "engine/fonts/font_collection.h"
 #include "engine/fonts/font_program_hooks.h"
-#include "engine/fonts/type1_decoder.h"
+#include "engine/fonts/type1/type1_decoder.h"
 #include "engine/syntax/objects.h"
 
 namespace kestrel {

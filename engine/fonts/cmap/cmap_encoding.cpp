@@ -1,10 +1,10 @@
-#include "engine/fonts/cmap_encoding.h"
+#include "engine/fonts/cmap/cmap_encoding.h"
 
 #include <algorithm>
 
-#include "engine/fonts/cmap_predefined.h"
+#include "engine/fonts/cmap/cmap_predefined.h"
 #include "engine/fonts/font_limits.h"
-#include "engine/fonts/ps_tokenizer.h"
+#include "engine/fonts/type1/ps_tokenizer.h"
 #include "engine/syntax/bytes.h"
 
 namespace kestrel {

@@ -1,4 +1,4 @@
-#include "engine/fonts/type2_charstring.h"
+#include "engine/fonts/type1/type2_charstring.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "engine/fonts/type1_charstring.h"
+#include "engine/fonts/type1/type1_charstring.h"
 
 #include <cmath>
 #include <cstdint>
 
-#include "engine/fonts/cff_standard_data.h"
+#include "engine/fonts/type1/cff_standard_data.h"
 #include "engine/fonts/font_limits.h"
 
 namespace kestrel {

@@ -1,6 +1,6 @@
-#include "engine/fonts/cmap_code_map.h"
+#include "engine/fonts/cmap/cmap_code_map.h"
 
-#include "engine/fonts/cmap_predefined.h"
+#include "engine/fonts/cmap/cmap_predefined.h"
 #include "engine/fonts/font_collection.h"
 #include "engine/syntax/objects.h"
 

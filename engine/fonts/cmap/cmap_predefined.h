@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/fonts/cmap_encoding.h"
+#include "engine/fonts/cmap/cmap_encoding.h"
 
 namespace kestrel {
 

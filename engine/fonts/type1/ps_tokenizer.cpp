@@ -1,4 +1,4 @@
-#include "engine/fonts/ps_tokenizer.h"
+#include "engine/fonts/type1/ps_tokenizer.h"
 
 #include <charconv>
 

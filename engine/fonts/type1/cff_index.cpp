@@ -1,4 +1,4 @@
-#include "engine/fonts/cff_index.h"
+#include "engine/fonts/type1/cff_index.h"
 
 #include <algorithm>
 

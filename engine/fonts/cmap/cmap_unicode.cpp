@@ -1,7 +1,7 @@
-#include "engine/fonts/cmap_unicode.h"
+#include "engine/fonts/cmap/cmap_unicode.h"
 
 #include "engine/fonts/font_limits.h"
-#include "engine/fonts/ps_tokenizer.h"
+#include "engine/fonts/type1/ps_tokenizer.h"
 #include "engine/syntax/bytes.h"
 
 namespace kestrel {

@@ -1,4 +1,4 @@
-#include "engine/fonts/cff_dict.h"
+#include "engine/fonts/type1/cff_dict.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "engine/fonts/cff_standard_data.h"
+#include "engine/fonts/type1/cff_standard_data.h"
 
 #include <array>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // UseCMap).
 #include <memory>
 
-#include "engine/fonts/cmap_encoding.h"
+#include "engine/fonts/cmap/cmap_encoding.h"
 #include "engine/fonts/font_record.h"
 
 namespace kestrel {

@@ -1,7 +1,7 @@
 #pragma once
 // The Type 1 charstring interpreter: draws one glyph of a Type 1 program into an outline.
-#include "engine/fonts/glyph_outline.h"
-#include "engine/fonts/type1_program.h"
+#include "engine/fonts/type1/glyph_outline.h"
+#include "engine/fonts/type1/type1_program.h"
 
 namespace kestrel {
 

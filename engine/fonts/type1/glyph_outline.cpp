@@ -1,4 +1,4 @@
-#include "engine/fonts/glyph_outline.h"
+#include "engine/fonts/type1/glyph_outline.h"
 
 #include "engine/fonts/font_limits.h"
 

@@ -1,10 +1,10 @@
-#include "engine/fonts/type1_program.h"
+#include "engine/fonts/type1/type1_program.h"
 
 #include <cmath>
 #include <cstdint>
 
-#include "engine/fonts/cff_standard_data.h"
-#include "engine/fonts/ps_tokenizer.h"
+#include "engine/fonts/type1/cff_standard_data.h"
+#include "engine/fonts/type1/ps_tokenizer.h"
 #include "engine/syntax/bytes.h"
 
 namespace kestrel {
