@@ -3,6 +3,7 @@
 // chosen by name; the standard fonts keep their published widths.
 #include <string>
 
+#include "engine/fonts/cmap/cmap_predefined.h"
 #include "engine/fonts/font_collection.h"
 #include "engine/fonts/font_program_hooks.h"
 #include "engine/fonts/standard/builtin_fonts.h"
@@ -77,6 +78,24 @@ std::unique_ptr<TPDFFontRasterizer> HeiseiKakuGo(const std::string& name) {
   return r;
 }
 
+// A CID font of a known character collection is drawn by the Unicode text of its CIDs in an
+// installed font that covers the collection's script. Glyph numbers of any other font that is
+// not embedded mean nothing in another font, so its text only advances.
+std::unique_ptr<TPDFFontRasterizer> CIDFontStandIn(const TPDFFontCollectionData& rec) {
+  const std::string_view language = CollectionLanguage(rec.CIDSystemInfo);
+  if (language.empty()) return nullptr;
+  TSystemFont font = ChooseSystemFont(rec.FontName, rec.Flags, {});
+  font.Family = rec.FontName;
+  if (std::size_t plus = font.Family.find('+'); plus != std::string::npos) font.Family.erase(0, plus + 1);
+  font.Language = language;
+  auto data = GetSystemFontData(font);
+  if (!data) return nullptr;
+  auto system = std::make_unique<TPDFSystemFontRasterizer>(data);
+  system->Collection = rec.CIDSystemInfo;
+  if (!system->HasGlyphs()) return nullptr;
+  return system;
+}
+
 }  // namespace
 
 std::unique_ptr<TPDFFontRasterizer> LoadSubstituteFont(TFontLoadContext& ctx) {
@@ -85,9 +104,7 @@ std::unique_ptr<TPDFFontRasterizer> LoadSubstituteFont(TFontLoadContext& ctx) {
   if (subtype == "CIDFontType0" || subtype == "CIDFontType2") {
     if (subtype == "CIDFontType0" && rec.FontName.rfind("HeiseiKakuGo-W5", 0) == 0)
       return HeiseiKakuGo(rec.FontName);
-    // Glyph numbers of a font that is not embedded mean nothing in another font: drawing
-    // them would put wrong glyphs on the page. The text still advances.
-    return nullptr;
+    return CIDFontStandIn(rec);
   }
   const bool type1 = subtype == "Type1" || subtype == "MMType1";
   if (type1 && !ctx.Descriptor && As<TPDFName>(ctx.Fonts.Resolve(ctx.Font.GetValue("BaseFont", false)))) {

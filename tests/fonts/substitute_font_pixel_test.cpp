@@ -140,6 +140,13 @@ TEST_F(SubstituteFontPixels, NamesOfInstalledFonts) {
   lines.push_back({"<< /Type /Font /Subtype /TrueType /BaseFont /Symbol " +
                        descriptor("Symbol", 4) + " >>",
                    "(\\(a\\)\"#$%&'+<=>?@abcdefghij) Tj"});
+  // A Japanese CID font that is not embedded: its CIDs are drawn by their Unicode text in an
+  // installed font that covers Japanese.
+  lines.push_back({"<< /Type /Font /Subtype /Type0 /BaseFont /MS-Gothic /Encoding /90ms-RKSJ-H "
+                   "/DescendantFonts [<< /Type /Font /Subtype /CIDFontType2 /BaseFont /MS-Gothic "
+                   "/CIDSystemInfo << /Registry (Adobe) /Ordering (Japan1) /Supplement 2 >> "
+                   "/DW 1000 " + descriptor("MS-Gothic", 4) + " >>] >>",
+                   "<82A082A282A482A682A8> Tj", 8});
   ExpectSameLineLengths(lines, "names");
 }
 

@@ -12,6 +12,8 @@ struct TSystemFont {
   bool Bold = false;
   bool Italic = false;
   int CharSet = 1;  // the default character set, the only one asked for
+  // A script the font must cover ("ja", "zh-cn"): the family then only has to be close.
+  std::string Language;
 
   bool operator==(const TSystemFont&) const = default;
 };

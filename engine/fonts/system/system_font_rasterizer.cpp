@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "engine/fonts/cmap/cmap_predefined.h"
 #include "engine/fonts/glyph_names.h"
 #include "engine/fonts/system/glyph_unicode.h"
 
@@ -23,6 +24,14 @@ TPDFSystemFontRasterizer::TPDFSystemFontRasterizer(std::shared_ptr<const TSystem
     : face_(std::move(data)) {}
 
 unsigned TPDFSystemFontRasterizer::GlyphIndexOfName(std::string_view name) const {
+  if (long cid = NumberAfter(name, "GID:"); cid > 0 && !Collection.empty()) {
+    const std::u16string text = PredefinedUnicode(Collection, static_cast<std::uint32_t>(cid));
+    if (text.empty()) return 0;
+    std::uint32_t unicode = text[0];
+    if (unicode >= 0xD800 && unicode < 0xDC00 && text.size() > 1)
+      unicode = 0x10000 + ((unicode - 0xD800) << 10) + (text[1] - 0xDC00);
+    return face_.GlyphOfUnicode(unicode);
+  }
   if (long gid = NumberAfter(name, "GID:"); gid >= 0)
     return gid < static_cast<long>(face_.GlyphCount()) ? static_cast<unsigned>(gid) : 0;
   if (Symbolic) {

@@ -28,6 +28,9 @@ class TPDFSystemFontRasterizer : public TPDFFontRasterizer {
   double AdvanceWidthOfName(std::string_view name) const;
 
   bool Symbolic = false;
+  // For a CID font that is not embedded: its character collection ("Adobe-Japan1-6"); "GID:n"
+  // names then carry CIDs, drawn by their Unicode text in the installed font.
+  std::string Collection;
 
  private:
   TFreeTypeFace face_;

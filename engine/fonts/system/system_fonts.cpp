@@ -141,6 +141,8 @@ std::shared_ptr<TSystemFontData> MatchFont(const std::vector<std::string>& famil
   FcPatternAddInteger(pattern, FC_WEIGHT, font.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
   FcPatternAddInteger(pattern, FC_SLANT, font.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  if (!font.Language.empty())
+    FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>(font.Language.c_str()));
   FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result = FcResultNoMatch;
@@ -167,7 +169,7 @@ std::shared_ptr<TSystemFontData> MatchFont(const std::vector<std::string>& famil
 
 std::shared_ptr<TSystemFontData> LookUp(const TSystemFont& font) {
   std::vector<std::string> families;
-  if (!IsInstalled(font.Family)) {
+  if (!IsInstalled(font.Family) && font.Language.empty()) {
     if (const TStandIn* standIn = FindStandIn(font.Family)) {
       for (const char* f : standIn->Families)
         if (IsInstalled(f)) families.emplace_back(f);
@@ -216,15 +218,16 @@ const std::vector<std::string>& MatchableFontFamilies() {
 }
 
 std::shared_ptr<const TSystemFontData> GetSystemFontData(const TSystemFont& font) {
-  static std::map<std::tuple<std::string, bool, bool>, std::shared_ptr<const TSystemFontData>>
+  static std::map<std::tuple<std::string, bool, bool, std::string>,
+                  std::shared_ptr<const TSystemFontData>>
       cache;
   std::lock_guard<std::mutex> guard(Lock());
-  const auto key = std::make_tuple(Folded(font.Family), font.Bold, font.Italic);
+  const auto key = std::make_tuple(Folded(font.Family), font.Bold, font.Italic, font.Language);
   if (auto it = cache.find(key); it != cache.end()) return it->second;
   std::shared_ptr<const TSystemFontData> data;
   if (FcInit()) {
     data = LookUp(font);
-    if (!data && Folded(font.Family) != "arial") {
+    if (!data && Folded(font.Family) != "arial" && font.Language.empty()) {
       TSystemFont arial = font;
       arial.Family = "Arial";
       data = LookUp(arial);
