@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/kestrel.h"
+#include "engine/syntax/decode_budget.h"
 #include "engine/syntax/structure.h"
 
 namespace fuzzharness {
@@ -21,6 +22,9 @@ inline void ParseObject(const uint8_t* data, size_t size) {
 }
 
 // A stream's whole filter chain: "<< dictionary >>" then "stream" then the raw data.
+// Decoded bytes one input may produce (the engine's page budget, made small for speed).
+inline constexpr std::size_t kFuzzDecodeBudget = std::size_t{16} << 20;
+
 inline void FilterChain(const uint8_t* data, size_t size) {
   kestrel::TPDFStructure pool;
   std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -29,7 +33,10 @@ inline void FilterChain(const uint8_t* data, size_t size) {
   std::string_view body = split == std::string_view::npos ? std::string_view() : text.substr(split + 6);
   auto* dict = kestrel::As<kestrel::TPDFDictionary>(pool.ParseObject(dictText));
   if (!dict) dict = pool.NewDictionary();
-  pool.NewStreamOf(dict, kestrel::TBytes(body))->Decode();
+  // A page's budget, tightened so that each input runs in milliseconds: what is checked here is
+  // that every stage of a chain is charged and stops at it.
+  kestrel::TDecodeBudget budget(kFuzzDecodeBudget);
+  pool.NewStreamOf(dict, kestrel::TBytes(body))->Decode(&budget);
 }
 
 // Opens bytes as a PDF and walks its pages (bounded), as the conversion job does.
@@ -45,7 +52,10 @@ inline void OpenAndWalk(const uint8_t* data, size_t size) {
     if (!ref) continue;
     handle->Document()->IsPageRef(ref);
     if (auto* page = handle->Document()->PageDictionary(ref))
-      if (auto* contents = kestrel::As<kestrel::TPDFStream>(page->GetValue("Contents"))) contents->Decode();
+      if (auto* contents = kestrel::As<kestrel::TPDFStream>(page->GetValue("Contents"))) {
+        kestrel::TDecodeBudget budget(kFuzzDecodeBudget);
+        contents->Decode(&budget);
+      }
   }
   for (int n = 1; n <= 50 && n <= handle->Reader()->HighestObjectNumber(); ++n) handle->Reader()->LoadObject(n);
 }
