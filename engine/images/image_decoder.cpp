@@ -121,7 +121,7 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
     if (codec != TCodec::None) return Fail("stencil masks of this codec are not decoded");
     const TSampleLayout layout{width, height, 1, 1};
     if (layout.RowBytes(context_.MaxBytes) == 0) return Fail("image size unusable or too large");
-    picture_.Alpha = MaskSamples(stream.Decode(), layout, true, decode);
+    picture_.Alpha = MaskSamples(stream.Decode(context_.Budget), layout, true, decode);
     picture_.Stencil = true;
     picture_.Bilevel = true;
     return !picture_.Alpha.Empty() || Fail("empty stencil");
@@ -146,7 +146,7 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
     }
   }
 
-  TBytes data = stream.Decode();
+  TBytes data = stream.Decode(context_.Budget);
   const TImageDecodeLimits codecLimits{context_.MaxBytes, limits::kMaxJpegScans};
   if (codec == TCodec::None) {
     if (!colors) return Fail("unknown colour space");
@@ -232,11 +232,11 @@ bool TPDFImageDecoder::LoadMask(const TPDFStream& stream, bool soft, TImagePlane
   if (codec == TCodec::None) {
     const TSampleLayout layout{width, height, 1, bits};
     if (layout.RowBytes(budget) == 0) return false;
-    out = MaskSamples(stream.Decode(), layout, !soft, decode);
+    out = MaskSamples(stream.Decode(context_.Budget), layout, !soft, decode);
     return !out.Empty();
   }
   const TImageDecodeLimits codecLimits{budget, limits::kMaxJpegScans};
-  const TBytes data = stream.Decode();
+  const TBytes data = stream.Decode(context_.Budget);
   TDecodedImage image = codec == TCodec::DCT ? DecodeDCT(data, {true, codecLimits})
                                              : DecodeJPX(data, codecLimits);
   if (image.Empty()) return false;

@@ -10,6 +10,7 @@
 #include "engine/images/image_color.h"
 #include "engine/images/image_limits.h"
 #include "engine/images/image_picture.h"
+#include "engine/syntax/decode_budget.h"
 
 namespace kestrel {
 
@@ -23,6 +24,8 @@ struct TImageDecodeContext {
   std::function<TPDFObject*(TPDFObject*)> Resolve;
   // Decoded bytes the image may take (colour and masks).
   std::uint64_t MaxBytes = limits::kMaxImageBytes;
+  // The page's decoded-bytes budget, charged for every filter stage of the image's streams.
+  TDecodeBudget* Budget = nullptr;
   // Device pixels the image covers where it is first drawn (0: unknown). A JPEG image far
   // larger than that is decoded at a reduced scale that still covers it.
   double DrawnWidth = 0;

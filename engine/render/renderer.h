@@ -161,6 +161,7 @@ class TPDFRenderer {
   // A stream's data decoded within the page's budget (limits::kMaxDecodedBytesPerPage).
   TBytes DecodeStream(const TPDFStream& stream) { return stream.Decode(&decodeBudget_); }
   bool DecodeBudgetReached() const { return decodeBudget_.Exhausted(); }
+  TDecodeBudget& PageDecodeBudget() { return decodeBudget_; }
 
  private:
   void DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& annot, TPDFDictionary* resources);

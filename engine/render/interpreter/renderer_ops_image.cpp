@@ -102,6 +102,7 @@ std::shared_ptr<TPDFImageDecoder> TContentInterpreter::DecodeImage(const TPDFStr
     return std::make_unique<TRendererImageColors>(r_.ColorSpaces(), *id);
   };
   context.MaxBytes = std::min(limits::kMaxImageBytes, r_.ImageBudget);
+  context.Budget = &r_.PageDecodeBudget();
   context.DrawnWidth = drawnSize.x;
   context.DrawnHeight = drawnSize.y;
   auto decoder = std::make_shared<TPDFImageDecoder>(std::move(context));
