@@ -13,6 +13,9 @@ all embedded Type 1 or CFF and that hold no images.
 Image pages (--set images): generated scans and photos (scripts/make-image-pdfs.py: a 600-dpi
 A4 gray scan, a 300-dpi bilevel scan, RGB and CMYK JPEG and JPEG 2000 photos) and the corpus
 files whose images are DCT, Flate or JPX ones (no fax or JBIG2 images).
+TrueType pages (--set truetype): generated pages in embedded TrueType fonts, simple and
+Identity-H (scripts/make-truetype-pdfs.py), and corpus files whose fonts are all embedded
+TrueType or Type 3 and that hold no images.
 Each tool runs once per file, writing PNG files into a scratch folder; time is wall-clock time
 of the whole run and memory is the largest peak resident size of any one run (ru_maxrss).
 --pdf measures the given files instead (all their pages up to --pages), for example the pages
@@ -54,7 +57,7 @@ def corpus_vector_files(limit_pages):
     return files
 
 
-def corpus_text_files(limit_pages):
+def corpus_text_files(limit_pages, kinds_wanted=("Type 1", "Type 1C", "CID Type 0C")):
     manifest = os.path.join(CORPUS, "MANIFEST.tsv")
     if not os.path.exists(manifest):
         return []
@@ -66,7 +69,7 @@ def corpus_text_files(limit_pages):
             if row.get("encryption") != "none" or "images:" in features or not fonts:
                 continue
             kinds = [k.strip().rsplit(" x", 1)[0] for k in fonts[0][7:].split(",")]
-            if not all(k in ("Type 1", "Type 1C", "CID Type 0C") for k in kinds):
+            if not all(k in kinds_wanted for k in kinds):
                 continue
             try:
                 pages = int(row["pages"].split()[0])
@@ -111,6 +114,14 @@ def generated_image_files(scratch):
     return [(os.path.join(out, n), 1) for n in sorted(os.listdir(out)) if n.endswith(".pdf")]
 
 
+def generated_truetype_files(scratch, limit_pages):
+    out = os.path.join(scratch, "truetype")
+    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-truetype-pdfs.py"), out,
+                    str(limit_pages)], check=True, stdout=subprocess.DEVNULL)
+    return [(os.path.join(out, name), limit_pages) for name in sorted(os.listdir(out))
+            if name.endswith(".pdf")]
+
+
 def generated_files(scratch, limit_pages):
     out = os.path.join(scratch, "generated")
     os.makedirs(out, exist_ok=True)
@@ -153,7 +164,7 @@ def main():
     parser.add_argument("--pages", type=int, default=5, help="pages per file at most")
     parser.add_argument("--repeat", type=int, default=1, help="runs per tool; the fastest counts")
     parser.add_argument("--detail", action="store_true", help="also print each file's seconds")
-    parser.add_argument("--set", default="vector", choices=("vector", "text", "images", "all"),
+    parser.add_argument("--set", default="vector", choices=("vector", "text", "images", "truetype", "all"),
                         help="which pages to render")
     parser.add_argument("--corpus", default=CORPUS, help="folder of the corpus and its MANIFEST.tsv")
     parser.add_argument("--pdf", action="append", default=[], help="measure this file instead")
@@ -171,6 +182,9 @@ def main():
             files += generated_text_files(scratch, args.pages) + corpus_text_files(args.pages)
         if args.set in ("images", "all"):
             files += generated_image_files(scratch) + corpus_image_files(args.pages)
+        if not args.pdf and args.set in ("truetype", "all"):
+            files += generated_truetype_files(scratch, args.pages) + corpus_text_files(
+                args.pages, ("TrueType", "CID TrueType", "Type 3"))
         total_pages = sum(p for _, p in files)
         print(f"{len(files)} files, {total_pages} pages; tools: {', '.join(tools)}")
         results = {}

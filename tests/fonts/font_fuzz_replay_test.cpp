@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "fuzz/harness_fonts.h"
+#include "fuzz/harness_truetype.h"
 
 namespace {
 
@@ -31,4 +32,9 @@ TEST(FuzzReplay, FontTargets) {
   EXPECT_GT(Replay("type1_font", fuzzharness::Type1Font), 0);
   EXPECT_GT(Replay("cff_font", fuzzharness::CFFFont), 0);
   EXPECT_GT(Replay("cmap", fuzzharness::CMapText), 0);
+}
+
+TEST(FuzzReplay, TrueTypeAndFontLoadTargets) {
+  EXPECT_GT(Replay("truetype_font", fuzzharness::TrueTypeFont), 0);
+  EXPECT_GT(Replay("font_load", fuzzharness::FontLoad), 0);
 }

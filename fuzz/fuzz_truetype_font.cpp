@@ -1,0 +1,6 @@
+#include "fuzz/harness_truetype.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzzharness::TrueTypeFont(data, size);
+  return 0;
+}
