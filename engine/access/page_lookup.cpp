@@ -5,7 +5,7 @@
 
 #include "engine/access/document.h"
 #include "engine/access/page_tree_cache.h"
-#include "engine/syntax/limits.h"
+#include "engine/access/access_limits.h"
 
 namespace kestrel {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/access/xref_locator.h"
-#include "engine/syntax/limits.h"
+#include "engine/access/access_limits.h"
 #include "engine/syntax/stream_locator.h"
 
 namespace kestrel {

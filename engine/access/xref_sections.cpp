@@ -6,7 +6,7 @@
 
 #include "engine/access/reader.h"
 #include "engine/access/xref_locator.h"
-#include "engine/syntax/limits.h"
+#include "engine/access/access_limits.h"
 #include "engine/syntax/stream_locator.h"
 
 namespace kestrel {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/syntax/limits.h"
+#include "engine/graphics/graphics_limits.h"
 
 namespace kestrel {
 

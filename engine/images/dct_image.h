@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "engine/syntax/bytes.h"
-#include "engine/syntax/limits.h"
+#include "engine/images/images_limits.h"
 
 namespace kestrel {
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/graphics/graphics_limits.h"
 #include "engine/output/metafile/metafile.h"
 #include "engine/output/page_output.h"
 #include "engine/output/page_output_vector.h"
@@ -15,7 +16,7 @@ namespace {
 
 // Round(points × dpi / 72), half to even, without the bitmap's rounding up.
 std::int64_t MetafileExtent(double points, double dpi) {
-  const double exact = points * dpi / 72;
+  const double exact = points * dpi / limits::kPointsPerInch;
   if (!(exact < 1e15)) return metafile_limits::kMaxSide;
   if (!(exact > 0)) return 1;
   return static_cast<std::int64_t>(std::nearbyint(exact));

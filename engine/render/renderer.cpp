@@ -3,6 +3,7 @@
 #include "engine/render/function/function.h"
 #include "engine/render/interpreter/renderer_interpreter.h"
 #include "engine/render/renderer_limits.h"
+#include "engine/access/access_limits.h"
 #include "engine/syntax/limits.h"
 
 namespace kestrel {

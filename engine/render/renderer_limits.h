@@ -23,9 +23,6 @@ inline constexpr std::size_t kMaxFormInvocations = 200'000;
 // Type 3 glyph procedures nested inside each other (a glyph showing text in a Type 3 font).
 inline constexpr int kMaxType3Depth = 8;
 
-// Entries of a dash array; longer arrays are cut (to an even count).
-inline constexpr std::size_t kMaxDashEntries = 1024;
-
 // Colour-space objects made for one page.
 inline constexpr std::size_t kMaxColorSpaces = 4096;
 
@@ -62,5 +59,28 @@ inline constexpr std::size_t kMaxPageTokens = 200'000'000;
 // an error and keeps what was drawn.
 inline constexpr double kMaxPageShadingPixels = 2e9;
 inline constexpr double kMaxPageFunctionEvaluations = 4e6;
+
+// PDF functions.
+// Inputs and outputs of one function: DeviceN spaces stop at 32 colourants.
+inline constexpr int kMaxFunctionDimensions = 32;
+
+// Levels of a function tree (stitching functions inside stitching functions); deeper entries,
+// and entries that refer back to one of their parents, are left empty.
+inline constexpr int kMaxFunctionDepth = 8;
+
+// Functions built for one top-level function, so a wide tree of shared references stays small.
+inline constexpr int kMaxFunctionsPerTree = 1024;
+
+// Bytes a sampled function's table may declare (Size product x outputs x BitsPerSample).
+inline constexpr std::size_t kMaxSampleTableBytes = std::size_t{256} << 20;
+
+// Operand stack of a calculator function; pushes beyond it are dropped.
+inline constexpr std::size_t kMaxCalculatorStack = 1000;
+
+// Procedures nested inside each other in a calculator program.
+inline constexpr int kMaxCalculatorNesting = 100;
+
+// Instructions of one calculator program, and instructions run by one evaluation.
+inline constexpr std::size_t kMaxCalculatorOps = 100'000;
 
 }  // namespace kestrel::limits

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/graphics/graphics_limits.h"
 #include "engine/render/renderer.h"
 
 namespace kestrel {
@@ -30,10 +31,10 @@ std::optional<TBox4> ReadBox(TPDFRenderer& r, TPDFObject* obj) {
 
 // The ceiling of points × dpi / 72, saturated far above any acceptable size.
 std::int64_t PixelExtent(double points, double dpi) {
-  const double exact = points * dpi / 72;
+  const double exact = points * dpi / limits::kPointsPerInch;
   if (!(exact > -1e12 && exact < 1e12)) return exact < 0 ? -1 : std::int64_t{1} << 40;
   auto n = static_cast<std::int64_t>(std::nearbyint(exact));
-  if (static_cast<double>(n) * 72 < points * dpi) ++n;
+  if (static_cast<double>(n) * limits::kPointsPerInch < points * dpi) ++n;
   return n;
 }
 
@@ -76,7 +77,8 @@ TPageGeometry TPDFRenderer::PageGeometry() {
   // growing downwards. The page's top edge lies on the bitmap's top edge (a fraction of a
   // pixel may be left over at the bottom, since the bitmap size is rounded up).
   TPDFMatrix ctm;
-  TPDFMatrix scale{dpi / 72, 0, 0, -dpi / 72, 0, h * dpi / 72};
+  constexpr double kInch = limits::kPointsPerInch;
+  TPDFMatrix scale{dpi / kInch, 0, 0, -dpi / kInch, 0, h * dpi / kInch};
   MatrixMultiply(ctm, scale, ctm);
   TPDFMatrix rot;
   switch (r) {

@@ -4,7 +4,7 @@
 
 #include <bit>
 
-#include "engine/syntax/limits.h"
+#include "engine/graphics/graphics_limits.h"
 
 namespace kestrel {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/render/function/function_calculator.h"
-#include "engine/render/function/function_limits.h"
+#include "engine/render/renderer_limits.h"
 #include "engine/render/function/function_type4.h"
 #include "function_test_support.h"
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/graphics/graphics_limits.h"
 #include "engine/render/renderer_limits.h"
 #include "renderer_test_support.h"
 

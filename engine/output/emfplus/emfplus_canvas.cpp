@@ -10,6 +10,7 @@
 #include "engine/output/emfplus/emfplus_objects.h"
 #include "engine/output/emfplus/emfplus_writer.h"
 #include "engine/graphics/canvas_geometry.h"
+#include "engine/graphics/graphics_limits.h"
 #include "engine/graphics/canvas_path.h"
 
 namespace kestrel {
@@ -29,15 +30,9 @@ constexpr std::uint8_t kSlotImageAttributes = 4;
 // Geometry beyond this distance from the origin is cut to a box around the page first, so
 // that floats keep their precision where it matters.
 constexpr double kDirectLimit = 4'000'000;
-constexpr double kFlattenTolerance = 0.1;
-constexpr double kMaxLineWidth = 1e5;
 constexpr double kMaxMiterLimit = 1e4;
-constexpr std::size_t kMaxDashEntries = 1024;
-constexpr std::size_t kMaxDashSteps = 1'000'000;
-// Clip paths kept for re-applying snapshots.
-constexpr std::size_t kMaxClipPaths = 65'536;
+// Clip data kept for re-applying snapshots (see limits::kMaxClipPaths).
 constexpr std::size_t kMaxClipBytes = std::size_t{64} << 20;
-constexpr int kMaxClipDepth = 512;
 // Pictures larger than this are reduced (nearest sample) before they are written.
 constexpr std::size_t kMaxImagePixels = std::size_t{1} << 24;
 
@@ -179,7 +174,7 @@ TBox TEmfPlusCanvas::Impl::PageBox(double margin) const {
 std::vector<TPathOp> TEmfPlusCanvas::Impl::FillOps() const {
   if (BoundsInside(path.Bounds(), kDirectLimit)) return path.Ops();
   return PolylinesToOps(
-      ClipPolygons(FlattenPath(path.Ops(), kFlattenTolerance), PageBox(16)));
+      ClipPolygons(FlattenPath(path.Ops(), limits::kFlattenTolerance), PageBox(16)));
 }
 
 // The pen for the current state. When the path reaches far beyond the page it is cut to the
@@ -188,7 +183,7 @@ std::vector<TPathOp> TEmfPlusCanvas::Impl::FillOps() const {
 std::optional<TPenStyle> TEmfPlusCanvas::Impl::Pen(std::vector<TPathOp>& strokeOps) const {
   TPenStyle pen;
   pen.Argb = ToArgb(strokeColor, strokeAlpha);
-  const double requested = std::isfinite(lineWidth) ? std::clamp(lineWidth, 0.0, kMaxLineWidth)
+  const double requested = std::isfinite(lineWidth) ? std::clamp(lineWidth, 0.0, limits::kMaxLineWidth)
                                                     : 1.0;
   // Lines thinner than a pixel are drawn one pixel wide; dash lengths stay in widths of the
   // line asked for.
@@ -202,7 +197,7 @@ std::optional<TPenStyle> TEmfPlusCanvas::Impl::Pen(std::vector<TPathOp>& strokeO
 
   // Dashes in pixels; an unusable pattern (negative, not finite, too fine, too long) is solid.
   std::vector<double> pixels;
-  bool usable = !dashes.empty() && dashes.size() <= kMaxDashEntries;
+  bool usable = !dashes.empty() && dashes.size() <= limits::kMaxDashEntries;
   double period = 0;
   for (float d : dashes) {
     if (!std::isfinite(d) || d < 0) usable = false;
@@ -223,9 +218,9 @@ std::optional<TPenStyle> TEmfPlusCanvas::Impl::Pen(std::vector<TPathOp>& strokeO
   if (!BoundsInside(path.Bounds(), kDirectLimit)) {
     const double reach = width / 2 * (pen.Join == 0 ? std::max<double>(pen.MiterLimit, 1.5) : 1.5);
     const TBox guard = PageBox(std::min(reach, 2 * kDirectLimit) + 16);
-    const std::vector<TPolyline> lines = FlattenPath(path.Ops(), kFlattenTolerance);
+    const std::vector<TPolyline> lines = FlattenPath(path.Ops(), limits::kFlattenTolerance);
     if (usable) {
-      if (auto dashed = DashPolylines(lines, pixels, phase, guard, kMaxDashSteps)) {
+      if (auto dashed = DashPolylines(lines, pixels, phase, guard, limits::kMaxDashSteps)) {
         strokeOps = std::move(*dashed);
         return pen;
       }
@@ -318,8 +313,8 @@ void TEmfPlusCanvas::Impl::ApplyPendingClip(std::optional<TBytes> fillPath, bool
     inPathSlot = false;
   }
   const int depth = currentClip < 0 ? 1 : clipNodes[currentClip].depth + 1;
-  if (clipNodes.size() >= kMaxClipPaths || clipBytes + fillPath->size() > kMaxClipBytes ||
-      depth > kMaxClipDepth) {
+  if (clipNodes.size() >= limits::kMaxClipPaths || clipBytes + fillPath->size() > kMaxClipBytes ||
+      depth > limits::kMaxClipDepth) {
     ++dropped;
     return;
   }

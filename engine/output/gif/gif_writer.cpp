@@ -4,7 +4,7 @@
 
 #include "engine/output/gif/gif_color_lookup.h"
 #include "engine/output/gif/gif_lzw.h"
-#include "engine/syntax/limits.h"
+#include "engine/graphics/graphics_limits.h"
 
 namespace kestrel {
 namespace {

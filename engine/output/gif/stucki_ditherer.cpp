@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "engine/syntax/limits.h"
+#include "engine/graphics/graphics_limits.h"
 
 namespace kestrel {
 namespace {

@@ -149,7 +149,7 @@ void TMetafileCanvas::DiscardPath() {
 std::vector<TPolyline> TMetafileCanvas::FillPolygons() const {
   const TBox box{-m_margin, -m_margin, static_cast<double>(m_meta.Width()) + m_margin,
                  static_cast<double>(m_meta.Height()) + m_margin};
-  return ClipPolygons(FlattenPath(m_path.Ops(), kFlattenTolerance), box);
+  return ClipPolygons(FlattenPath(m_path.Ops(), limits::kFlattenTolerance), box);
 }
 
 TMetafileCanvas::TFigures TMetafileCanvas::FillFigures() const {
@@ -222,13 +222,13 @@ void TMetafileCanvas::Stroke() {
     lengths.reserve(m_dashes.size());
     for (float d : m_dashes) lengths.push_back(static_cast<double>(d) * unit);
     // Dashes are produced only inside the guard box.
-    if (auto ops = DashPolylines(FlattenPath(m_path.Ops(), kFlattenTolerance), lengths,
-                                 m_dashPhase * unit, box, kMaxDashSteps)) {
-      lines = FlattenPath(*ops, kFlattenTolerance);
+    if (auto ops = DashPolylines(FlattenPath(m_path.Ops(), limits::kFlattenTolerance), lengths,
+                                 m_dashPhase * unit, box, limits::kMaxDashSteps)) {
+      lines = FlattenPath(*ops, limits::kFlattenTolerance);
       dashed = true;
     }
   }
-  if (!dashed) lines = ClipPolylines(FlattenPath(m_path.Ops(), kFlattenTolerance), box);
+  if (!dashed) lines = ClipPolylines(FlattenPath(m_path.Ops(), limits::kFlattenTolerance), box);
   if (const TClipRegion* region = ActiveRegion(); region && !lines.empty()) {
     const TBox bounds = BoundsOf(lines);
     if (region->polygons.empty() || !Meets(bounds, region->bounds)) return;
@@ -296,8 +296,8 @@ void TMetafileCanvas::ApplyPendingClip(const TFigures& figures) {
   const int depth = m_currentClip < 0 ? 1 : m_clipNodes[m_currentClip].depth + 1;
   std::size_t points = 0;
   for (const auto& f : figures) points += f.size();
-  if (m_clipNodes.size() >= kMaxClipPaths || points > kMaxClipPoints - m_clipPoints ||
-      depth > kMaxClipDepth) {
+  if (m_clipNodes.size() >= limits::kMaxClipPaths || points > kMaxClipPoints - m_clipPoints ||
+      depth > limits::kMaxClipDepth) {
     return;
   }
   // Bring the metafile to the current node before narrowing it.

@@ -35,6 +35,7 @@
 
 #include "engine/output/metafile/metafile.h"
 #include "engine/graphics/canvas.h"
+#include "engine/graphics/graphics_limits.h"
 #include "engine/graphics/canvas_path.h"
 #include "engine/output/metafile/metafile_clip.h"
 
@@ -42,15 +43,9 @@ namespace kestrel {
 
 class TMetafileCanvas final : public TPDFGenericCanvas {
  public:
-  // Curves are flattened to this chord error (pixels).
-  static constexpr double kFlattenTolerance = 0.1;
-  // Clip paths kept for snapshots, their total points, and the nesting in force at once;
-  // clips beyond these bounds are ignored.
-  static constexpr std::size_t kMaxClipPaths = 65'536;
+  // Points of the clip paths kept for snapshots (see limits::kMaxClipPaths); clips beyond
+  // the bounds are ignored.
   static constexpr std::size_t kMaxClipPoints = 2'000'000;
-  static constexpr int kMaxClipDepth = 256;
-  // Dash boundaries walked for one stroke before it is drawn solid instead.
-  static constexpr std::size_t kMaxDashSteps = 1'000'000;
   // Samples of one resampled picture.
   static constexpr std::size_t kMaxResamplePixels = std::size_t{1} << 22;
   // Largest side of a picture passed through at its own resolution.

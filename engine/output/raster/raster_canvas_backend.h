@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/graphics/canvas_geometry.h"
+#include "engine/graphics/graphics_limits.h"
 #include "engine/output/raster/raster_canvas.h"
 
 namespace kestrel::picasso {
@@ -14,16 +15,9 @@ namespace kestrel::picasso {
 // all lie within kDirectCoordLimit go to Cairo as they are; larger ones are cut to a guard box
 // first. Stroke widths and miter reach are capped so that nothing drawn leaves that range.
 inline constexpr double kDirectCoordLimit = 1e6;
-inline constexpr double kMaxLineWidth = 1e5;
 inline constexpr double kMaxStrokeReach = 2e6;
-inline constexpr double kFlattenTolerance = 0.1;
-// Dash boundaries walked for one stroke before the pattern is given up for a solid line.
-inline constexpr std::size_t kMaxDashSteps = 1'000'000;
-// Clip paths kept for snapshots, and the nesting of clips in force at once. Clips beyond these
-// bounds are ignored rather than let memory or the cost of every later drawing grow unbounded.
-inline constexpr std::size_t kMaxClipPaths = 65'536;
+// Clip path operations kept for snapshots (see limits::kMaxClipPaths).
 inline constexpr std::size_t kMaxClipOps = 2'000'000;
-inline constexpr int kMaxClipDepth = 512;
 // Cairo's largest image surface side.
 inline constexpr int kLibraryTileLimit = 32767;
 // Pixels resampled per temporary image block when drawing a bitmap.

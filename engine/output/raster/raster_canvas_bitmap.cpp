@@ -36,7 +36,7 @@ void TPDFPicasso::Impl::DrawBitmap(const TCanvasBitmap& bitmap, TPDFPoint p1, TP
   const std::vector<TPathOp>* ops = &quad.Ops();
   if (!BoundsInside(quad.Bounds(), kDirectCoordLimit)) {
     clipped =
-        PolylinesToOps(ClipPolygons(FlattenPath(quad.Ops(), kFlattenTolerance), SurfaceBox(16)));
+        PolylinesToOps(ClipPolygons(FlattenPath(quad.Ops(), limits::kFlattenTolerance), SurfaceBox(16)));
     ops = &clipped;
   }
 

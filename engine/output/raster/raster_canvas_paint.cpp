@@ -116,7 +116,7 @@ TBox TPDFPicasso::Impl::SurfaceBox(double margin) const {
 const std::vector<TPathOp>& TPDFPicasso::Impl::FillGeometry() {
   if (BoundsInside(path.Bounds(), kDirectCoordLimit)) return path.Ops();
   fillScratch = PolylinesToOps(
-      ClipPolygons(FlattenPath(path.Ops(), kFlattenTolerance), SurfaceBox(16)));
+      ClipPolygons(FlattenPath(path.Ops(), limits::kFlattenTolerance), SurfaceBox(16)));
   return fillScratch;
 }
 
@@ -138,7 +138,7 @@ void TPDFPicasso::Impl::Stroke() {
   const bool gdi = mode == TMode::GDI;
   const double requested = std::isfinite(lineWidth) ? lineWidth : 1.0;
   // Lines thinner than a pixel are drawn one pixel wide so they do not vanish.
-  double width = std::clamp(requested, 1.0, kMaxLineWidth);
+  double width = std::clamp(requested, 1.0, limits::kMaxLineWidth);
   if (gdi) width = std::max(1.0, std::nearbyint(width));
   const int cap = gdi ? 1 : lineCap;
   const int join = gdi ? 1 : lineJoin;
@@ -151,12 +151,12 @@ void TPDFPicasso::Impl::Stroke() {
   const std::vector<TPathOp>* ops = nullptr;
   if (!gdi && !dashes.empty()) {
     // Dash lengths come in line widths of the width asked for, not the widened one.
-    const double unit = requested > 0 ? std::min(requested, kMaxLineWidth) : 1.0;
+    const double unit = requested > 0 ? std::min(requested, limits::kMaxLineWidth) : 1.0;
     std::vector<double> lengths;
     lengths.reserve(dashes.size());
     for (float d : dashes) lengths.push_back(static_cast<double>(d) * unit);
-    const auto dashed = DashPolylines(FlattenPath(path.Ops(), kFlattenTolerance), lengths,
-                                      dashPhase * unit, guard, kMaxDashSteps);
+    const auto dashed = DashPolylines(FlattenPath(path.Ops(), limits::kFlattenTolerance), lengths,
+                                      dashPhase * unit, guard, limits::kMaxDashSteps);
     if (dashed) {
       scratch = std::move(*dashed);
       ops = &scratch;
@@ -166,7 +166,7 @@ void TPDFPicasso::Impl::Stroke() {
     if (BoundsInside(path.Bounds(), kDirectCoordLimit)) {
       ops = &path.Ops();
     } else {
-      scratch = PolylinesToOps(ClipPolylines(FlattenPath(path.Ops(), kFlattenTolerance), guard));
+      scratch = PolylinesToOps(ClipPolylines(FlattenPath(path.Ops(), limits::kFlattenTolerance), guard));
       ops = &scratch;
     }
   }
@@ -222,8 +222,8 @@ void TPDFPicasso::Impl::ApplyPendingClip(const std::vector<TPathOp>& ops) {
   currentSnapshot = 0;
   if (mode != TMode::Library) return;
   const int depth = currentClip < 0 ? 1 : clipNodes[currentClip].depth + 1;
-  if (clipNodes.size() >= kMaxClipPaths || clipOpsStored + ops.size() > kMaxClipOps ||
-      depth > kMaxClipDepth) {
+  if (clipNodes.size() >= limits::kMaxClipPaths || clipOpsStored + ops.size() > kMaxClipOps ||
+      depth > limits::kMaxClipDepth) {
     return;
   }
   clipNodes.push_back({ops, pathEvenOdd, PathAntialias(), currentClip, depth});

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "engine/render/colour/colour_registry.h"
-#include "engine/render/function/function_limits.h"
 #include "engine/render/renderer_limits.h"
 #include "engine/syntax/objects.h"
 

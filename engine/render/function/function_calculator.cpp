@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "engine/render/function/function_limits.h"
+#include "engine/render/renderer_limits.h"
 
 namespace kestrel::calculator {
 

@@ -1,7 +1,7 @@
 #include <algorithm>
 
 #include "engine/render/function/function_build.h"
-#include "engine/render/function/function_limits.h"
+#include "engine/render/renderer_limits.h"
 #include "engine/render/function/function_type0.h"
 #include "engine/render/function/function_type2.h"
 #include "engine/render/function/function_type3.h"

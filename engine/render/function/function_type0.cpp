@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/render/function/function_limits.h"
+#include "engine/render/renderer_limits.h"
 #include "engine/render/function/function_support.h"
 
 namespace kestrel {

@@ -1,6 +1,6 @@
 #include "engine/render/function/function_type2.h"
 
-#include "engine/render/function/function_limits.h"
+#include "engine/render/renderer_limits.h"
 #include "engine/render/function/function_support.h"
 
 namespace kestrel {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/render/function/function_build.h"
-#include "engine/render/function/function_limits.h"
+#include "engine/render/renderer_limits.h"
 #include "engine/render/function/function_support.h"
 
 namespace kestrel {

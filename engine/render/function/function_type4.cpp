@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/render/function/function_calculator_math.h"
-#include "engine/render/function/function_limits.h"
+#include "engine/render/renderer_limits.h"
 #include "engine/render/function/function_support.h"
 
 namespace kestrel {

@@ -1,4 +1,5 @@
 // The token loop and the operator dispatch.
+#include "engine/graphics/graphics_limits.h"
 #include "engine/render/interpreter/renderer_interpreter.h"
 
 #include <stdexcept>
@@ -68,7 +69,7 @@ void TContentInterpreter::Execute(TContentOp op) {
       const double w = operands_.PopNumber();
       // PostScript's 0 w is the thinnest line the device draws, as 72 / dpi is here.
       if (eps_) eps_->AddLine(EPSLine({w}, "w"));
-      gs_.LineWidth = w == 0 ? 72 / (r_.Resolution == 0 ? 1 : r_.Resolution) : w;
+      gs_.LineWidth = w == 0 ? limits::kPointsPerInch / (r_.Resolution == 0 ? 1 : r_.Resolution) : w;
       return;
     }
     case Op::LineCap:

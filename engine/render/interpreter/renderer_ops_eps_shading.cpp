@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/graphics/graphics_limits.h"
 #include "engine/graphics/format_decimal.h"
 #include "engine/render/interpreter/renderer_interpreter.h"
 #include "engine/render/shading/shading.h"
@@ -14,7 +15,7 @@ namespace kestrel {
 namespace {
 
 // Picture pixels per point: the page's resolution, at least 72 dpi.
-constexpr double kMinPictureResolution = 72;
+constexpr double kMinPictureResolution = limits::kPointsPerInch;
 constexpr double kMaxPictureResolution = 4800;
 // The picture's device area stays well inside the coordinates the shading painter takes.
 constexpr double kMaxPictureSide = 65536;
@@ -58,7 +59,7 @@ void TContentInterpreter::PaintShadingEPS(TPDFShading& shading, const TPDFMatrix
   if (!fromPage) return;
   const double width = area.MaxX - area.MinX, height = area.MaxY - area.MinY;
   double scale = std::clamp(std::isfinite(r_.Resolution) ? r_.Resolution : 0.0,
-                            kMinPictureResolution, kMaxPictureResolution) / 72;
+                            kMinPictureResolution, kMaxPictureResolution) / limits::kPointsPerInch;
   scale = std::min(scale, kMaxPictureSide / std::max(width, height));
   if (!(scale > 0)) return;
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/render/interpreter/renderer_interpreter.h"
+#include "engine/graphics/graphics_limits.h"
 #include "engine/render/renderer_limits.h"
 #include "engine/syntax/string_decode.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "engine/render/colour/colour_registry.h"
-#include "engine/render/function/function_limits.h"
+#include "engine/render/renderer_limits.h"
 #include "engine/render/renderer.h"
 
 namespace kestrel {

@@ -1,0 +1,20 @@
+#pragma once
+// Bounds the reader places on cross-reference data and the page tree of untrusted files.
+#include <cstdint>
+
+namespace kestrel::limits {
+
+// Nested object loads (a stream "Length" or an object stream that needs another object).
+inline constexpr int kMaxLoadDepth = 16;
+
+// Sections of cross-reference data followed through "Prev".
+inline constexpr int kMaxXRefSections = 4096;
+
+// Largest object number a cross-reference section may declare; bigger tables are refused
+// because the table is a dense array indexed by object number.
+inline constexpr std::int64_t kMaxObjectNumber = 8'388'607;
+
+// Page-tree levels walked before a lookup gives up (a deeper tree is a cycle or an attack).
+inline constexpr int kMaxPageTreeDepth = 64;
+
+}  // namespace kestrel::limits
