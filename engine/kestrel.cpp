@@ -144,8 +144,9 @@ int32_t TKestrel::RenderPageToStream(const TSmartPDFLink* handle, const TPDFObje
   if (!IsValidHandle(handle)) return 0;
   TSmartPDFDocument* doc = handle->Document();
   if (!doc->IsPageRef(pageRef)) return 0;
-  kestrel::RenderPageToStream(*doc, *As<TPDFIndRef>(pageRef), format, LastRenderProblem, out, RenderSettings,
-                              JpegQuality, dpi * ResolutionFactor, handle->Fonts());
+  kestrel::RenderPageToStream(*doc, *As<TPDFIndRef>(pageRef), static_cast<TOutputFormat>(format),
+                              LastRenderProblem, out, RenderSettings, JpegQuality,
+                              dpi * ResolutionFactor, handle->Fonts());
   return 1;
 }
 

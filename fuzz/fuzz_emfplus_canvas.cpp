@@ -50,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 11: canvas->SetFillAlpha(in.Scalar()); break;
       case 12: canvas->SetStrokeAlpha(in.Scalar()); break;
       case 13: canvas->SetLineWidth(in.Scalar() * 8); break;
-      case 14: canvas->SetLineCap(in.Byte() % 4); break;
-      case 15: canvas->SetLineJoin(in.Byte() % 4); break;
+      case 14: canvas->SetLineCap(LineCapFrom(in.Byte() % 4)); break;
+      case 15: canvas->SetLineJoin(LineJoinFrom(in.Byte() % 4)); break;
       case 16: canvas->SetMiterLimit(in.Scalar() * 20); break;
       case 17: {
         TGPDashArray dashes(in.Byte() % 6);

@@ -126,8 +126,8 @@ inline void RunCanvasProgram(const std::uint8_t* data, std::size_t size) {
       case 14: canvas.SetFillAlpha(in.Scalar()); break;
       case 15: canvas.SetStrokeAlpha(in.Scalar()); break;
       case 16: canvas.SetLineWidth(in.Byte() < 200 ? in.Scalar() * 8 : in.Coord()); break;
-      case 17: canvas.SetLineCap(static_cast<std::int8_t>(in.Byte())); break;
-      case 18: canvas.SetLineJoin(static_cast<std::int8_t>(in.Byte())); break;
+      case 17: canvas.SetLineCap(LineCapFrom(static_cast<std::int8_t>(in.Byte()))); break;
+      case 18: canvas.SetLineJoin(LineJoinFrom(static_cast<std::int8_t>(in.Byte()))); break;
       case 19: canvas.SetMiterLimit(in.Byte() < 200 ? in.Scalar() * 20 : in.Coord()); break;
       case 20: {
         TGPDashArray dashes(in.Byte() % 9);

@@ -287,8 +287,8 @@ inline void RunMetafileProgram(const std::uint8_t* data, std::size_t size) {
         case 12: canvas.SetFillAlpha(in.Scalar()); break;
         case 13: canvas.SetStrokeAlpha(in.Scalar()); break;
         case 14: canvas.SetLineWidth(in.Byte() < 200 ? in.Scalar() * 8 : in.Coord()); break;
-        case 15: canvas.SetLineCap(static_cast<std::int8_t>(in.Byte())); break;
-        case 16: canvas.SetLineJoin(static_cast<std::int8_t>(in.Byte())); break;
+        case 15: canvas.SetLineCap(LineCapFrom(static_cast<std::int8_t>(in.Byte()))); break;
+        case 16: canvas.SetLineJoin(LineJoinFrom(static_cast<std::int8_t>(in.Byte()))); break;
         case 17: canvas.SetMiterLimit(in.Byte() < 200 ? in.Scalar() * 20 : in.Coord()); break;
         case 18: {
           TGPDashArray dashes(in.Byte() % 9);

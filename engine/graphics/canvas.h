@@ -8,8 +8,13 @@
 
 namespace kestrel {
 
-// Packed colour 0x00BBGGRR: red in the low byte.
+// One pixel byte order per purpose, each a native 32-bit word:
+// - TPackedColor 0x00BBGGRR (red in the low byte): a fill or stroke colour set on a canvas;
+// - TArgbPixel 0xAARRGGBB, straight alpha: a pixel of a picture handed to DrawBitmap;
+// - TRgbPixel 0x00RRGGBB (Cairo RGB24): a pixel of the page raster (TRasterImage).
 using TPackedColor = std::uint32_t;
+using TArgbPixel = std::uint32_t;
+using TRgbPixel = std::uint32_t;
 
 constexpr TPackedColor PackRGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
   return TPackedColor{r} | (TPackedColor{g} << 8) | (TPackedColor{b} << 16);
@@ -26,6 +31,9 @@ using TClipHandle = std::uint32_t;
 
 enum class TLineCap : int { Butt = 0, Round = 1, Square = 2 };
 enum class TLineJoin : int { Miter = 0, Round = 1, Bevel = 2 };
+// The style a content-stream number names; numbers outside 0 to 2 give the default style.
+constexpr TLineCap LineCapFrom(int n) { return n == 1 || n == 2 ? TLineCap(n) : TLineCap::Butt; }
+constexpr TLineJoin LineJoinFrom(int n) { return n == 1 || n == 2 ? TLineJoin(n) : TLineJoin::Miter; }
 
 // Fill rule numbers as the renderer passes them; other values leave the path's rule alone.
 inline constexpr int kFillRuleNonZero = 1;
@@ -36,20 +44,20 @@ struct TCanvasColorKey {
   std::array<std::uint8_t, 3> Low{};   // red, green, blue
   std::array<std::uint8_t, 3> High{};  // red, green, blue
 
-  // Whether the key hides a 0xAARRGGBB pixel.
-  bool Hides(std::uint32_t argb) const {
+  // Whether the key hides a picture pixel.
+  bool Hides(TArgbPixel argb) const {
     const std::uint8_t r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
     return r >= Low[0] && r <= High[0] && g >= Low[1] && g <= High[1] && b >= Low[2] &&
            b <= High[2];
   }
 };
 
-// A picture handed to DrawBitmap: rows top-down, each pixel 0xAARRGGBB in a native uint32 with
-// straight (not premultiplied) alpha. Pixels.size() must be at least Width * Height.
+// A picture handed to DrawBitmap: rows top-down, TArgbPixel pixels. Pixels.size() must be at
+// least Width * Height.
 struct TCanvasBitmap {
   int Width = 0;
   int Height = 0;
-  std::vector<std::uint32_t> Pixels;
+  std::vector<TArgbPixel> Pixels;
   std::optional<TCanvasColorKey> ColorKey;
 };
 
@@ -83,8 +91,8 @@ class TPDFGenericCanvas {
   virtual void SetFillAlpha(double) {}
   virtual void SetStrokeAlpha(double) {}
   virtual void SetLineWidth(double) {}  // device pixels
-  virtual void SetLineCap(int) {}       // 0 butt, 1 round, 2 square
-  virtual void SetLineJoin(int) {}      // 0 miter, 1 round, 2 bevel
+  virtual void SetLineCap(TLineCap) {}
+  virtual void SetLineJoin(TLineJoin) {}
   virtual void SetMiterLimit(double) {}
   virtual void SetDash(const TGPDashArray&, double /*phase*/) {}  // empty: solid
   virtual void SetFillRule(int) {}

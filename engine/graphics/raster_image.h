@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/graphics/canvas.h"
+
 namespace kestrel {
 
 // How the pixels of a row are laid out in memory.
 enum class TPixelLayout {
-  kXRGB32,  // 32-bit native-endian 0x00RRGGBB words (Cairo RGB24): bytes B,G,R,X on x86
+  kXRGB32,  // TRgbPixel words (Cairo RGB24): bytes B,G,R,X on x86
   kRGB24,   // 3 bytes a pixel: red, green, blue
   kGray8,   // 1 byte a pixel
 };
@@ -39,7 +41,7 @@ class TRasterImage {
   // Empty when the size is not positive or passes limits::kMaxPagePixels or
   // limits::kMaxPageSide; nothing is allocated then. Pixels start as `fill` (0x00RRGGBB).
   static std::optional<TRasterImage> Create(std::int64_t width, std::int64_t height, double dpi,
-                                            std::uint32_t fill = 0xFFFFFF);
+                                            TRgbPixel fill = 0xFFFFFF);
   // Why Create would refuse this size: empty when it is acceptable.
   static std::string CheckSize(std::int64_t width, std::int64_t height);
 
@@ -58,14 +60,14 @@ class TRasterImage {
   }
 
   // 0x00RRGGBB; coordinates must be inside the bitmap.
-  std::uint32_t Pixel(int x, int y) const;
-  void SetPixel(int x, int y, std::uint32_t rgb);
-  void Fill(std::uint32_t rgb);
+  TRgbPixel Pixel(int x, int y) const;
+  void SetPixel(int x, int y, TRgbPixel rgb);
+  void Fill(TRgbPixel rgb);
 
   TPixelView View() const;
 
  private:
-  TRasterImage(int width, int height, double dpi, std::uint32_t fill);
+  TRasterImage(int width, int height, double dpi, TRgbPixel fill);
 
   int Width_ = 0;
   int Height_ = 0;

@@ -8,14 +8,14 @@
 
 namespace kestrel {
 
-void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, int32_t format,
+void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format,
                         std::string& problem, TBytes& out, const TGDIPlusSettings& settings,
                         int32_t jpegQuality, double dpi, TPDFFontCollection* fonts) {
   problem.clear();
   const bool vector = format == kFormatWMF || format == kFormatEMF || format == kFormatEPS ||
                       format == kFormatEMFPlus;
   if (!vector && !IsRasterFormat(format)) {
-    problem = "output format " + std::to_string(format) + " is not available";
+    problem = "output format " + std::to_string(static_cast<int>(format)) + " is not available";
     return;
   }
   TPDFRenderer renderer;

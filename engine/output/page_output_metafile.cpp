@@ -24,7 +24,7 @@ std::int64_t MetafileExtent(double points, double dpi) {
 
 }  // namespace
 
-bool RenderMetafilePage(TPDFRenderer& renderer, int32_t format, TBytes& out,
+bool RenderMetafilePage(TPDFRenderer& renderer, TOutputFormat format, TBytes& out,
                         std::string& problem) {
   const bool enhanced = format == kFormatEMF;
   renderer.TargetKind =

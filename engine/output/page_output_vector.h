@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/output/page_output.h"
 #include "engine/syntax/bytes.h"
 
 namespace kestrel {
@@ -13,7 +14,8 @@ namespace kestrel {
 class TPDFRenderer;
 
 // Formats 2 (placeable Windows metafile) and 3 (enhanced metafile).
-bool RenderMetafilePage(TPDFRenderer& renderer, int32_t format, TBytes& out, std::string& problem);
+bool RenderMetafilePage(TPDFRenderer& renderer, TOutputFormat format, TBytes& out,
+                        std::string& problem);
 // Format 8: an enhanced metafile of EMF+ records only.
 bool RenderEmfPlusPage(TPDFRenderer& renderer, TBytes& out, std::string& problem);
 // Format 4: Encapsulated PostScript.

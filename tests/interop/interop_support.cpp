@@ -72,7 +72,7 @@ TBytes ConvertFirstPage(const std::string& pdf, int format, double dpi, std::str
   if (!page) return {};
   std::string text;
   TBytes out;
-  RenderPageToStream(*doc, *page, format, text, out, TGDIPlusSettings{}, 75, dpi);
+  RenderPageToStream(*doc, *page, static_cast<TOutputFormat>(format), text, out, TGDIPlusSettings{}, 75, dpi);
   if (problem) *problem = text;
   return out;
 }

@@ -225,8 +225,8 @@ TEST(EmfPlusCanvas, StrokeWritesAPenWithCapsJoinsMiterAndDashes) {
   c->SetStrokeColor(PackRGB(0, 0, 255));
   c->SetStrokeAlpha(0.25);
   c->SetLineWidth(4);
-  c->SetLineCap(1);
-  c->SetLineJoin(2);
+  c->SetLineCap(TLineCap::Round);
+  c->SetLineJoin(TLineJoin::Bevel);
   c->SetMiterLimit(3);
   c->SetDash({3}, 1.5);  // odd count: on 3, off 3; phase in line widths
   Square(*c, 10, 10, 50, 50);
@@ -255,8 +255,8 @@ TEST(EmfPlusCanvas, CapAndJoinNumbersMapToTheirEmfPlusValues) {
   const std::uint32_t joins[3] = {0, 2, 1};  // miter, round, bevel
   for (int i = 0; i < 3; ++i) {
     auto c = MakeCanvas();
-    c->SetLineCap(i);
-    c->SetLineJoin(i);
+    c->SetLineCap(LineCapFrom(i));
+    c->SetLineJoin(LineJoinFrom(i));
     Square(*c, 1, 1, 9, 9);
     c->StrokePath();
     const TPenFields pen = ReadPen(Objects(Parse(c->Finish()), emfplus::kObjectPen).at(0).Data);
@@ -309,7 +309,7 @@ TEST(EmfPlusCanvas, UnusableDashPatternsAreDrawnSolid) {
 TEST(EmfPlusCanvas, ZeroLengthDashesBecomeShortPositiveOnes) {
   auto c = MakeCanvas();
   c->SetLineWidth(2);
-  c->SetLineCap(1);
+  c->SetLineCap(TLineCap::Round);
   c->SetDash({0, 3}, -1);  // dots; a negative phase is taken within the period
   Square(*c, 1, 1, 50, 50);
   c->StrokePath();
@@ -340,7 +340,7 @@ TEST(EmfPlusCanvas, FillAndStrokeShareOnePathObject) {
 
 TEST(EmfPlusCanvas, SingleSegmentGetsAZeroLengthSegmentAtItsEnd) {
   auto c = MakeCanvas();
-  c->SetLineCap(1);
+  c->SetLineCap(TLineCap::Round);
   c->BeginPath();
   c->MoveTo(5, 5);
   c->LineTo(5, 5);

@@ -125,8 +125,8 @@ TEST_F(MetafileCanvasTest, AlphaMixesWithWhiteAndZeroAlphaDrawsNothing) {
 TEST_F(MetafileCanvasTest, DashesBecomeSeparateOutlinesWithThePen) {
   TMetafileCanvas c(meta);
   c.SetLineWidth(2);
-  c.SetLineCap(1);
-  c.SetLineJoin(2);
+  c.SetLineCap(TLineCap::Round);
+  c.SetLineJoin(TLineJoin::Bevel);
   c.SetDash({2, 1}, 0);  // 4 px on, 2 px off
   c.BeginPath();
   c.MoveTo(10, 50);

@@ -358,7 +358,7 @@ TBytes Convert(const std::string& pdf, int format, double dpi, std::string* prob
   TPDFIndRef* page = link.Document()->FindPage(1);
   std::string text;
   TBytes out;
-  RenderPageToStream(*link.Document(), *page, format, text, out, TGDIPlusSettings{}, 75, dpi);
+  RenderPageToStream(*link.Document(), *page, TOutputFormat(format), text, out, TGDIPlusSettings{}, 75, dpi);
   if (problem) *problem = text;
   return out;
 }

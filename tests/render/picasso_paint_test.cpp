@@ -150,7 +150,7 @@ TCanvasFixture StrokeHorizontal(int cap, double width) {
   auto f = MakeCanvas(100, 100);
   f.canvas->SetStrokeColor(0);
   f.canvas->SetLineWidth(width);
-  f.canvas->SetLineCap(cap);
+  f.canvas->SetLineCap(LineCapFrom(cap));
   f.canvas->BeginPath();
   f.canvas->MoveTo(20, 50);
   f.canvas->LineTo(80, 50);
@@ -193,7 +193,7 @@ TCanvasFixture StrokeWedge(int join, double miterLimit) {
   auto f = MakeCanvas(100, 100);
   f.canvas->SetStrokeColor(0);
   f.canvas->SetLineWidth(10);
-  f.canvas->SetLineJoin(join);
+  f.canvas->SetLineJoin(LineJoinFrom(join));
   f.canvas->SetMiterLimit(miterLimit);
   f.canvas->BeginPath();
   f.canvas->MoveTo(20, 80);
@@ -229,7 +229,7 @@ TCanvasFixture DashedLine(double width, TGPDashArray dash, double phase, int cap
   auto f = MakeCanvas(100, 20);
   f.canvas->SetStrokeColor(0);
   f.canvas->SetLineWidth(width);
-  f.canvas->SetLineCap(cap);
+  f.canvas->SetLineCap(LineCapFrom(cap));
   f.canvas->SetDash(dash, phase);
   f.canvas->BeginPath();
   f.canvas->MoveTo(10, 10);

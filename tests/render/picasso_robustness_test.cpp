@@ -63,7 +63,7 @@ TEST(PicassoRobustnessTest, NonFiniteStateValuesAreTamed) {
   f.canvas->SetMiterLimit(1e300);
   f.canvas->SetDash({}, 0);
   f.canvas->SetStrokeAlpha(1);
-  f.canvas->SetLineCap(1);
+  f.canvas->SetLineCap(TLineCap::Round);
   f.canvas->BeginPath();
   f.canvas->MoveTo(10, 10);
   f.canvas->LineTo(40, 40);
@@ -239,7 +239,7 @@ void DrawScene(TPDFPicasso& c) {
   c.SetStrokeAlpha(0.6);
   c.SetLineWidth(3.3);
   c.SetDash({2, 1}, 0.5);
-  c.SetLineCap(1);
+  c.SetLineCap(TLineCap::Round);
   c.BeginPath();
   c.MoveTo(0, 0);
   c.LineTo(64, 48);

@@ -12,8 +12,8 @@ TEST(RecordingCanvasTest, WritesPathOperationsAndState) {
   c.SetFillColor(0x0000FF);
   c.SetStrokeAlpha(0.5);
   c.SetLineWidth(2.25);
-  c.SetLineCap(1);
-  c.SetLineJoin(2);
+  c.SetLineCap(TLineCap::Round);
+  c.SetLineJoin(TLineJoin::Bevel);
   c.SetMiterLimit(10);
   c.SetDash({3, 1.5f}, 0.5);
   c.SetFillRule(2);

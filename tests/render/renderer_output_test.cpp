@@ -21,7 +21,7 @@ struct TOpened {
 
 std::string Render(TOpened& doc, int format, std::string& problem, double dpi = 72) {
   TBytes out;
-  RenderPageToStream(doc.Doc(), *doc.Page(), format, problem, out, TGDIPlusSettings{}, 75, dpi);
+  RenderPageToStream(doc.Doc(), *doc.Page(), static_cast<TOutputFormat>(format), problem, out, TGDIPlusSettings{}, 75, dpi);
   return out;
 }
 

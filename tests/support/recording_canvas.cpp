@@ -97,8 +97,12 @@ void TRecordingCanvas::SetStrokeAlpha(double alpha) {
 }
 
 void TRecordingCanvas::SetLineWidth(double width) { AddState("SetLineWidth" + Nums({width})); }
-void TRecordingCanvas::SetLineCap(int cap) { AddState("SetLineCap " + std::to_string(cap)); }
-void TRecordingCanvas::SetLineJoin(int join) { AddState("SetLineJoin " + std::to_string(join)); }
+void TRecordingCanvas::SetLineCap(TLineCap cap) {
+  AddState("SetLineCap " + std::to_string(static_cast<int>(cap)));
+}
+void TRecordingCanvas::SetLineJoin(TLineJoin join) {
+  AddState("SetLineJoin " + std::to_string(static_cast<int>(join)));
+}
 
 void TRecordingCanvas::SetMiterLimit(double limit) {
   AddState("SetMiterLimit" + Nums({limit}));

@@ -64,7 +64,8 @@ struct TEmfPlusCanvas::Impl {
   TPackedColor fillColor = 0, strokeColor = 0;
   double fillAlpha = 1, strokeAlpha = 1;
   double lineWidth = 1;
-  int lineCap = 0, lineJoin = 0;
+  TLineCap lineCap = TLineCap::Butt;
+  TLineJoin lineJoin = TLineJoin::Miter;
   double miterLimit = 10;
   TGPDashArray dashes;
   double dashPhase = 0;
@@ -190,8 +191,8 @@ std::optional<TPenStyle> TEmfPlusCanvas::Impl::Pen(std::vector<TPathOp>& strokeO
   const double width = std::max(requested, 1.0);
   const double unit = requested > 0 ? requested : 1.0;
   pen.Width = static_cast<float>(width);
-  pen.Cap = lineCap >= 0 && lineCap <= 2 ? lineCap : 0;
-  pen.Join = lineJoin >= 0 && lineJoin <= 2 ? lineJoin : 0;
+  pen.Cap = static_cast<int>(lineCap);
+  pen.Join = static_cast<int>(lineJoin);
   pen.MiterLimit = static_cast<float>(
       std::isnan(miterLimit) ? 10.0 : std::clamp(miterLimit, 1.0, kMaxMiterLimit));
 
@@ -506,8 +507,8 @@ void TEmfPlusCanvas::SetStrokeColor(TPackedColor color) { m_impl->strokeColor = 
 void TEmfPlusCanvas::SetFillAlpha(double alpha) { m_impl->fillAlpha = alpha; }
 void TEmfPlusCanvas::SetStrokeAlpha(double alpha) { m_impl->strokeAlpha = alpha; }
 void TEmfPlusCanvas::SetLineWidth(double width) { m_impl->lineWidth = width; }
-void TEmfPlusCanvas::SetLineCap(int cap) { m_impl->lineCap = cap; }
-void TEmfPlusCanvas::SetLineJoin(int join) { m_impl->lineJoin = join; }
+void TEmfPlusCanvas::SetLineCap(TLineCap cap) { m_impl->lineCap = cap; }
+void TEmfPlusCanvas::SetLineJoin(TLineJoin join) { m_impl->lineJoin = join; }
 void TEmfPlusCanvas::SetMiterLimit(double limit) { m_impl->miterLimit = limit; }
 
 void TEmfPlusCanvas::SetDash(const TGPDashArray& dashes, double phase) {

@@ -254,8 +254,8 @@ void TMetafileCanvas::Stroke() {
   TMetafilePen pen;
   pen.Color = *colour;
   pen.Width = width;
-  pen.Cap = std::clamp(m_lineCap, 0, 2);
-  pen.Join = std::clamp(m_lineJoin, 0, 2);
+  pen.Cap = static_cast<int>(m_lineCap);
+  pen.Join = static_cast<int>(m_lineJoin);
   pen.MiterLimit = miter;
   m_meta.AddStroke(figures, closed, pen);
 }

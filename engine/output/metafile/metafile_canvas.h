@@ -79,8 +79,8 @@ class TMetafileCanvas final : public TPDFGenericCanvas {
   void SetFillAlpha(double alpha) override { m_fillAlpha = alpha; }
   void SetStrokeAlpha(double alpha) override { m_strokeAlpha = alpha; }
   void SetLineWidth(double width) override { m_lineWidth = width; }
-  void SetLineCap(int cap) override { m_lineCap = cap; }
-  void SetLineJoin(int join) override { m_lineJoin = join; }
+  void SetLineCap(TLineCap cap) override { m_lineCap = cap; }
+  void SetLineJoin(TLineJoin join) override { m_lineJoin = join; }
   void SetMiterLimit(double limit) override { m_miterLimit = limit; }
   void SetDash(const TGPDashArray& dashes, double phase) override;
   void SetFillRule(int rule) override;
@@ -136,8 +136,8 @@ class TMetafileCanvas final : public TPDFGenericCanvas {
   double m_fillAlpha = 1;
   double m_strokeAlpha = 1;
   double m_lineWidth = 1;
-  int m_lineCap = 0;
-  int m_lineJoin = 0;
+  TLineCap m_lineCap = TLineCap::Butt;
+  TLineJoin m_lineJoin = TLineJoin::Miter;
   double m_miterLimit = 10;
   TGPDashArray m_dashes;
   double m_dashPhase = 0;

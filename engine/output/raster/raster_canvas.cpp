@@ -82,8 +82,8 @@ void TPDFPicasso::SetStrokeColor(TPackedColor color) { m_impl->strokeColor = col
 void TPDFPicasso::SetFillAlpha(double alpha) { m_impl->fillAlpha = alpha; }
 void TPDFPicasso::SetStrokeAlpha(double alpha) { m_impl->strokeAlpha = alpha; }
 void TPDFPicasso::SetLineWidth(double width) { m_impl->lineWidth = width; }
-void TPDFPicasso::SetLineCap(int cap) { m_impl->lineCap = cap; }
-void TPDFPicasso::SetLineJoin(int join) { m_impl->lineJoin = join; }
+void TPDFPicasso::SetLineCap(TLineCap cap) { m_impl->lineCap = cap; }
+void TPDFPicasso::SetLineJoin(TLineJoin join) { m_impl->lineJoin = join; }
 void TPDFPicasso::SetMiterLimit(double limit) { m_impl->miterLimit = limit; }
 
 void TPDFPicasso::SetDash(const TGPDashArray& dashes, double phase) {

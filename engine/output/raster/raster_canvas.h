@@ -63,8 +63,8 @@ class TPDFPicasso final : public TPDFGenericCanvas {
   void SetFillAlpha(double alpha) override;
   void SetStrokeAlpha(double alpha) override;
   void SetLineWidth(double width) override;
-  void SetLineCap(int cap) override;
-  void SetLineJoin(int join) override;
+  void SetLineCap(TLineCap cap) override;
+  void SetLineJoin(TLineJoin join) override;
   void SetMiterLimit(double limit) override;
   void SetDash(const TGPDashArray& dashes, double phase) override;
   void SetFillRule(int rule) override;

@@ -24,8 +24,8 @@ struct TPDFPicasso::Impl {
   double fillAlpha = 1;
   double strokeAlpha = 1;
   double lineWidth = 1;
-  int lineCap = 0;
-  int lineJoin = 0;
+  TLineCap lineCap = TLineCap::Butt;
+  TLineJoin lineJoin = TLineJoin::Miter;
   double miterLimit = 10;
   TGPDashArray dashes;
   double dashPhase = 0;

@@ -12,18 +12,18 @@ using namespace picasso;
 
 namespace {
 
-cairo_line_cap_t CairoCap(int cap) {
+cairo_line_cap_t CairoCap(TLineCap cap) {
   switch (cap) {
-    case 1: return CAIRO_LINE_CAP_ROUND;
-    case 2: return CAIRO_LINE_CAP_SQUARE;
+    case TLineCap::Round: return CAIRO_LINE_CAP_ROUND;
+    case TLineCap::Square: return CAIRO_LINE_CAP_SQUARE;
     default: return CAIRO_LINE_CAP_BUTT;
   }
 }
 
-cairo_line_join_t CairoJoin(int join) {
+cairo_line_join_t CairoJoin(TLineJoin join) {
   switch (join) {
-    case 1: return CAIRO_LINE_JOIN_ROUND;
-    case 2: return CAIRO_LINE_JOIN_BEVEL;
+    case TLineJoin::Round: return CAIRO_LINE_JOIN_ROUND;
+    case TLineJoin::Bevel: return CAIRO_LINE_JOIN_BEVEL;
     default: return CAIRO_LINE_JOIN_MITER;
   }
 }
@@ -140,11 +140,11 @@ void TPDFPicasso::Impl::Stroke() {
   // Lines thinner than a pixel are drawn one pixel wide so they do not vanish.
   double width = std::clamp(requested, 1.0, limits::kMaxLineWidth);
   if (gdi) width = std::max(1.0, std::nearbyint(width));
-  const int cap = gdi ? 1 : lineCap;
-  const int join = gdi ? 1 : lineJoin;
+  const TLineCap cap = gdi ? TLineCap::Round : lineCap;
+  const TLineJoin join = gdi ? TLineJoin::Round : lineJoin;
   double miter = std::isnan(miterLimit) ? 10.0 : std::max(miterLimit, 1.0);
   miter = std::min(miter, std::max(1.0, 2 * kMaxStrokeReach / width));
-  const double reach = width / 2 * (join == 0 ? std::max(miter, 1.5) : 1.5) + 2;
+  const double reach = width / 2 * (join == TLineJoin::Miter ? std::max(miter, 1.5) : 1.5) + 2;
   const TBox guard = SurfaceBox(reach + 16);
 
   std::vector<TPathOp> scratch;

@@ -9,12 +9,12 @@
 
 namespace kestrel {
 
-bool IsRasterFormat(int format) {
+bool IsRasterFormat(TOutputFormat format) {
   return format == kFormatBMP || format == kFormatJPEG || format == kFormatPNG ||
          format == kFormatGIF || format == kFormatTIFF;
 }
 
-TBytes EncodeRaster(const TRasterImage& image, int format, int jpegQuality) {
+TBytes EncodeRaster(const TRasterImage& image, TOutputFormat format, int jpegQuality) {
   switch (format) {
     case kFormatBMP:
       return EncodeBMP(image);

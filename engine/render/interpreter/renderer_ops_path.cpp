@@ -142,8 +142,8 @@ void TContentInterpreter::ApplyStrokeSettings(double deviceWidth) {
   } else {
     canvas_.SetDash(dashScratch_, 0);
   }
-  canvas_.SetLineJoin(gs_.LineJoin);
-  canvas_.SetLineCap(gs_.LineCap);
+  canvas_.SetLineJoin(LineJoinFrom(gs_.LineJoin));
+  canvas_.SetLineCap(LineCapFrom(gs_.LineCap));
   canvas_.SetMiterLimit(gs_.MiterLimit);
 }
 
