@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "engine/syntax/bytes.h"
-#include "engine/images/images_limits.h"
+#include "engine/images/image_limits.h"
 
 namespace kestrel {
 

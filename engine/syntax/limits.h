@@ -1,6 +1,6 @@
 #pragma once
 // Bounds the object parser and the stream filters place on untrusted files. Each layer keeps
-// its own bounds in one header: access_limits.h, graphics_limits.h, images_limits.h,
+// its own bounds in one header: access_limits.h, graphics_limits.h, image_limits.h,
 // renderer_limits.h.
 #include <cstddef>
 #include <cstdint>
