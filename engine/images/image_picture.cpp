@@ -55,7 +55,9 @@ void BuildSpans(int source, int target, std::vector<TSpan>& spans, std::vector<i
       weights.push_back(w);
       total += w;
     }
-    weights[static_cast<std::size_t>(s.Weights)] += 65536 - total;
+    // Rounding is settled on the largest weight, which cannot go negative.
+    const auto first = weights.begin() + s.Weights;
+    *std::max_element(first, weights.end()) += 65536 - total;
   }
 }
 
