@@ -45,6 +45,7 @@ void PrintInfo(const std::string& path, const TCliOptions& o, int& exitCode) {
   const std::string& version = link->Reader()->Version();
   std::cout << path << ": version " << (version.empty() ? "?" : version) << ", encryption "
             << link->Info()->Describe() << ", pages " << engine.GetPageCount(link);
+  if (link->Repaired()) std::cout << ", repaired (" << link->RepairReason() << ")";
   double width = 0, height = 0;
   if (engine.PageSizeInPoints(link, 1, width, height))
     std::cout << ", page 1 " << Points(width) << " x " << Points(height) << " pt";

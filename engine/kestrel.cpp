@@ -74,7 +74,9 @@ void TSmartPDFLink::Open(TByteView source, TByteView password) {
     openProblem_ = "BadStructure";
     openProblemText_ = reader_->GetProblem() == TSmartPDFReader::kNoHeader
                            ? "no PDF header"
-                           : "no readable cross-reference table or trailer";
+                       : reader_->Damage().empty()
+                           ? "no readable cross-reference table or trailer"
+                           : reader_->Damage() + "; the scan found no catalogue";
     reader_.reset();
     return;
   }

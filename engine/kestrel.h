@@ -40,6 +40,9 @@ class TSmartPDFLink {
   const std::string& OpenProblem() const { return openProblem_; }
   // Why the document could not be opened, in words ("no PDF header", ...); empty when it opened.
   const std::string& OpenProblemText() const { return openProblemText_; }
+  // Whether the file opened by rebuilding its damaged cross-reference data, and what was wrong.
+  bool Repaired() const { return reader_ && reader_->Repaired(); }
+  std::string RepairReason() const { return Repaired() ? reader_->Damage() : std::string(); }
   TSmartPDFReader* Reader() const { return reader_.get(); }
   TSmartPDFInfo* Info() const { return info_.get(); }
   TSmartPDFDocument* Document() const { return document_.get(); }

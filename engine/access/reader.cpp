@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/access/xref_locator.h"
+#include "engine/access/xref_scan.h"
 #include "engine/access/access_limits.h"
 #include "engine/syntax/stream_locator.h"
 
@@ -10,6 +11,10 @@ namespace kestrel {
 
 namespace {
 constexpr std::size_t kCacheCapacity = 100;
+// Bytes of a trailer or cross-reference stream dictionary parsed by the rebuild.
+constexpr std::size_t kTrailerWindow = 64 * 1024;
+// Object headers the scan keeps: far more than any real file, a bound for garbage.
+constexpr std::size_t kMaxScannedObjects = 16'000'000;
 }
 
 // The parsed header of an object stream: its decoded data and the (number, offset) pairs.
@@ -27,12 +32,12 @@ TSmartPDFReader::TSmartPDFReader(TByteView source)
     problem_ = kNoHeader;
     return;
   }
+  const TByteView whole = source_;
   bool ok = ReadStructure();
   // Some writers count offsets from the header rather than from the file's first byte (junk
   // in front of a file that was correct on its own). When the offsets as written lead nowhere,
   // read them again relative to the header.
   if (headerAt > 0 && (!ok || !RootAtItsOffset())) {
-    const TByteView whole = source_;
     ResetStructure();
     source_ = whole.substr(headerAt);
     if (!ReadStructure() || !RootAtItsOffset()) {
@@ -43,11 +48,163 @@ TSmartPDFReader::TSmartPDFReader(TByteView source)
       ok = true;
     }
   }
+  // Damaged cross-reference data, or data that leads nowhere: rebuild it from a scan of the
+  // file. Sound files never get here.
+  std::string damage;
   if (!ok) {
-    problem_ = kBadXRef;
-    return;
+    damage = startXRef_ <= 0 ? "no startxref" : "unreadable cross-reference data at offset " +
+                                                    std::to_string(startXRef_);
+  } else if (!StructureUsable()) {
+    damage = TrailerDictionary("Root") ? "the page tree cannot be found"
+                                       : "the catalogue cannot be found";
+  }
+  if (!damage.empty()) {
+    const TByteView chosen = source_;
+    source_ = whole;
+    if (RebuildFromScan()) {
+      repaired_ = true;
+      damage_ = damage;
+    } else {
+      ResetStructure();
+      source_ = chosen;
+      // A table that reads but leads nowhere stays as it was (the document reports it).
+      if (!ok || !ReadStructure()) {
+        ResetStructure();
+        problem_ = kBadXRef;
+        damage_ = damage;
+        return;
+      }
+    }
   }
   encrypted_ = trailers_.front()->GetValue("Encrypt", false) != nullptr;
+}
+
+bool TSmartPDFReader::StructureUsable() {
+  TPDFDictionary* root = TrailerDictionary("Root");
+  if (!root) return false;
+  auto* pages = As<TPDFIndRef>(root->GetValue("Pages", false));
+  return pages ? As<TPDFDictionary>(LoadObject(pages->RefObjNum)) != nullptr
+               : As<TPDFDictionary>(root->GetValue("Pages", false)) != nullptr;
+}
+
+const TXRefScan& TSmartPDFReader::Scan() {
+  if (!scan_) {
+    scan_ = std::make_unique<TXRefScan>(ScanForObjects(
+        source_, static_cast<int32_t>(limits::kMaxObjectNumber), kMaxScannedObjects));
+  }
+  return *scan_;
+}
+
+int64_t TSmartPDFReader::ScannedOffset(int32_t objNum) {
+  const TXRefScan& scan = Scan();
+  if (objNum < 1 || static_cast<std::size_t>(objNum) >= scan.Last.size()) return -1;
+  const int64_t k = scan.Last[static_cast<std::size_t>(objNum)];
+  return k < 0 ? -1 : scan.Objects[static_cast<std::size_t>(k)].Offset;
+}
+
+bool TSmartPDFReader::RebuildFromScan() {
+  ResetStructure();
+  const TXRefScan& scan = Scan();
+  if (scan.Objects.empty()) return false;
+  table_.assign(scan.Last.size(), TXRefEntry{});
+  for (std::size_t num = 1; num < scan.Last.size(); ++num) {
+    if (scan.Last[num] < 0) continue;
+    const TScannedObject& o = scan.Objects[static_cast<std::size_t>(scan.Last[num])];
+    table_[num] = TXRefEntry{o.Number, o.Offset, o.Generation, 'n'};
+  }
+  for (const TScannedObject& o : scan.Objects) knownOffsets_.Add(o.Offset);
+  for (const int64_t t : scan.Trailers) knownOffsets_.Add(t);
+  knownOffsets_.Sort();
+
+  // Trailer dictionaries and cross-reference stream dictionaries, in file order.
+  std::vector<std::pair<int64_t, TPDFDictionary*>> found;
+  auto dictionaryAt = [this](std::size_t at) -> TPDFDictionary* {
+    if (at >= source_.size()) return nullptr;
+    TByteView text = source_.substr(at, kTrailerWindow);
+    const std::size_t open = text.find("<<");
+    if (open == TByteView::npos || open > 64) return nullptr;
+    return As<TPDFDictionary>(pool_->ParseObject(text.substr(open)));
+  };
+  for (const int64_t t : scan.Trailers)
+    if (TPDFDictionary* d = dictionaryAt(static_cast<std::size_t>(t) + 7)) found.emplace_back(t, d);
+  for (const TScannedObject& o : scan.Objects) {
+    if (!o.XRefStream) continue;
+    const std::size_t obj = source_.find("obj", static_cast<std::size_t>(o.Offset));
+    TPDFDictionary* d = obj == TByteView::npos ? nullptr : dictionaryAt(obj + 3);
+    if (d && d->GetTypeName() == "XRef") found.emplace_back(o.Offset, d);
+  }
+  std::sort(found.begin(), found.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+
+  // Each key from the last dictionary that has it.
+  TPDFDictionary* trailer = pool_->NewDictionary();
+  for (const char* key : {"Root", "Info", "Encrypt", "ID"}) {
+    for (auto it = found.rbegin(); it != found.rend(); ++it) {
+      if (TPDFObject* v = it->second->GetValue(key, false)) {
+        trailer->SetValue(key, v);
+        break;
+      }
+    }
+  }
+  trailers_.push_back(trailer);
+  for (auto it = found.rbegin(); it != found.rend(); ++it) trailers_.push_back(it->second);
+
+  // Encrypted object streams are opened once the security handler can decrypt them.
+  if (trailer->GetValue("Encrypt", false)) {
+    objectStreamsPending_ = true;
+    return trailer->GetValue("Root", false) != nullptr;
+  }
+  IndexScannedObjectStreams();
+  if (StructureUsable()) return true;
+
+  // No usable catalogue named: the last object that is one (with a page tree when one has).
+  TPDFObject* named = trailer->GetValue("Root", false);
+  TPDFIndRef* lost = nullptr;  // a catalogue whose page tree is gone
+  auto tryCatalogue = [&](int32_t num, int32_t gen) {
+    auto* d = As<TPDFDictionary>(LoadObject(num));
+    if (!d || d->GetTypeName() != "Catalog") return false;
+    TPDFIndRef* ref = pool_->NewIndRef(num, gen);
+    trailer->SetValue("Root", ref);
+    if (StructureUsable()) return true;
+    if (!lost) lost = ref;
+    return false;
+  };
+  for (auto it = scan.Objects.rbegin(); it != scan.Objects.rend(); ++it) {
+    const auto k = static_cast<int64_t>(scan.Objects.rend() - it - 1);
+    if (scan.Last[static_cast<std::size_t>(it->Number)] != k) continue;
+    const auto begin = static_cast<std::size_t>(it->Offset);
+    if (source_.substr(begin, 1024).find("/Catalog") == TByteView::npos) continue;
+    if (tryCatalogue(it->Number, it->Generation)) return true;
+  }
+  for (std::size_t num = table_.size(); num-- > 1;)
+    if (table_[num].Type == 'c' && tryCatalogue(static_cast<int32_t>(num), 0)) return true;
+  // A catalogue whose page tree is lost still opens, with no pages, as other readers do.
+  if (named) {
+    trailer->SetValue("Root", named);
+    if (TrailerDictionary("Root")) return true;
+  }
+  if (!lost) return false;
+  trailer->SetValue("Root", lost);
+  return true;
+}
+
+void TSmartPDFReader::IndexScannedObjectStreams() {
+  const TXRefScan& scan = Scan();
+  for (std::size_t k = 0; k < scan.Objects.size(); ++k) {
+    const TScannedObject& o = scan.Objects[k];
+    if (!o.ObjectStream || scan.Last[static_cast<std::size_t>(o.Number)] != static_cast<int64_t>(k))
+      continue;
+    ObjectStreamIndex* index = OpenObjectStream(o.Number);
+    if (!index) continue;
+    for (std::size_t i = 0; i < index->Pairs.size(); ++i) {
+      const int32_t num = index->Pairs[i].first;
+      if (num < 1 || num > limits::kMaxObjectNumber) continue;
+      if (static_cast<std::size_t>(num) >= table_.size()) table_.resize(static_cast<std::size_t>(num) + 1);
+      TXRefEntry& e = table_[static_cast<std::size_t>(num)];
+      // Objects written in the file body win over copies kept in object streams.
+      if (e.Type == 0) e = TXRefEntry{num, o.Number, static_cast<int32_t>(i), 'c'};
+    }
+  }
 }
 
 bool TSmartPDFReader::RootAtItsOffset() {
@@ -79,6 +236,9 @@ void TSmartPDFReader::ResetStructure() {
   cache_.clear();
   objectStreams_.clear();
   hasXRefStream_ = false;
+  objectStreamsPending_ = false;
+  // The scan belongs to the bytes it was made of; the source may change with the structure.
+  scan_.reset();
   pool_->Reset();
   pool_->OnResolveRef = [this](TPDFIndRef*, int32_t objNum, int32_t) { return LoadObject(objNum); };
 }
@@ -89,6 +249,10 @@ void TSmartPDFReader::SetLoadedObjectHook(LoadedObjectHook hook) {
   loadedHook_ = std::move(hook);
   cache_.clear();
   objectStreams_.clear();
+  if (objectStreamsPending_ && loadedHook_) {
+    objectStreamsPending_ = false;
+    IndexScannedObjectStreams();
+  }
 }
 
 const TXRefEntry* TSmartPDFReader::Entry(int32_t objNum) const {
@@ -107,11 +271,33 @@ TBytes TSmartPDFReader::LoadObjectText(int32_t objNum) {
   if (e->Type == 'c') return TBytes(ObjectStreamText(objNum, *e));
   const int64_t s = e->Location;
   const auto size = static_cast<int64_t>(source_.size());
-  if (s < 0 || s >= size) return {};
-  int64_t end = knownOffsets_.NextAfter(s);
-  if (end - 1 <= s) end = size;
-  TByteView text = Read(s, end - s);
+  auto textAt = [&](int64_t s) -> TByteView {
+    if (s < 0 || s >= size) return {};
+    int64_t end = knownOffsets_.NextAfter(s);
+    if (end - 1 <= s) end = size;
+    return Read(s, end - s);
+  };
+  TByteView text = textAt(s);
   std::size_t obj = text.find("obj");
+  // An entry in use whose bytes are not this object's header: the object is looked up in the
+  // scan of the file before it is given up (a sound file never needs the scan).
+  if (e->Type == 'n') {
+    int64_t number = 0, generation = 0;
+    std::size_t start = 0;
+    const bool header = obj != TByteView::npos &&
+                        ObjectHeaderBefore(text, obj, number, generation, start) && number == objNum;
+    if (!header) {
+      const int64_t found = ScannedOffset(objNum);
+      if (found >= 0 && found != s) {
+        TByteView again = textAt(found);
+        const std::size_t at = again.find("obj");
+        if (at != TByteView::npos) {
+          text = again;
+          obj = at;
+        }
+      }
+    }
+  }
   if (obj == TByteView::npos) return {};
   return TBytes(text.substr(obj + 3));
 }

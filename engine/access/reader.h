@@ -14,6 +14,8 @@
 
 namespace kestrel {
 
+struct TXRefScan;
+
 struct TXRefEntry {
   int32_t Number = 0;     // the object number once the slot is filled
   int64_t Location = 0;   // 'n': byte offset; 'c': object stream number; 'f': next free
@@ -51,6 +53,13 @@ class TSmartPDFReader {
   int32_t HighestObjectNumber() const { return static_cast<int32_t>(table_.size()) - 1; }
   const TXRefEntry* Entry(int32_t objNum) const;
 
+  // Whether the cross-reference data was rebuilt by scanning the file, and why: the damage
+  // found (also set when the file could not be opened at all).
+  bool Repaired() const { return repaired_; }
+  const std::string& Damage() const { return damage_; }
+  // Whether the file was scanned for objects (never for a sound file).
+  bool Scanned() const { return scan_ != nullptr; }
+
   // Called for every object loaded from the file body (not from an object stream), before
   // anyone sees it: the security handler decrypts its strings and streams here.
   using LoadedObjectHook = std::function<void(TPDFObject* obj, int32_t objNum, int32_t genNum)>;
@@ -62,6 +71,16 @@ class TSmartPDFReader {
   struct ObjectStreamIndex;
 
   bool ReadStructure();
+  // The catalogue resolves to a dictionary whose page tree root resolves too.
+  bool StructureUsable();
+  // Rebuilds the table and the trailer from the scan; false when nothing usable was found.
+  bool RebuildFromScan();
+  // Indexes the objects of the object streams the scan found (free slots only).
+  void IndexScannedObjectStreams();
+  // The scan of the whole file, made on first use.
+  const TXRefScan& Scan();
+  // Where the scan found the header of object `objNum`, or -1.
+  int64_t ScannedOffset(int32_t objNum);
   // Whether the catalogue's cross-reference entry points exactly at its object.
   bool RootAtItsOffset();
   void ResetStructure();
@@ -94,6 +113,11 @@ class TSmartPDFReader {
   bool encrypted_ = false;
   int loadDepth_ = 0;
   LoadedObjectHook loadedHook_;
+  std::unique_ptr<TXRefScan> scan_;
+  bool repaired_ = false;
+  // Object streams of a rebuilt encrypted file wait for the security handler's hook.
+  bool objectStreamsPending_ = false;
+  std::string damage_;
 };
 
 }  // namespace kestrel

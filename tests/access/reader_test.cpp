@@ -47,7 +47,10 @@ TEST(ReaderHeader, EmptyAndGarbageFiles) {
   EXPECT_EQ(TSmartPDFReader(TByteView("%PDF-1.4\nstartxref\n99999\n%%EOF")).GetProblem(), TSmartPDFReader::kBadXRef);
   std::string noTrailer = Basic().Build();
   noTrailer.replace(noTrailer.find("trailer"), 7, "xxxxxxx");
-  EXPECT_EQ(TSmartPDFReader(noTrailer).GetProblem(), TSmartPDFReader::kBadXRef);
+  // Rebuilt by scanning: the catalogue is found by its type.
+  TSmartPDFReader rebuilt(noTrailer);
+  EXPECT_EQ(rebuilt.GetProblem(), TSmartPDFReader::kNoProblem);
+  EXPECT_TRUE(rebuilt.Repaired());
 }
 
 TEST(ReaderXRef, FindStartXRefToleratesTrailingGarbageAndComments) {

@@ -24,14 +24,16 @@ TEST(FacadeOpen, ProblemCodes) {
   EXPECT_EQ(engine.LastErrorCode, kErrorBadStructure);
   EXPECT_EQ(engine.OpenDocument(TByteView(""), ""), nullptr);
   EXPECT_EQ(engine.LastErrorCode, kErrorBadStructure);
-  // Truncated in the middle: no %%EOF and no startxref.
+  // Truncated before any object: nothing to rebuild the cross-reference data from.
   std::string file = testpdf::SimpleDocument(1);
-  EXPECT_EQ(engine.OpenDocument(TByteView(file).substr(0, file.size() / 2), ""), nullptr);
+  EXPECT_EQ(engine.OpenDocument(TByteView(file).substr(0, file.find(" 0 obj") - 1), ""), nullptr);
   EXPECT_EQ(engine.LastErrorCode, kErrorBadStructure);
-  // A broken xref offset.
+  // A broken xref offset is repaired by scanning.
   std::string broken = file;
   broken.replace(broken.rfind("startxref\n") + 10, 1, "9");
-  EXPECT_EQ(engine.OpenDocument(broken, ""), nullptr);
+  TSmartPDFLink* repaired = engine.OpenDocument(broken, "");
+  ASSERT_NE(repaired, nullptr);
+  EXPECT_TRUE(repaired->Repaired());
   EXPECT_EQ(OpenProblemCode("BadPassword"), 404);
   EXPECT_EQ(OpenProblemCode("FileNotFound"), 411);
   EXPECT_EQ(OpenProblemCode("CouldNotOpen"), 401);
