@@ -51,10 +51,13 @@ TSmartPDFReader::TSmartPDFReader(TByteView source)
   // Damaged cross-reference data, or data that leads nowhere: rebuild it from a scan of the
   // file. Sound files never get here.
   std::string damage;
+  // The catalogue of an encrypted file may sit in an object stream that cannot be read before
+  // the security handler exists, so a readable table of such a file is taken as it is.
+  const bool sealed = ok && trailers_.front()->GetValue("Encrypt", false) != nullptr;
   if (!ok) {
     damage = startXRef_ <= 0 ? "no startxref" : "unreadable cross-reference data at offset " +
                                                     std::to_string(startXRef_);
-  } else if (!StructureUsable()) {
+  } else if (!sealed && !StructureUsable()) {
     damage = TrailerDictionary("Root") ? "the page tree cannot be found"
                                        : "the catalogue cannot be found";
   }
@@ -289,7 +292,13 @@ TBytes TSmartPDFReader::LoadObjectText(int32_t objNum) {
     if (!header) {
       const int64_t found = ScannedOffset(objNum);
       if (found >= 0 && found != s) {
-        TByteView again = textAt(found);
+        // Bounded by the next header the scan found: the table's offsets are the wrong ones.
+        const auto& objects = Scan().Objects;
+        const auto next = std::upper_bound(
+            objects.begin(), objects.end(), found,
+            [](int64_t at, const TScannedObject& o) { return at < o.Offset; });
+        const int64_t end = next == objects.end() ? size : next->Offset;
+        TByteView again = Read(found, end - found);
         const std::size_t at = again.find("obj");
         if (at != TByteView::npos) {
           text = again;
