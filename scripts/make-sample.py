@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes resources/sample.pdf: two pages of vector drawing made for Plover's own demo."""
+"""Writes resources/sample.pdf: two pages made for Plover's own demo: vector drawing on the
+first; text in two standard fonts, a picture and triangles on the second."""
 import math, os, zlib
 
 def page1():
@@ -52,7 +53,20 @@ def page2():
             g = (row * 6 + col) / 47.0
             ops.append(f"{g:.3f} {1 - g:.3f} {0.5:.1f} rg {0.2:.1f} {0.2:.1f} {0.4:.1f} RG 3 w "
                        f"{x} {y} m {x + 60} {y} l {x + 30} {y + 60} l h B")
+    # Text in two of the standard fonts, which the file does not embed.
+    ops.append("BT 0.15 0.15 0.35 rg /F1 26 Tf 60 770 Td (Plover PDF to Image) Tj "
+               "/F2 13 Tf 0 -26 Td (Text, pictures and vector drawing, each page to one image file.) Tj ET")
+    # A picture: a colour ramp drawn twice its pixel size.
+    ops.append("q 480 0 0 60 60 25 cm /Im1 Do Q")
     return "\n".join(ops)
+
+def ramp():
+    w, h = 256, 32
+    rows = bytearray()
+    for y in range(h):
+        for x in range(w):
+            rows += bytes((x, 255 - x, (y * 8) % 256))
+    return w, h, zlib.compress(bytes(rows))
 
 objs = {}
 objs[1] = b"<< /Type /Catalog /Pages 2 0 R >>"
@@ -61,6 +75,14 @@ for num, content in ((3, page1()), (5, page2())):
     data = zlib.compress(content.encode())
     objs[num] = f"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents {num + 1} 0 R >>".encode()
     objs[num + 1] = b"<< /Filter /FlateDecode /Length %d >>\nstream\n" % len(data) + data + b"\nendstream"
+objs[5] = objs[5].replace(b" /Contents", b" /Resources << /Font << /F1 8 0 R /F2 9 0 R >> "
+                          b"/XObject << /Im1 10 0 R >> >> /Contents")
+objs[8] = b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Bold /Encoding /WinAnsiEncoding >>"
+objs[9] = b"<< /Type /Font /Subtype /Type1 /BaseFont /Times-Roman /Encoding /WinAnsiEncoding >>"
+w, h, pixels = ramp()
+objs[10] = (b"<< /Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace /DeviceRGB "
+            b"/BitsPerComponent 8 /Filter /FlateDecode /Length %d >>\nstream\n" % (w, h, len(pixels))
+            + pixels + b"\nendstream")
 objs[7] = b"<< /Title (Plover sample) /Producer (Plover make-sample.py) >>"
 
 out = bytearray(b"%PDF-1.4\n%\xe2\xe3\xcf\xd3\n")
