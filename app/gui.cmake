@@ -5,20 +5,20 @@ find_package(Qt6 QUIET COMPONENTS Test)
 set(CMAKE_AUTOMOC ON)
 
 add_library(plover_gui STATIC
-  gui/check_header.cpp
+  gui/widgets/check_header.cpp
   gui/convert_worker.cpp
-  gui/file_icon_cache.cpp
-  gui/file_list_model.cpp
-  gui/file_list_view.cpp
-  gui/file_size_text.cpp
+  gui/widgets/file_icon_cache.cpp
+  gui/widgets/file_list_model.cpp
+  gui/widgets/file_list_view.cpp
+  gui/widgets/file_size_text.cpp
   gui/frm_about.cpp
   gui/frm_convert_image.cpp
   gui/frm_convert_image_layout.cpp
-  gui/getting_started_panel.cpp
+  gui/widgets/getting_started_panel.cpp
   gui/language_apply.cpp
-  gui/link_label.cpp
-  gui/overlay_host.cpp
-  gui/password_panel.cpp
+  gui/widgets/link_label.cpp
+  gui/widgets/overlay_host.cpp
+  gui/widgets/password_panel.cpp
   gui/product_info.cpp
   gui/shell_services.cpp
   gui/theme.cpp)

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QLabel>
 
-#include "app/gui/link_label.h"
+#include "app/gui/widgets/link_label.h"
 
 namespace plover {
 

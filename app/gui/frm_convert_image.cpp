@@ -25,13 +25,13 @@
 #include <QToolButton>
 
 #include "app/convert_plan.h"
-#include "app/gui/file_list_model.h"
-#include "app/gui/file_list_view.h"
+#include "app/gui/widgets/file_list_model.h"
+#include "app/gui/widgets/file_list_view.h"
 #include "app/gui/frm_about.h"
-#include "app/gui/getting_started_panel.h"
+#include "app/gui/widgets/getting_started_panel.h"
 #include "app/gui/language_apply.h"
-#include "app/gui/link_label.h"
-#include "app/gui/password_panel.h"
+#include "app/gui/widgets/link_label.h"
+#include "app/gui/widgets/password_panel.h"
 #include "app/gui/product_info.h"
 #include "app/gui/shell_services.h"
 #include "app/gui/theme.h"

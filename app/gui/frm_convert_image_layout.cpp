@@ -18,13 +18,13 @@
 #include <QVBoxLayout>
 
 #include "app/conversion_job.h"
-#include "app/gui/file_list_model.h"
-#include "app/gui/file_list_view.h"
+#include "app/gui/widgets/file_list_model.h"
+#include "app/gui/widgets/file_list_view.h"
 #include "app/gui/frm_convert_image.h"
-#include "app/gui/getting_started_panel.h"
-#include "app/gui/link_label.h"
-#include "app/gui/overlay_host.h"
-#include "app/gui/password_panel.h"
+#include "app/gui/widgets/getting_started_panel.h"
+#include "app/gui/widgets/link_label.h"
+#include "app/gui/widgets/overlay_host.h"
+#include "app/gui/widgets/password_panel.h"
 #include "app/gui/theme.h"
 
 namespace plover {

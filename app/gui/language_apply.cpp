@@ -9,9 +9,9 @@
 #include <QLocale>
 #include <QMenu>
 
-#include "app/gui/file_list_view.h"
-#include "app/gui/link_label.h"
-#include "app/gui/password_panel.h"
+#include "app/gui/widgets/file_list_view.h"
+#include "app/gui/widgets/link_label.h"
+#include "app/gui/widgets/password_panel.h"
 #include "app/language_files.h"
 
 namespace plover {

@@ -15,8 +15,8 @@
 #include <atomic>
 #include <memory>
 
-#include "app/gui/file_list_model.h"
-#include "app/gui/file_list_view.h"
+#include "app/gui/widgets/file_list_model.h"
+#include "app/gui/widgets/file_list_view.h"
 #include "app/gui/frm_convert_image.h"
 #include "app/status_text.h"
 #include "gui_test_support.h"

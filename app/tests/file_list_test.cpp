@@ -11,9 +11,9 @@
 #include <QtTest>
 
 #include "app/conversion_job.h"
-#include "app/gui/file_list_model.h"
-#include "app/gui/file_list_view.h"
-#include "app/gui/file_size_text.h"
+#include "app/gui/widgets/file_list_model.h"
+#include "app/gui/widgets/file_list_view.h"
+#include "app/gui/widgets/file_size_text.h"
 #include "app/gui/frm_convert_image.h"
 #include "gui_test_support.h"
 

@@ -11,7 +11,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "app/gui/link_label.h"
+#include "app/gui/widgets/link_label.h"
 #include "support/pdf_builder.h"
 
 namespace guitest {

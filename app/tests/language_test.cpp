@@ -15,8 +15,8 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/gui/file_list_model.h"
-#include "app/gui/file_list_view.h"
+#include "app/gui/widgets/file_list_model.h"
+#include "app/gui/widgets/file_list_view.h"
 #include "app/gui/frm_about.h"
 #include "app/gui/frm_convert_image.h"
 #include "app/gui/language_apply.h"

@@ -8,8 +8,8 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/gui/file_list_model.h"
-#include "app/gui/file_list_view.h"
+#include "app/gui/widgets/file_list_model.h"
+#include "app/gui/widgets/file_list_view.h"
 #include "app/gui/frm_convert_image.h"
 #include "gui_test_support.h"
 

@@ -5,16 +5,15 @@
 
 #include "engine/fonts/type1/cff_standard_data.h"
 #include "engine/fonts/font_limits.h"
+#include "engine/fonts/type1/charstring_machine.h"
 
 namespace kestrel {
 namespace {
 
-enum class TRun { Continue, End, Fault };
-
-class TType1Interpreter {
+class TType1Interpreter : TCharstringMachine {
  public:
   TType1Interpreter(const TType1Program& program, TGlyphOutline& out, int& operators)
-      : m_program(program), m_out(out), m_operators(operators) {}
+      : TCharstringMachine(out, operators), m_program(program) {}
 
   // Runs glyph `index` with its origin at (ox, oy); accents only when allowSeac.
   TRun RunGlyph(int index, double ox, double oy, bool allowSeac) {
@@ -29,33 +28,14 @@ class TType1Interpreter {
   }
 
  private:
-  bool Push(double v) {
-    if (m_sp >= limits::kMaxCharstringStack) return false;
-    m_stack[m_sp++] = v;
-    return true;
-  }
-  double Pop() { return m_sp > 0 ? m_stack[--m_sp] : 0; }
   double Arg(int i) const { return i < m_sp ? m_stack[i] : 0; }
 
   void RMove(double dx, double dy) {
+    if (!m_flexing) return MovePen(dx, dy);
+    // Flex points are collected, not drawn.
     m_x += dx;
     m_y += dy;
-    if (m_flexing) {  // flex points are collected, not drawn
-      if (m_flexCount < 7) m_flex[m_flexCount++] = {m_x, m_y};
-      return;
-    }
-    m_out.MoveTo(m_x, m_y);
-  }
-  void RLine(double dx, double dy) {
-    m_x += dx;
-    m_y += dy;
-    m_out.LineTo(m_x, m_y);
-  }
-  void RCurve(double dx1, double dy1, double dx2, double dy2, double dx3, double dy3) {
-    const double x1 = m_x + dx1, y1 = m_y + dy1, x2 = x1 + dx2, y2 = y1 + dy2;
-    m_x = x2 + dx3;
-    m_y = y2 + dy3;
-    m_out.CurveTo(x1, y1, x2, y2, m_x, m_y);
+    if (m_flexCount < 7) m_flex[m_flexCount++] = {m_x, m_y};
   }
 
   TRun Seac() {
@@ -197,13 +177,9 @@ class TType1Interpreter {
   }
 
   const TType1Program& m_program;
-  TGlyphOutline& m_out;
-  int& m_operators;
-  double m_stack[limits::kMaxCharstringStack] = {};
-  int m_sp = 0;
   double m_results[limits::kMaxCharstringStack] = {};
   int m_resultCount = 0, m_resultNext = 0;
-  double m_x = 0, m_y = 0, m_ox = 0, m_oy = 0;
+  double m_ox = 0, m_oy = 0;
   bool m_flexing = false;
   TPDFPoint m_flex[7];
   int m_flexCount = 0;

@@ -6,11 +6,10 @@
 #include <string_view>
 
 #include "engine/fonts/font_limits.h"
+#include "engine/fonts/type1/charstring_machine.h"
 
 namespace kestrel {
 namespace {
-
-enum class TRun { Continue, End, Fault };
 
 int SubrBias(std::size_t count) {
   if (count < 1240) return 107;
@@ -18,10 +17,10 @@ int SubrBias(std::size_t count) {
   return 32768;
 }
 
-class TType2Interpreter {
+class TType2Interpreter : TCharstringMachine {
  public:
   TType2Interpreter(const TCFFProgram& program, TGlyphOutline& out, int& operators)
-      : m_program(program), m_out(out), m_operators(operators) {}
+      : TCharstringMachine(out, operators), m_program(program) {}
 
   // Runs glyph gid with its points shifted by (dx, dy); accents only when allowSeac.
   TRun RunGlyph(int gid, double dx, double dy, bool allowSeac) {
@@ -37,13 +36,6 @@ class TType2Interpreter {
   }
 
  private:
-  bool Push(double v) {
-    if (m_sp >= limits::kMaxCharstringStack) return false;
-    m_stack[m_sp++] = v;
-    return true;
-  }
-  double Pop() { return m_sp > 0 ? m_stack[--m_sp] : 0; }
-
   // The advance width is the extra first operand of the glyph's first stack-clearing
   // operator; it is not needed for drawing, only skipped.
   int TakeWidth(bool hasExtra) {
@@ -52,22 +44,7 @@ class TType2Interpreter {
     return hasExtra && m_sp > 0 ? 1 : 0;
   }
 
-  void RLine(double dx, double dy) {
-    m_x += dx;
-    m_y += dy;
-    m_out.LineTo(m_x, m_y);
-  }
-  void RCurve(double dx1, double dy1, double dx2, double dy2, double dx3, double dy3) {
-    const double x1 = m_x + dx1, y1 = m_y + dy1, x2 = x1 + dx2, y2 = y1 + dy2;
-    m_x = x2 + dx3;
-    m_y = y2 + dy3;
-    m_out.CurveTo(x1, y1, x2, y2, m_x, m_y);
-  }
-  void RMove(double dx, double dy) {
-    m_x += dx;
-    m_y += dy;
-    m_out.MoveTo(m_x, m_y);
-  }
+  void RMove(double dx, double dy) { MovePen(dx, dy); }
 
   void Stems(bool hasWidthSlot) {
     const int b = TakeWidth(hasWidthSlot && (m_sp % 2) == 1);
@@ -346,13 +323,8 @@ class TType2Interpreter {
   }
 
   const TCFFProgram& m_program;
-  TGlyphOutline& m_out;
-  int& m_operators;
   const TCFFIndex* m_local = nullptr;
-  double m_stack[limits::kMaxCharstringStack] = {};
-  int m_sp = 0;
   double m_transient[32] = {};
-  double m_x = 0, m_y = 0;
   double m_x0 = 0, m_y0 = 0;
   int m_stems = 0;
   bool m_widthPending = true;

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "app/gui/file_icon_cache.h"
+#include "app/gui/widgets/file_icon_cache.h"
 
 namespace plover {
 

@@ -1,4 +1,4 @@
-#include "app/gui/getting_started_panel.h"
+#include "app/gui/widgets/getting_started_panel.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "app/gui/password_panel.h"
+#include "app/gui/widgets/password_panel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "engine/output/raster/raster_canvas_image.h"
-#include "picasso_test_support.h"
+#include "output/raster/raster_canvas_test_support.h"
 
 namespace kestrel {
 namespace {
@@ -18,7 +18,7 @@ TCanvasBitmap FourColours() {
   return {2, 2, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u}, std::nullopt};
 }
 
-TEST(PicassoBitmapTest, FillsAnAxisAlignedRectangle) {
+TEST(RasterCanvasBitmapTest, FillsAnAxisAlignedRectangle) {
   auto f = MakeCanvas(40, 40);
   f.canvas->DrawBitmap(FourColours(), 10, 10, 30, 10, 10, 30, TImageSampling::Default);
   EXPECT_EQ(f.At(15, 15), kRed);
@@ -30,7 +30,7 @@ TEST(PicassoBitmapTest, FillsAnAxisAlignedRectangle) {
   EXPECT_EQ(CountColour(f, kWhite), 40 * 40 - 20 * 20);
 }
 
-TEST(PicassoBitmapTest, RotatedParallelogramTurnsThePicture) {
+TEST(RasterCanvasBitmapTest, RotatedParallelogramTurnsThePicture) {
   // Upper-left at (60, 10); the picture's x axis points down and its y axis to the left.
   auto f = MakeCanvas(80, 60);
   f.canvas->DrawBitmap(FourColours(), 60, 10, 60, 50, 20, 10, TImageSampling::Default);
@@ -42,7 +42,7 @@ TEST(PicassoBitmapTest, RotatedParallelogramTurnsThePicture) {
   EXPECT_EQ(f.At(70, 20), kWhite);
 }
 
-TEST(PicassoBitmapTest, RotatedByFortyFiveDegreesStaysInsideItsDiamond) {
+TEST(RasterCanvasBitmapTest, RotatedByFortyFiveDegreesStaysInsideItsDiamond) {
   auto f = MakeCanvas(100, 100);
   // A 40 x 40 square turned 45 degrees around (50, 50).
   const double h = 40 / std::sqrt(2.0);
@@ -54,7 +54,7 @@ TEST(PicassoBitmapTest, RotatedByFortyFiveDegreesStaysInsideItsDiamond) {
   EXPECT_NEAR(CountColour(f, kRed), 40 * 40, 60);
 }
 
-TEST(PicassoBitmapTest, MirroredParallelogramFlipsThePicture) {
+TEST(RasterCanvasBitmapTest, MirroredParallelogramFlipsThePicture) {
   auto f = MakeCanvas(40, 40);
   // Upper-left on the right: the picture is mirrored left to right.
   f.canvas->DrawBitmap(FourColours(), 30, 10, 10, 10, 30, 30, TImageSampling::Default);
@@ -62,7 +62,7 @@ TEST(PicassoBitmapTest, MirroredParallelogramFlipsThePicture) {
   EXPECT_EQ(f.At(15, 15), kGreen);
 }
 
-TEST(PicassoBitmapTest, NearestSamplingKeepsHardSteps) {
+TEST(RasterCanvasBitmapTest, NearestSamplingKeepsHardSteps) {
   auto f = MakeCanvas(100, 10);
   TCanvasBitmap steps{2, 1, {0xFF000000u, 0xFFFFFFFFu}, std::nullopt};
   f.canvas->DrawBitmap(steps, 0, 0, 100, 0, 0, 10, TImageSampling::Nearest);
@@ -71,7 +71,7 @@ TEST(PicassoBitmapTest, NearestSamplingKeepsHardSteps) {
   EXPECT_EQ(Colours(f).size(), 2u);
 }
 
-TEST(PicassoBitmapTest, SmoothSamplingInterpolates) {
+TEST(RasterCanvasBitmapTest, SmoothSamplingInterpolates) {
   auto f = MakeCanvas(100, 10);
   TCanvasBitmap steps{2, 1, {0xFF000000u, 0xFFFFFFFFu}, std::nullopt};
   f.canvas->DrawBitmap(steps, 0, 0, 100, 0, 0, 10, TImageSampling::Smooth);
@@ -86,7 +86,7 @@ TEST(PicassoBitmapTest, SmoothSamplingInterpolates) {
   EXPECT_GT(Colours(f).size(), 40u);
 }
 
-TEST(PicassoBitmapTest, DefaultSamplingFollowsTheSmoothImagesSetting) {
+TEST(RasterCanvasBitmapTest, DefaultSamplingFollowsTheSmoothImagesSetting) {
   TCanvasBitmap steps{2, 1, {0xFF000000u, 0xFFFFFFFFu}, std::nullopt};
   auto plain = MakeCanvas(100, 10, true, false);
   plain.canvas->DrawBitmap(steps, 0, 0, 100, 0, 0, 10, TImageSampling::Default);
@@ -96,7 +96,7 @@ TEST(PicassoBitmapTest, DefaultSamplingFollowsTheSmoothImagesSetting) {
   EXPECT_GT(Colours(smooth).size(), 40u);
 }
 
-TEST(PicassoBitmapTest, ColourKeyMakesMatchingPixelsTransparent) {
+TEST(RasterCanvasBitmapTest, ColourKeyMakesMatchingPixelsTransparent) {
   auto f = MakeCanvas(40, 20);
   FillRect(*f.canvas, 0, 0, 40, 20, kPackedGreen);
   // Nearly red on the left, blue on the right; the key covers the reds only.
@@ -110,14 +110,14 @@ TEST(PicassoBitmapTest, ColourKeyMakesMatchingPixelsTransparent) {
   EXPECT_EQ(f.At(10, 10), 0xF01505u);
 }
 
-TEST(PicassoBitmapTest, PictureAlphaBlends) {
+TEST(RasterCanvasBitmapTest, PictureAlphaBlends) {
   auto f = MakeCanvas(20, 20);
   TCanvasBitmap b{1, 1, {0x80000000u}, std::nullopt};  // black at alpha 128
   f.canvas->DrawBitmap(b, 0, 0, 20, 0, 0, 20, TImageSampling::Default);
   EXPECT_NEAR(Channel(f.At(10, 10), 16), 127, 1);
 }
 
-TEST(PicassoBitmapTest, UnusableInputDrawsNothing) {
+TEST(RasterCanvasBitmapTest, UnusableInputDrawsNothing) {
   auto f = MakeCanvas(20, 20);
   TCanvasBitmap shortPixels{4, 4, {0xFF000000u}, std::nullopt};
   f.canvas->DrawBitmap(shortPixels, 0, 0, 20, 0, 0, 20, TImageSampling::Default);
@@ -131,7 +131,7 @@ TEST(PicassoBitmapTest, UnusableInputDrawsNothing) {
   EXPECT_EQ(f.canvas->BackendErrorCount(), 0u);
 }
 
-TEST(PicassoBitmapTest, HugeParallelogramsDrawTheirVisiblePart) {
+TEST(RasterCanvasBitmapTest, HugeParallelogramsDrawTheirVisiblePart) {
   auto f = MakeCanvas(20, 20);
   f.canvas->DrawBitmap(FourColours(), -3e30, -3e30, 1e30, -3e30, -3e30, 1e30,
                        TImageSampling::Nearest);
@@ -145,7 +145,7 @@ TEST(PicassoBitmapTest, HugeParallelogramsDrawTheirVisiblePart) {
   EXPECT_EQ(CountColour(g, kRed), 400);
 }
 
-TEST(PicassoBitmapTest, PlainModeDrawsNoPictures) {
+TEST(RasterCanvasBitmapTest, PlainModeDrawsNoPictures) {
   std::optional<TRasterImage> raster = TRasterImage::Create(20, 20, 96, kWhite);
   ASSERT_TRUE(raster);
   TPDFPicasso c;

@@ -1,4 +1,4 @@
-#include "app/gui/file_icon_cache.h"
+#include "app/gui/widgets/file_icon_cache.h"
 
 #include <QApplication>
 #include <QStyle>

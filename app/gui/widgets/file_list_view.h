@@ -5,8 +5,8 @@
 #include <QStringList>
 #include <QTreeView>
 
-#include "app/gui/check_header.h"
-#include "app/gui/file_list_model.h"
+#include "app/gui/widgets/check_header.h"
+#include "app/gui/widgets/file_list_model.h"
 
 namespace plover {
 

@@ -1,4 +1,4 @@
-#include "app/gui/check_header.h"
+#include "app/gui/widgets/check_header.h"
 
 #include <QMouseEvent>
 #include <QPainter>

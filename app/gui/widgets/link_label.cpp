@@ -1,4 +1,4 @@
-#include "app/gui/link_label.h"
+#include "app/gui/widgets/link_label.h"
 
 #include "app/gui/shell_services.h"
 

@@ -1,7 +1,7 @@
 // Clipping by intersection and clip snapshots of the raster canvas.
 #include <gtest/gtest.h>
 
-#include "picasso_test_support.h"
+#include "output/raster/raster_canvas_test_support.h"
 
 namespace kestrel {
 namespace {
@@ -16,7 +16,7 @@ void ClipToRect(TPDFGenericCanvas& c, double x0, double y0, double x1, double y1
   c.EndPath();  // n
 }
 
-TEST(PicassoClipTest, ClipIntersectsWithTheCurrentClip) {
+TEST(RasterCanvasClipTest, ClipIntersectsWithTheCurrentClip) {
   auto f = MakeCanvas(100, 100);
   ClipToRect(*f.canvas, 10, 10, 60, 60);
   ClipToRect(*f.canvas, 40, 40, 90, 90);
@@ -27,7 +27,7 @@ TEST(PicassoClipTest, ClipIntersectsWithTheCurrentClip) {
   EXPECT_EQ(CountColour(f, kBlack), 20 * 20);
 }
 
-TEST(PicassoClipTest, ClipOfSeveralBoxesWithAnEdgeBetweenPixels) {
+TEST(RasterCanvasClipTest, ClipOfSeveralBoxesWithAnEdgeBetweenPixels) {
   // Cairo 1.16 aborts filling through a clip of several boxes when one edge is off the pixel
   // grid, unless the clip is kept as a path.
   auto f = MakeCanvas(32, 24, /*antiAlias=*/true);
@@ -48,7 +48,7 @@ TEST(PicassoClipTest, ClipOfSeveralBoxesWithAnEdgeBetweenPixels) {
   EXPECT_EQ(f.At(20, 12), kWhite);  // between the boxes
 }
 
-TEST(PicassoClipTest, PendingClipAppliesAfterPainting) {
+TEST(RasterCanvasClipTest, PendingClipAppliesAfterPainting) {
   // W f: the path is filled unclipped, then becomes the clip.
   auto f = MakeCanvas(100, 100);
   f.canvas->SetFillColor(kPackedRed);
@@ -62,7 +62,7 @@ TEST(PicassoClipTest, PendingClipAppliesAfterPainting) {
   EXPECT_EQ(f.At(10, 10), kWhite);
 }
 
-TEST(PicassoClipTest, EvenOddClipLeavesAHole) {
+TEST(RasterCanvasClipTest, EvenOddClipLeavesAHole) {
   auto f = MakeCanvas(100, 100);
   f.canvas->BeginPath();
   AddRect(*f.canvas, 10, 10, 90, 90);
@@ -74,7 +74,7 @@ TEST(PicassoClipTest, EvenOddClipLeavesAHole) {
   EXPECT_EQ(f.At(50, 50), kWhite);
 }
 
-TEST(PicassoClipTest, NestedClipsRestoreFromSnapshots) {
+TEST(RasterCanvasClipTest, NestedClipsRestoreFromSnapshots) {
   auto f = MakeCanvas(100, 100);
   TPDFPicasso& c = *f.canvas;
   const TClipHandle outer = c.SaveClip();  // q
@@ -96,7 +96,7 @@ TEST(PicassoClipTest, NestedClipsRestoreFromSnapshots) {
   EXPECT_EQ(f.At(50, 50), kGreen);
 }
 
-TEST(PicassoClipTest, RestoreCanJumpToAnotherBranch) {
+TEST(RasterCanvasClipTest, RestoreCanJumpToAnotherBranch) {
   auto f = MakeCanvas(100, 100);
   TPDFPicasso& c = *f.canvas;
   const TClipHandle none = c.SaveClip();
@@ -116,7 +116,7 @@ TEST(PicassoClipTest, RestoreCanJumpToAnotherBranch) {
   EXPECT_EQ(c.BackendErrorCount(), 0u);
 }
 
-TEST(PicassoClipTest, SnapshotsAreOnlyTakenAfterAClipChange) {
+TEST(RasterCanvasClipTest, SnapshotsAreOnlyTakenAfterAClipChange) {
   auto f = MakeCanvas(20, 20);
   TPDFPicasso& c = *f.canvas;
   const TClipHandle first = c.SaveClip();  // the first q records the initial clip
@@ -136,7 +136,7 @@ TEST(PicassoClipTest, SnapshotsAreOnlyTakenAfterAClipChange) {
   EXPECT_EQ(c.ClipSnapshotCount(), 2u);
 }
 
-TEST(PicassoClipTest, UnknownHandlesAreIgnored) {
+TEST(RasterCanvasClipTest, UnknownHandlesAreIgnored) {
   auto f = MakeCanvas(20, 20);
   TPDFPicasso& c = *f.canvas;
   ClipToRect(c, 0, 0, 10, 20);
@@ -146,7 +146,7 @@ TEST(PicassoClipTest, UnknownHandlesAreIgnored) {
   EXPECT_EQ(CountColour(f, kBlack), 10 * 20);
 }
 
-TEST(PicassoClipTest, ClipStrokesAndBitmapsToo) {
+TEST(RasterCanvasClipTest, ClipStrokesAndBitmapsToo) {
   auto f = MakeCanvas(40, 40);
   TPDFPicasso& c = *f.canvas;
   ClipToRect(c, 0, 0, 20, 40);
@@ -165,7 +165,7 @@ TEST(PicassoClipTest, ClipStrokesAndBitmapsToo) {
   EXPECT_EQ(f.At(30, 30), kWhite);
 }
 
-TEST(PicassoClipTest, DeepClipNestingIsBounded) {
+TEST(RasterCanvasClipTest, DeepClipNestingIsBounded) {
   auto f = MakeCanvas(20, 20);
   TPDFPicasso& c = *f.canvas;
   for (int i = 0; i < 2000; ++i) ClipToRect(c, 0, 0, 20, 20);
@@ -174,7 +174,7 @@ TEST(PicassoClipTest, DeepClipNestingIsBounded) {
   EXPECT_EQ(c.BackendErrorCount(), 0u);
 }
 
-TEST(PicassoClipTest, AttachingAgainStartsUnclipped) {
+TEST(RasterCanvasClipTest, AttachingAgainStartsUnclipped) {
   auto f = MakeCanvas(20, 20);
   const TClipHandle h = f.canvas->SaveClip();
   ClipToRect(*f.canvas, 0, 0, 5, 5);
@@ -188,7 +188,7 @@ TEST(PicassoClipTest, AttachingAgainStartsUnclipped) {
   EXPECT_EQ(f.canvas->BackendErrorCount(), 0u);
 }
 
-TEST(PicassoClipTest, PlainModeDoesNotClip) {
+TEST(RasterCanvasClipTest, PlainModeDoesNotClip) {
   std::optional<TRasterImage> raster = TRasterImage::Create(20, 20, 96, kWhite);
   ASSERT_TRUE(raster);
   TPDFPicasso c;

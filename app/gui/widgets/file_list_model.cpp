@@ -1,4 +1,4 @@
-#include "app/gui/file_list_model.h"
+#include "app/gui/widgets/file_list_model.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +8,7 @@
 #include <exception>
 
 #include "app/conversion_job.h"
-#include "app/gui/file_size_text.h"
+#include "app/gui/widgets/file_size_text.h"
 #include "app/status_text.h"
 
 namespace plover {

@@ -1,4 +1,4 @@
-#include "app/gui/overlay_host.h"
+#include "app/gui/widgets/overlay_host.h"
 
 #include <algorithm>
 

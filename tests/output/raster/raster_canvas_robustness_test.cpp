@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "picasso_test_support.h"
+#include "output/raster/raster_canvas_test_support.h"
 
 namespace kestrel {
 namespace {
@@ -15,7 +15,7 @@ using namespace testing;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-TEST(PicassoRobustnessTest, NaNSegmentsAreDropped) {
+TEST(RasterCanvasRobustnessTest, NaNSegmentsAreDropped) {
   auto f = MakeCanvas(100, 100);
   f.canvas->SetFillColor(0);
   f.canvas->BeginPath();
@@ -31,7 +31,7 @@ TEST(PicassoRobustnessTest, NaNSegmentsAreDropped) {
   EXPECT_EQ(f.At(20, 20), kWhite);
 }
 
-TEST(PicassoRobustnessTest, PathsOfOnlyNonFinitePointsDrawNothing) {
+TEST(RasterCanvasRobustnessTest, PathsOfOnlyNonFinitePointsDrawNothing) {
   auto f = MakeCanvas(50, 50);
   f.canvas->SetFillColor(0);
   f.canvas->SetStrokeColor(0);
@@ -46,7 +46,7 @@ TEST(PicassoRobustnessTest, PathsOfOnlyNonFinitePointsDrawNothing) {
   EXPECT_EQ(f.canvas->BackendErrorCount(), 0u);
 }
 
-TEST(PicassoRobustnessTest, NonFiniteStateValuesAreTamed) {
+TEST(RasterCanvasRobustnessTest, NonFiniteStateValuesAreTamed) {
   auto f = MakeCanvas(50, 50);
   f.canvas->SetFillAlpha(kNaN);
   f.canvas->SetStrokeAlpha(-kInf);
@@ -73,7 +73,7 @@ TEST(PicassoRobustnessTest, NonFiniteStateValuesAreTamed) {
   EXPECT_EQ(CountColour(f, kBlack), 2500);  // a round pen that wide covers the page
 }
 
-TEST(PicassoRobustnessTest, HugeFillsAreClippedToTheSurface) {
+TEST(RasterCanvasRobustnessTest, HugeFillsAreClippedToTheSurface) {
   auto f = MakeCanvas(100, 100);
   FillRect(*f.canvas, -1e30, -1e30, 1e30, 50, 0);
   EXPECT_EQ(f.canvas->BackendErrorCount(), 0u);
@@ -82,7 +82,7 @@ TEST(PicassoRobustnessTest, HugeFillsAreClippedToTheSurface) {
   EXPECT_EQ(f.At(50, 50), kWhite);
 }
 
-TEST(PicassoRobustnessTest, FarVerticesKeepTheVisibleEdgesInPlace) {
+TEST(RasterCanvasRobustnessTest, FarVerticesKeepTheVisibleEdgesInPlace) {
   // Edges from (10, 10) and (10, 90) towards a vertex 1e12 pixels away are nearly horizontal.
   auto f = MakeCanvas(100, 100);
   f.canvas->SetFillColor(0);
@@ -100,14 +100,14 @@ TEST(PicassoRobustnessTest, FarVerticesKeepTheVisibleEdgesInPlace) {
   EXPECT_EQ(f.canvas->BackendErrorCount(), 0u);
 }
 
-TEST(PicassoRobustnessTest, CoordinatesBetweenTheLimitsStayExact) {
+TEST(RasterCanvasRobustnessTest, CoordinatesBetweenTheLimitsStayExact) {
   // Beyond the direct range but well inside doubles: the clipped path must match.
   auto f = MakeCanvas(100, 100);
   FillRect(*f.canvas, -2e7, 20, 2e7, 30, 0);
   EXPECT_EQ(CountColour(f, kBlack), 100 * 10);
 }
 
-TEST(PicassoRobustnessTest, HugeStrokesAndCurves) {
+TEST(RasterCanvasRobustnessTest, HugeStrokesAndCurves) {
   auto f = MakeCanvas(100, 100);
   f.canvas->SetStrokeColor(0);
   f.canvas->SetLineWidth(4);
@@ -138,7 +138,7 @@ TEST(PicassoRobustnessTest, HugeStrokesAndCurves) {
   EXPECT_EQ(f.canvas->BackendErrorCount(), 0u);
 }
 
-TEST(PicassoRobustnessTest, FineDashPatternsDoNotStall) {
+TEST(RasterCanvasRobustnessTest, FineDashPatternsDoNotStall) {
   auto f = MakeCanvas(200, 200);
   f.canvas->SetStrokeColor(0);
   f.canvas->SetLineWidth(1);
@@ -152,7 +152,7 @@ TEST(PicassoRobustnessTest, FineDashPatternsDoNotStall) {
   EXPECT_EQ(CountColour(f, kBlack), 50 * 200);
 }
 
-TEST(PicassoRobustnessTest, NotAttachedDoesNothing) {
+TEST(RasterCanvasRobustnessTest, NotAttachedDoesNothing) {
   TPDFPicasso c;
   EXPECT_EQ(c.Mode(), TPDFPicasso::TMode::NotAttached);
   c.BeginPath();
@@ -168,7 +168,7 @@ TEST(PicassoRobustnessTest, NotAttachedDoesNothing) {
   EXPECT_EQ(c.BackendErrorCount(), 0u);
 }
 
-TEST(PicassoRobustnessTest, UnusableBuffersAreRefused) {
+TEST(RasterCanvasRobustnessTest, UnusableBuffersAreRefused) {
   alignas(4) std::uint8_t bytes[64] = {};
   TPDFPicasso c;
   const TGDIPlusSettings s;
@@ -184,7 +184,7 @@ TEST(PicassoRobustnessTest, UnusableBuffersAreRefused) {
   EXPECT_EQ(null.Mode(), TPDFPicasso::TMode::NotAttached);
 }
 
-TEST(PicassoRobustnessTest, SettingsWithoutTheLibraryGivePlainMode) {
+TEST(RasterCanvasRobustnessTest, SettingsWithoutTheLibraryGivePlainMode) {
   std::optional<TRasterImage> raster = TRasterImage::Create(60, 60, 96, kWhite);
   ASSERT_TRUE(raster);
   TGDIPlusSettings s;
@@ -259,7 +259,7 @@ void DrawScene(TPDFPicasso& c) {
   c.StrokePath();
 }
 
-TEST(PicassoRobustnessTest, TiledDrawingMatchesUntiledDrawing) {
+TEST(RasterCanvasRobustnessTest, TiledDrawingMatchesUntiledDrawing) {
   // Without smoothing the tiles give the same pixels. Cairo's anti-aliasing depends slightly
   // on the surface's extent, so smoothed edges may differ a little; a tile drawn in the wrong
   // place or not at all would differ by far more.

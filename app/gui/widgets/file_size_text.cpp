@@ -1,4 +1,4 @@
-#include "app/gui/file_size_text.h"
+#include "app/gui/widgets/file_size_text.h"
 
 namespace plover {
 

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "picasso_test_support.h"
+#include "output/raster/raster_canvas_test_support.h"
 
 namespace kestrel {
 namespace {

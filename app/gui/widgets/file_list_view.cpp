@@ -1,4 +1,4 @@
-#include "app/gui/file_list_view.h"
+#include "app/gui/widgets/file_list_view.h"
 
 #include <QDrag>
 #include <QDragEnterEvent>
