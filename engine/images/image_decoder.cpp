@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/images/dct_decoder.h"
+#include "engine/images/fax/ccitt_samples.h"
 #include "engine/images/image_samples.h"
 #include "engine/images/jpx_decoder.h"
 #include "engine/syntax/structure.h"
@@ -103,8 +104,7 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
     if (context_.Resolve) last = context_.Resolve(last);
     if (auto* name = As<TPDFName>(last)) codec = CodecOf(name->Value);
   }
-  if (codec == TCodec::CCITT || codec == TCodec::JBIG2)
-    return Fail("fax and JBIG2 images are not decoded yet");
+  if (codec == TCodec::JBIG2) return Fail("JBIG2 images are not decoded yet");
 
   TDecodeRanges decode;
   if (auto* array = As<TPDFArray>(Get(dict, "Decode"))) {
@@ -118,10 +118,13 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
   }
 
   if (stencil) {
-    if (codec != TCodec::None) return Fail("stencil masks of this codec are not decoded");
+    if (codec != TCodec::None && codec != TCodec::CCITT)
+      return Fail("stencil masks of this codec are not decoded");
     const TSampleLayout layout{width, height, 1, 1};
     if (layout.RowBytes(context_.MaxBytes) == 0) return Fail("image size unusable or too large");
-    picture_.Alpha = MaskSamples(stream.Decode(context_.Budget), layout, true, decode);
+    TBytes samples = stream.Decode(context_.Budget);
+    if (codec == TCodec::CCITT) samples = FaxSamples(dict, samples, width, height, context_.MaxBytes);
+    picture_.Alpha = MaskSamples(samples, layout, true, decode);
     picture_.Stencil = true;
     picture_.Bilevel = true;
     return !picture_.Alpha.Empty() || Fail("empty stencil");
@@ -147,6 +150,13 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
   }
 
   TBytes data = stream.Decode(context_.Budget);
+  if (codec == TCodec::CCITT) {
+    // Fax data becomes one-bit gray (or Indexed) samples and goes on as raw samples.
+    data = FaxSamples(dict, data, width, height, context_.MaxBytes);
+    bits = 1;
+    if (!colors || colors->Components() != 1) colors = deviceColors(1);
+    codec = TCodec::None;
+  }
   const TImageDecodeLimits codecLimits{context_.MaxBytes, limits::kMaxJpegScans};
   if (codec == TCodec::None) {
     if (!colors) return Fail("unknown colour space");
@@ -227,12 +237,15 @@ bool TPDFImageDecoder::LoadMask(const TPDFStream& stream, bool soft, TImagePlane
     auto* hi = As<TPDFNumeric>(context_.Resolve ? context_.Resolve(array->Item(1)) : array->Item(1));
     if (lo && hi) decode.push_back({lo->Value, hi->Value});
   }
-  if (codec == TCodec::CCITT || codec == TCodec::JBIG2) return false;
+  if (codec == TCodec::JBIG2) return false;
   const std::uint64_t budget = context_.MaxBytes - std::min(context_.MaxBytes, picture_.Bytes());
-  if (codec == TCodec::None) {
+  if (codec == TCodec::None || codec == TCodec::CCITT) {
+    if (codec == TCodec::CCITT) bits = 1;
     const TSampleLayout layout{width, height, 1, bits};
     if (layout.RowBytes(budget) == 0) return false;
-    out = MaskSamples(stream.Decode(context_.Budget), layout, !soft, decode);
+    TBytes samples = stream.Decode(context_.Budget);
+    if (codec == TCodec::CCITT) samples = FaxSamples(dict, samples, width, height, budget);
+    out = MaskSamples(samples, layout, !soft, decode);
     return !out.Empty();
   }
   const TImageDecodeLimits codecLimits{budget, limits::kMaxJpegScans};
@@ -243,6 +256,32 @@ bool TPDFImageDecoder::LoadMask(const TPDFStream& stream, bool soft, TImagePlane
   const TSampleLayout layout{image.Width, image.Height, 1, 8};
   out = MaskSamples(ExtractChannel(image, 0).Data, layout, !soft, decode);
   return !out.Empty();
+}
+
+TBytes TPDFImageDecoder::FaxSamples(const TPDFDictionary& dict, TByteView data, int width,
+                                    int height, std::uint64_t maxBytes) const {
+  auto resolve = [&](TPDFObject* o) { return context_.Resolve ? context_.Resolve(o) : o; };
+  TPDFObject* parms = Get(dict, "DecodeParms");
+  if (auto* array = As<TPDFArray>(parms)) {
+    // The parameters at the codec's place: the last filter's.
+    int index = array->Count() - 1;
+    if (auto* filters = As<TPDFArray>(Get(dict, "Filter"))) index = filters->Count() - 1;
+    parms = index >= 0 && index < array->Count() ? resolve(array->Item(index)) : nullptr;
+  }
+  TCCITTFilterParams params;
+  if (auto* entries = As<TPDFDictionary>(parms)) {
+    auto flag = [&](const char* key, bool fallback) {
+      auto* value = As<TPDFBoolean>(Get(*entries, key));
+      return value ? value->Value : fallback;
+    };
+    params.Coding.K = NumberOr(Get(*entries, "K"), 0);
+    params.Coding.EncodedByteAlign = flag("EncodedByteAlign", false);
+    params.Coding.EndOfLine = flag("EndOfLine", false);
+    params.Coding.EndOfBlock = flag("EndOfBlock", true);
+    params.Columns = NumberOr(Get(*entries, "Columns"), 1728);
+    params.BlackIs1 = flag("BlackIs1", false);
+  }
+  return DecodeCCITTSamples(data, params, width, height, maxBytes);
 }
 
 const TCanvasBitmap& TPDFImageDecoder::Bitmap(int width, int height, TPackedColor fill) {

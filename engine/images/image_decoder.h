@@ -1,6 +1,6 @@
 #pragma once
 // TPDFImageDecoder: one image XObject (or inline image, given as a stream) decoded into a
-// picture: its samples through the general filters and the DCT or JPEG 2000 codec, colour
+// picture: its samples through the general filters and the DCT, JPEG 2000 or fax codec, colour
 // through the renderer's colour spaces, and its stencil, explicit, soft or colour-key mask.
 // The picture is kept compact; bitmaps for the canvas are made at the size they are drawn.
 #include <cstdint>
@@ -60,6 +60,9 @@ class TPDFImageDecoder {
   bool Fail(std::string why);
   // The mask's opacity plane: a soft mask's gray values or a stencil's painted area.
   bool LoadMask(const TPDFStream& stream, bool soft, TImagePlane& out);
+  // Fax data as the image's 1-bit samples, read with the CCITT parameters of its last filter.
+  TBytes FaxSamples(const TPDFDictionary& dict, TByteView data, int width, int height,
+                    std::uint64_t maxBytes) const;
 
   TImageDecodeContext context_;
   TDecodedPicture picture_;

@@ -260,7 +260,8 @@ TCCITTResult TKesCCITTDecoder::Decode(TByteView data, std::span<std::uint8_t> ou
   TFaxRows rows(data, width_);
   TFaxBitReader& bits = rows.Bits();
   const bool group4 = params_.K < 0;
-  int damaged = 0;
+  bool damaged = false;
+  int eolRows = 0;  // rows so far that began with an EOL
   for (int y = 0; y < height_; ++y) {
     bool twoD = group4, eol = false;
     if (group4) {
@@ -282,6 +283,17 @@ TCCITTResult TKesCCITTDecoder::Decode(TByteView data, std::span<std::uint8_t> ou
       }
       if (eols > 1 && params_.EndOfBlock) break;
       eol = eols > 0;
+      // In data that puts an EOL before every row, a row without one means the row above
+      // ran past its end: resume at the next EOL, for the same row.
+      if (!eol && (params_.EndOfLine || (eolRows >= 2 && eolRows == y)) && y > 0) {
+        if (!damaged) result.Rows = y - 1;
+        if (result.Error.empty()) result.Error = "row without EOL";
+        damaged = true;
+        if (!rows.SeekNextEol()) break;
+        --y;
+        continue;
+      }
+      eolRows += eol;
       if (params_.K > 0 && eols == 0) {
         tag = int(bits.Peek(1));
         bits.Skip(1);
@@ -289,18 +301,17 @@ TCCITTResult TKesCCITTDecoder::Decode(TByteView data, std::span<std::uint8_t> ou
       twoD = tag == 0;
     }
     if (bits.AtEnd()) break;
-    // After a damaged row, only an EOL shows where a row starts.
-    const bool ok = (eol || damaged == 0) && (twoD ? rows.TwoDRow(!group4) : rows.OneDRow());
+    const bool ok = twoD ? rows.TwoDRow(!group4) : rows.OneDRow();
     rows.EndRow();
     rows.Paint(out.data() + std::size_t(y) * stride);
     if (ok) {
-      if (damaged == 0) result.Rows = y + 1;
+      if (!damaged) result.Rows = y + 1;
       continue;
     }
-    result.Error = rows.Error();
-    if (group4 || !params_.EndOfLine || ++damaged > params_.DamagedRowsBeforeError ||
-        !rows.SeekNextEol())
-      break;
+    if (result.Error.empty()) result.Error = rows.Error();
+    // A damaged row with EOLs around it costs only that row, as in other readers.
+    damaged = true;
+    if (group4 || !rows.SeekNextEol()) break;
   }
   if (group4 && result.Error.empty()) {
     if (params_.EncodedByteAlign) bits.Align();

@@ -2,9 +2,9 @@
 // TKesCCITTDecoder: CCITT fax data (T.4 one- and two-dimensional, T.6 "Group 4") decoded into
 // a packed 1-bit raster, 1 = black, most significant bit first, ceil(width / 8) bytes a row.
 //
-// A damaged row does not lose the image: the rows before it stay, and with EOLs up to
-// DamagedRowsBeforeError damaged rows are passed over by resuming at the next EOL. Rows the
-// data does not reach stay white.
+// A damaged row does not lose the image: the rows before it stay, and in data with EOLs
+// decoding resumes at the next EOL (whatever DamagedRowsBeforeError says, as other readers
+// do). Rows the data does not reach stay white.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -22,7 +22,6 @@ struct TCCITTParams {
   bool EncodedByteAlign = false;
   bool EndOfLine = false;
   bool EndOfBlock = true;
-  int DamagedRowsBeforeError = 0;
 };
 
 struct TCCITTResult {
