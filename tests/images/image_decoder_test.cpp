@@ -125,7 +125,7 @@ TEST(ImageDecoder, UnusableImagesAreRefused) {
            // 4 × 10^9 × 10^9 bytes: past the per-image limit before anything is allocated.
            "<< /Width 1000000000 /Height 1000000000 /BitsPerComponent 8 /ColorSpace /DeviceRGB >>",
            "<< /Width 2147483647 /Height 2147483647 /ImageMask true >>",
-           "<< /Width 8 /Height 8 /ColorSpace /DeviceGray /Filter /CCITTFaxDecode >>",
+           "<< /Width 8 /Height 0 /ColorSpace /DeviceGray /Filter /CCITTFaxDecode >>",
            "<< /Width 8 /Height 8 /ColorSpace /DeviceGray /Filter /DCTDecode >>",
        }) {
     auto decoder = Decode(pool, dict, "junk", false);
