@@ -39,3 +39,7 @@ TEST(FuzzReplay, ImageTargets) {
   EXPECT_GT(Replay("image_decoder", fuzzharness::ImageDecoder), 0);
   EXPECT_GT(Replay("inline_image", fuzzharness::InlineImage), 0);
 }
+
+#include "fuzz/harness_fax.h"
+
+TEST(FuzzReplay, FaxTargets) { EXPECT_GT(Replay("ccitt", fuzzharness::CCITT), 0); }
