@@ -1,5 +1,6 @@
 #include "engine/fonts/font_record.h"
 
+#include <atomic>
 #include <cmath>
 
 #include "engine/syntax/objects.h"
@@ -24,6 +25,11 @@ int WidthNumber(const TPDFNumeric& n) {
 }
 
 }  // namespace
+
+std::uint64_t NextFontSerial() {
+  static std::atomic<std::uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
 
 long TPDFFontCollectionData::GlyphOfCID(std::uint32_t cid) const {
   if (CIDToGIDMap.empty()) return cid;

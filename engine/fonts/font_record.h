@@ -52,7 +52,12 @@ inline constexpr int kFontFlagSerif = 2;
 inline constexpr int kFontFlagSymbolic = 4;
 inline constexpr int kFontFlagItalic = 64;
 
+// A number no other font record of this process gets, so that glyph pictures kept by a
+// canvas cannot be taken for those of a later font loaded at the same address.
+std::uint64_t NextFontSerial();
+
 struct TPDFFontCollectionData {
+  const std::uint64_t Serial = NextFontSerial();
   // Key in the font cache: the object number the dictionary was reached by (0 when direct).
   std::int32_t ObjectNumber = 0;
   // Advance of every one-byte code in glyph units (thousandths of text space; a Type 3

@@ -4,7 +4,10 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
+
+#include "engine/graphics/matrix.h"
 
 namespace kestrel {
 
@@ -64,6 +67,25 @@ struct TCanvasBitmap {
 // Default follows the canvas settings (smooth-images flag); the others force a sampling.
 enum class TImageSampling { Default, Nearest, Smooth };
 
+// One glyph as text shows it: the font that drew it (a number no other loaded font shares),
+// its name as the font's rasteriser takes it, and the matrix from the rasteriser's outline
+// space to the device (its translation is the glyph origin).
+struct TGlyphKey {
+  std::uint64_t Font = 0;
+  std::string_view Glyph;
+  TPDFMatrix Matrix;
+};
+
+class TPDFGenericCanvas;
+
+// Adds a glyph outline, mapped through a matrix, to a canvas's current path; asked only when
+// the canvas has no picture of the glyph yet.
+class TGlyphOutlineSource {
+ public:
+  virtual ~TGlyphOutlineSource() = default;
+  virtual void AddOutline(TPDFGenericCanvas& canvas, const TPDFMatrix& m) const = 0;
+};
+
 class TPDFGenericCanvas {
  public:
   virtual ~TPDFGenericCanvas() = default;
@@ -104,6 +126,12 @@ class TPDFGenericCanvas {
   virtual void EndPath() {}
   virtual TClipHandle SaveClip() { return 0; }
   virtual void RestoreClip(TClipHandle) {}
+
+  // Glyphs filled one at a time in the fill colour and alpha (nonzero rule). A canvas that
+  // keeps glyph pictures says so; the renderer then hands it each plainly filled glyph
+  // instead of one path per text operator. The default fills the outline as a path.
+  virtual bool CachesGlyphs() const { return false; }
+  virtual void FillGlyph(const TGlyphKey& key, const TGlyphOutlineSource& outline);
 };
 
 }  // namespace kestrel

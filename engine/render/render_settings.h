@@ -6,6 +6,9 @@ struct TGDIPlusSettings {
   bool AntiAlias = true;
   bool UseLibrary = true;
   bool SmoothImages = false;
+  // Plainly filled glyphs are drawn from coverage pictures kept per glyph, size and sub-pixel
+  // position; off, every glyph outline is filled again.
+  bool CacheGlyphs = true;
 };
 
 }  // namespace kestrel

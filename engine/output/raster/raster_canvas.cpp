@@ -103,6 +103,15 @@ void TPDFPicasso::EndPath() { m_impl->EndPath(); }
 TClipHandle TPDFPicasso::SaveClip() { return m_impl->SaveClip(); }
 void TPDFPicasso::RestoreClip(TClipHandle handle) { m_impl->RestoreClip(handle); }
 
+bool TPDFPicasso::CachesGlyphs() const {
+  return m_impl->mode == TMode::Library && m_impl->settings.CacheGlyphs;
+}
+
+void TPDFPicasso::FillGlyph(const TGlyphKey& key, const TGlyphOutlineSource& outline) {
+  if (!CachesGlyphs() || !m_impl->FillGlyph(key, outline, *this))
+    TPDFGenericCanvas::FillGlyph(key, outline);
+}
+
 double TPDFPicasso::CurrentX() const { return m_impl->current.x; }
 double TPDFPicasso::CurrentY() const { return m_impl->current.y; }
 std::size_t TPDFPicasso::ClipSnapshotCount() const { return m_impl->snapshots.size(); }

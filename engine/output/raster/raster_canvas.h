@@ -72,6 +72,9 @@ class TPDFPicasso final : public TPDFGenericCanvas {
   void EndPath() override;
   TClipHandle SaveClip() override;
   void RestoreClip(TClipHandle handle) override;
+  // Full mode with CacheGlyphs set: glyphs come from the calling thread's mask cache.
+  bool CachesGlyphs() const override;
+  void FillGlyph(const TGlyphKey& key, const TGlyphOutlineSource& outline) override;
 
   // The bitmap stretched into an axis-aligned rectangle, sampled as paths are smoothed.
   void DrawBitmapRect(const TCanvasBitmap& bitmap, double x, double y, double w, double h);

@@ -64,6 +64,10 @@ struct TPDFPicasso::Impl {
   void RestoreClip(TClipHandle handle);
   void DrawBitmap(const TCanvasBitmap& bitmap, TPDFPoint p1, TPDFPoint p2, TPDFPoint p3,
                   TImageSampling sampling);
+  // Blends the glyph's cached mask (made first when missing); false when the glyph is to be
+  // filled as a path instead. `self` is the canvas the outline is recorded through.
+  bool FillGlyph(const TGlyphKey& key, const TGlyphOutlineSource& outline,
+                 TPDFGenericCanvas& self);
 
  private:
   TPDFPoint Device(double x, double y) const;

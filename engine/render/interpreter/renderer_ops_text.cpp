@@ -62,6 +62,20 @@ class TGlyphPathCanvas final : public TPDFGenericCanvas {
   bool open_ = false;
 };
 
+// A glyph outline as the font's rasteriser draws it.
+class TRasterizerOutline final : public TGlyphOutlineSource {
+ public:
+  TRasterizerOutline(TPDFFontRasterizer& rasterizer, std::string_view name)
+      : rasterizer_(rasterizer), name_(name) {}
+  void AddOutline(TPDFGenericCanvas& canvas, const TPDFMatrix& m) const override {
+    rasterizer_.DrawGlyph(canvas, m, 0, 0, name_);
+  }
+
+ private:
+  TPDFFontRasterizer& rasterizer_;
+  std::string_view name_;
+};
+
 // The bytes of a string operand: (literal) or <hex>.
 TBytes StringOperand(TByteView item) {
   if (item.size() >= 2 && item.front() == '(' && item.back() == ')')
@@ -208,6 +222,11 @@ void TContentInterpreter::ShowText(std::size_t items) {
   TGlyphPathCanvas collector(glyphPath_);
   glyphPath_.clear();
   const bool draw = visible_ && font->Rasterizer;
+  // Plainly filled glyphs go to a canvas that keeps glyph pictures one by one; other modes,
+  // patterns and Type 3 glyphs gather outlines into one path.
+  const bool oneByOne = draw && !t3 && !eps_ && gs_.RenderMode == 0 && !gs_.FillPattern &&
+                        canvas_.CachesGlyphs();
+  if (oneByOne) ApplyFillSettings(kFillRuleNonZero);
 
   double x = 0;  // text space, horizontal scaling applied
   auto place = [&](std::string_view name) {
@@ -224,6 +243,9 @@ void TContentInterpreter::ShowText(std::size_t items) {
     }
     if (t3) {
       DrawType3Glyph(*font, name, m);
+    } else if (oneByOne) {
+      canvas_.FillGlyph(TGlyphKey{font->Serial, name, m},
+                        TRasterizerOutline(*font->Rasterizer, name));
     } else {
       font->Rasterizer->DrawGlyph(collector, m, 0, 0, name);
     }
