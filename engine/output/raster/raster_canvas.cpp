@@ -104,7 +104,9 @@ TClipHandle TPDFPicasso::SaveClip() { return m_impl->SaveClip(); }
 void TPDFPicasso::RestoreClip(TClipHandle handle) { m_impl->RestoreClip(handle); }
 
 bool TPDFPicasso::CachesGlyphs() const {
-  return m_impl->mode == TMode::Library && m_impl->settings.CacheGlyphs;
+  // Without anti-aliasing a mask and a fill of the page decide some edge pixels differently.
+  return m_impl->mode == TMode::Library && m_impl->settings.CacheGlyphs &&
+         m_impl->settings.AntiAlias;
 }
 
 void TPDFPicasso::FillGlyph(const TGlyphKey& key, const TGlyphOutlineSource& outline) {

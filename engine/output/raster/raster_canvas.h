@@ -72,7 +72,8 @@ class TPDFPicasso final : public TPDFGenericCanvas {
   void EndPath() override;
   TClipHandle SaveClip() override;
   void RestoreClip(TClipHandle handle) override;
-  // Full mode with CacheGlyphs set: glyphs come from the calling thread's mask cache.
+  // Anti-aliased full mode with CacheGlyphs set: glyphs come from the calling thread's mask
+  // cache.
   bool CachesGlyphs() const override;
   void FillGlyph(const TGlyphKey& key, const TGlyphOutlineSource& outline) override;
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "engine/output/raster/raster_canvas_impl.h"
-#include "engine/output/raster/raster_glyph_cache.h"
+#include "engine/output/raster/raster_glyph_mask.h"
 
 namespace kestrel {
 
@@ -38,7 +38,8 @@ bool TPDFPicasso::Impl::FillGlyph(const TGlyphKey& key, const TGlyphOutlineSourc
     const bool ok = RasterizeGlyphMask(path.Ops(), path.Bounds(), PathAntialias(), made);
     DiscardPath();
     if (!ok) return false;
-    mask = &cache.Insert(maskKey, std::move(made));
+    const std::size_t bytes = GlyphMaskBytes(made);
+    mask = &cache.Insert(maskKey, std::move(made), bytes);
   }
   if (!mask->surface) return true;
   const double left = x + mask->left, top = y + mask->top;

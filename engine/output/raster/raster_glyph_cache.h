@@ -1,20 +1,16 @@
 #pragma once
-// Private to the raster canvas: coverage pictures (8-bit alpha masks) of glyphs, kept per
-// font, glyph, device matrix and sub-pixel origin, so that a glyph's outline is scanned once
-// and later copies are blended from its mask. Least recently used pictures leave first once
-// the cache holds more bytes than its budget.
-#include <cairo.h>
-
+// Private to the raster canvas: the keys of glyph coverage masks and the byte-bounded cache
+// that keeps them. A glyph's mask is kept per font, glyph, device matrix and sub-pixel origin,
+// so that its outline is scanned once and later copies are blended from the mask. Least
+// recently used masks leave first once the cache holds more bytes than its budget.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <list>
-#include <memory>
 #include <unordered_map>
-#include <vector>
+#include <utility>
 
 #include "engine/graphics/canvas.h"
-#include "engine/graphics/canvas_path.h"
 
 namespace kestrel::picasso {
 
@@ -44,52 +40,57 @@ struct TGlyphMaskKeyHash {
   std::size_t operator()(const TGlyphMaskKey& key) const;
 };
 
-struct TSurfaceRelease {
-  void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-using TSurfacePtr = std::unique_ptr<cairo_surface_t, TSurfaceRelease>;
-
-// A glyph's coverage: an A8 surface whose top-left pixel lies (left, top) pixels from the
-// whole-pixel part of the glyph origin. No surface: the glyph covers nothing.
-struct TGlyphMask {
-  TSurfacePtr surface;
-  int left = 0, top = 0, width = 0, height = 0;
-};
-
 // The key of a glyph drawn with `key.Matrix`, whose origin falls `phaseX`, `phaseY` steps
 // into its pixel. False when the glyph is not to be kept (too large, long name, not finite).
 bool MakeGlyphMaskKey(const TGlyphKey& key, int phaseX, int phaseY, bool antialias,
                       TGlyphMaskKey& out);
 
-// Scans the outline (device coordinates around the origin's pixel) into a mask; false when
-// the mask would be too large or could not be made.
-bool RasterizeGlyphMask(const std::vector<TPathOp>& ops, const TPathBounds& bounds,
-                        bool antialias, TGlyphMask& out);
-
-class TGlyphMaskCache {
+// Values by key, least recently used first to leave once their charged bytes pass the budget.
+template <typename Key, typename Value, typename Hash>
+class TByteBoundedCache {
  public:
-  explicit TGlyphMaskCache(std::size_t budget) : budget_(budget) {}
+  explicit TByteBoundedCache(std::size_t budget) : budget_(budget) {}
 
-  // The mask kept for the key (now the most recently used), or null.
-  const TGlyphMask* Find(const TGlyphMaskKey& key);
-  // Keeps the mask, dropping least recently used ones past the budget.
-  const TGlyphMask& Insert(const TGlyphMaskKey& key, TGlyphMask mask);
+  // The value kept for the key (now the most recently used), or null.
+  const Value* Find(const Key& key) {
+    const auto it = index_.find(key);
+    if (it == index_.end()) return nullptr;
+    entries_.splice(entries_.begin(), entries_, it->second);
+    return &it->second->value;
+  }
+
+  // Keeps the value, charged `bytes`, dropping least recently used ones past the budget (a
+  // value larger than the whole budget stays alone until the next insert).
+  const Value& Insert(const Key& key, Value value, std::size_t bytes) {
+    if (const auto it = index_.find(key); it != index_.end()) {
+      bytes_ -= it->second->bytes;
+      entries_.erase(it->second);
+      index_.erase(it);
+    }
+    while (!entries_.empty() && bytes_ + bytes > budget_) {
+      bytes_ -= entries_.back().bytes;
+      index_.erase(entries_.back().key);
+      entries_.pop_back();
+    }
+    entries_.push_front(TEntry{key, std::move(value), bytes});
+    index_.emplace(key, entries_.begin());
+    bytes_ += bytes;
+    return entries_.front().value;
+  }
+
   std::size_t Bytes() const { return bytes_; }
   std::size_t Count() const { return entries_.size(); }
 
  private:
   struct TEntry {
-    TGlyphMaskKey key;
-    TGlyphMask mask;
+    Key key;
+    Value value;
     std::size_t bytes = 0;
   };
   std::size_t budget_;
   std::size_t bytes_ = 0;
   std::list<TEntry> entries_;  // most recently used first
-  std::unordered_map<TGlyphMaskKey, std::list<TEntry>::iterator, TGlyphMaskKeyHash> index_;
+  std::unordered_map<Key, typename std::list<TEntry>::iterator, Hash> index_;
 };
-
-// The cache of the calling thread, shared by the pages it renders.
-TGlyphMaskCache& ThreadGlyphMasks();
 
 }  // namespace kestrel::picasso
