@@ -13,6 +13,8 @@ all embedded Type 1 or CFF and that hold no images.
 Image pages (--set images): generated scans and photos (scripts/make-image-pdfs.py: a 600-dpi
 A4 gray scan, a 300-dpi bilevel scan, RGB and CMYK JPEG and JPEG 2000 photos) and the corpus
 files whose images are DCT, Flate or JPX ones (no fax or JBIG2 images).
+Fax pages (--set fax): a generated 300-dpi A4 scan in T.6, T.4 two- and one-dimensional coding
+(scripts/make-fax-pdfs.py, libtiff-tools) and the corpus files with CCITT fax images.
 TrueType pages (--set truetype): generated pages in embedded TrueType fonts, simple and
 Identity-H (scripts/make-truetype-pdfs.py), and corpus files whose fonts are all embedded
 TrueType or Type 3 and that hold no images.
@@ -114,6 +116,33 @@ def generated_image_files(scratch):
     return [(os.path.join(out, n), 1) for n in sorted(os.listdir(out)) if n.endswith(".pdf")]
 
 
+def corpus_fax_files(limit_pages):
+    manifest = os.path.join(CORPUS, "MANIFEST.tsv")
+    if not os.path.exists(manifest):
+        return []
+    files = []
+    with open(manifest, newline="") as f:
+        for row in csv.DictReader(f, delimiter="\t"):
+            features = row.get("features", "")
+            if row.get("encryption") != "none" or "ccitt" not in features or "jbig2" in features:
+                continue
+            if "damaged" in row["file"]:
+                continue
+            try:
+                pages = int(row["pages"].split()[0])
+            except ValueError:
+                continue
+            files.append((os.path.join(CORPUS, row["file"]), min(pages, limit_pages)))
+    return files
+
+
+def generated_fax_files(scratch):
+    out = os.path.join(scratch, "fax")
+    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-fax-pdfs.py"), out],
+                   check=True, stdout=subprocess.DEVNULL)
+    return [(os.path.join(out, n), 1) for n in sorted(os.listdir(out)) if n.endswith(".pdf")]
+
+
 def generated_truetype_files(scratch, limit_pages):
     out = os.path.join(scratch, "truetype")
     subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-truetype-pdfs.py"), out,
@@ -164,7 +193,7 @@ def main():
     parser.add_argument("--pages", type=int, default=5, help="pages per file at most")
     parser.add_argument("--repeat", type=int, default=1, help="runs per tool; the fastest counts")
     parser.add_argument("--detail", action="store_true", help="also print each file's seconds")
-    parser.add_argument("--set", default="vector", choices=("vector", "text", "images", "truetype", "all"),
+    parser.add_argument("--set", default="vector", choices=("vector", "text", "images", "fax", "truetype", "all"),
                         help="which pages to render")
     parser.add_argument("--corpus", default=CORPUS, help="folder of the corpus and its MANIFEST.tsv")
     parser.add_argument("--pdf", action="append", default=[], help="measure this file instead")
@@ -182,6 +211,8 @@ def main():
             files += generated_text_files(scratch, args.pages) + corpus_text_files(args.pages)
         if args.set in ("images", "all"):
             files += generated_image_files(scratch) + corpus_image_files(args.pages)
+        if not args.pdf and args.set in ("fax", "all"):
+            files += generated_fax_files(scratch) + corpus_fax_files(args.pages)
         if not args.pdf and args.set in ("truetype", "all"):
             files += generated_truetype_files(scratch, args.pages) + corpus_text_files(
                 args.pages, ("TrueType", "CID TrueType", "Type 3"))

@@ -35,19 +35,21 @@ void PaintRun(std::uint8_t* row, int x0, int x1) {
 
 // The length of the fill bits and EOL at the reading position (up to and including the
 // EOL's final 1), or 0 when no EOL is there.
-std::size_t EolLength(const TFaxBitReader& bits) {
-  TFaxBitReader probe = bits;
-  std::size_t zeros = 0;
-  while (!probe.AtEnd()) {
-    const std::uint32_t word = probe.Peek(24);
+std::size_t EolLength(TFaxBitReader& bits) {
+  const std::size_t start = bits.Position();
+  std::size_t zeros = 0, length = 0;
+  while (!bits.AtEnd()) {
+    const std::uint32_t word = bits.Peek(24);
     if (word != 0) {
       zeros += std::size_t(std::countl_zero(word) - 8);
-      return zeros >= 11 ? zeros + 1 : 0;
+      if (zeros >= 11) length = zeros + 1;
+      break;
     }
     zeros += 24;
-    probe.Skip(24);
+    bits.Skip(24);
   }
-  return 0;
+  bits.Seek(start);
+  return length;
 }
 
 // One image row at a time: the changing elements (positions where the colour changes, the
@@ -94,12 +96,11 @@ class TFaxRows {
 // A run of the colour (0 white, 1 black): make-up codes, then a terminating code. Runs are
 // capped at the width, which every caller clips to anyway.
 int TFaxRows::ReadRun(int color) {
-  const auto& white = fax::WhiteCodes();
-  const auto& black = fax::BlackCodes();
   std::int64_t total = 0;
   for (;;) {
     const TFaxCode code =
-        color ? black[bits_.Peek(fax::kBlackBits)] : white[bits_.Peek(fax::kWhiteBits)];
+        color ? fax::kBlackTable[bits_.Peek(fax::kBlackBits)]
+              : fax::kWhiteTable[bits_.Peek(fax::kWhiteBits)];
     if (code.Bits == 0) return kInvalidRun;
     if (code.Value == fax::kEol) return fax::kEol;
     bits_.Skip(code.Bits);
@@ -136,13 +137,12 @@ bool TFaxRows::OneDRow() {
 
 bool TFaxRows::TwoDRow(bool eols) {
   static constexpr int kOffsets[] = {0, 0, 0, 1, 2, 3, -1, -2, -3};
-  const auto& modes = fax::ModeCodes();
   int a0 = -1, color = 0;
   std::size_t bi = 0;  // b1's index: even for changes to black, matching a white a0
   while (a0 < width_) {
     while (ref_[bi] <= a0 && ref_[bi] < width_) bi += 2;
     const int b1 = ref_[bi], b2 = ref_[bi + 1];
-    const TFaxCode code = modes[bits_.Peek(fax::kModeBits)];
+    const TFaxCode code = fax::kModeTable[bits_.Peek(fax::kModeBits)];
     if (code.Bits == 0) {
       if (eols && EolLength(bits_) > 0) return true;  // a short row: the EOL starts the next one
       return Fail("invalid mode code");

@@ -22,7 +22,7 @@ constexpr std::array<TFaxCode, (1u << N)> BuildTable(const TCodeDef (&defs)[M]) 
     const unsigned first = code << (N - length), count = 1u << (N - length);
     for (unsigned i = first; i < first + count; ++i) {
       if (table[i].Bits != 0) throw "fax codes overlap";
-      table[i] = {std::int16_t(def.Value), std::uint8_t(length)};
+      table[i] = {std::uint16_t(def.Value), std::uint16_t(length)};
     }
   }
   return table;
@@ -93,14 +93,10 @@ constexpr TCodeDef kModes[] = {
     {"000011", kVR2},   {"0000011", kVR3},    {"010", kVL1},     {"000010", kVL2},
     {"0000010", kVL3},  {"0000001", kExtension}};
 
-constexpr auto kWhiteTable = BuildTable<kWhiteBits>(kWhite);
-constexpr auto kBlackTable = BuildTable<kBlackBits>(kBlack);
-constexpr auto kModeTable = BuildTable<kModeBits>(kModes);
-
 }  // namespace
 
-const std::array<TFaxCode, 1u << kWhiteBits>& WhiteCodes() { return kWhiteTable; }
-const std::array<TFaxCode, 1u << kBlackBits>& BlackCodes() { return kBlackTable; }
-const std::array<TFaxCode, 1u << kModeBits>& ModeCodes() { return kModeTable; }
+constinit const std::array<TFaxCode, 1u << kWhiteBits> kWhiteTable = BuildTable<kWhiteBits>(kWhite);
+constinit const std::array<TFaxCode, 1u << kBlackBits> kBlackTable = BuildTable<kBlackBits>(kBlack);
+constinit const std::array<TFaxCode, 1u << kModeBits> kModeTable = BuildTable<kModeBits>(kModes);
 
 }  // namespace kestrel::fax
