@@ -92,5 +92,14 @@ TEST(CCITTDecoder, Group4EntryReportsTheBytesItUsed) {
   EXPECT_FALSE(DecodeGroup4(data, bitmap.Width, bitmap.Height, out).Error.empty());
 }
 
+TEST(CCITTDecoder, UncompressedModeGivesPixelsOneByOne) {
+  // Extension 0000001 111, then "1" black, "01" white and black, "000001" five white, and the
+  // exit 0000001 with a white next colour.
+  std::vector<std::uint8_t> out(1);
+  const TCCITTResult result = DecodeGroup4(std::string("\x03\xE8\x20\x40", 4), 8, 1, out);
+  EXPECT_EQ(out[0], 0xA0);
+  EXPECT_EQ(result.Rows, 1);
+}
+
 }  // namespace
 }  // namespace kestrel

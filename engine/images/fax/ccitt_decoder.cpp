@@ -212,7 +212,8 @@ bool TFaxRows::Uncompressed(int& a0, int& color, std::size_t& bi) {
     }
   }
   a0 = x;
-  bi = std::size_t(color);
+  // b1's index takes the new colour's parity; the search goes on from there.
+  if ((bi & 1) != std::size_t(color)) bi = bi > 0 ? bi - 1 : 1;
   return true;
 }
 
