@@ -1,5 +1,7 @@
 #pragma once
-// Bounds the reader places on cross-reference data and the page tree of untrusted files.
+// Bounds the reader places on cross-reference data, the page tree, optional content and the
+// form field tree of untrusted files.
+#include <cstddef>
 #include <cstdint>
 
 namespace kestrel::limits {
@@ -16,5 +18,14 @@ inline constexpr std::int64_t kMaxObjectNumber = 8'388'607;
 
 // Page-tree levels walked before a lookup gives up (a deeper tree is a cycle or an attack).
 inline constexpr int kMaxPageTreeDepth = 64;
+
+// Nesting of optional-content visibility expressions (And, Or, Not) evaluated before the
+// expression counts as broken.
+inline constexpr int kMaxVisibilityExpressionDepth = 32;
+
+// Levels of the interactive form's field tree read (Kids within Kids), the fields read in all,
+// and the Parent links followed when a field inherits an entry.
+inline constexpr int kMaxFieldTreeDepth = 64;
+inline constexpr std::size_t kMaxFormFields = 100'000;
 
 }  // namespace kestrel::limits

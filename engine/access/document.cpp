@@ -29,6 +29,16 @@ TSmartPDFDocument::TSmartPDFDocument(TSmartPDFReader& reader)
     formRef_ = localPool_->NewIndRef(ref->RefObjNum, ref->RefGenNum);
     form_ = As<TPDFDictionary>(LoadObject(ref->RefObjNum));
   }
+  if (form_) formTree_ = std::make_unique<TPDFForm>(Resolver(), *form_);
+}
+
+TPDFOptionalContent& TSmartPDFDocument::OptionalContent() {
+  if (!optionalContent_) optionalContent_ = std::make_unique<TPDFOptionalContent>(catalogue_, Resolver());
+  return *optionalContent_;
+}
+
+std::function<TPDFObject*(TPDFIndRef*)> TSmartPDFDocument::Resolver() {
+  return [this](TPDFIndRef* ref) { return LoadObject(ref->RefObjNum); };
 }
 
 TSmartPDFDocument::~TSmartPDFDocument() = default;

@@ -1,9 +1,13 @@
 #pragma once
 // TSmartPDFDocument: the document-level view on a reader: catalogue, page tree, page lookup
 // and the object loaders the renderer uses.
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "engine/access/interactive/form_fields.h"
+#include "engine/access/interactive/optional_content.h"
+#include "engine/access/interactive/page_annots.h"
 #include "engine/access/page_tree_cache.h"
 #include "engine/access/reader.h"
 
@@ -19,7 +23,8 @@ class TSmartPDFDocument {
   TSmartPDFDocument& operator=(const TSmartPDFDocument&) = delete;
 
   int32_t GetPageCount();
-  // A new reference in the local pool naming page `pageNumber` (1-based), or null.
+  // A new reference in the local pool naming page `pageNumber` (1-based), or null. The page
+  // found is the selected one: Annots() holds its annotation array.
   TPDFIndRef* FindPage(int32_t pageNumber);
   bool IsPageRef(const TPDFObject* obj);
   TPDFDictionary* PageDictionary(const TPDFIndRef* ref);
@@ -34,11 +39,19 @@ class TSmartPDFDocument {
   TPDFDictionary* Catalogue() const { return catalogue_; }
   TPDFDictionary* InfoDictionary() const { return info_; }
   TPDFDictionary* FormDictionary() const { return form_; }
+  // The interactive form's field tree, read when the document is opened (null without a form).
+  TPDFForm* Form() const { return formTree_.get(); }
+  TPDFAnnots& Annots() { return annots_; }
+  // Which optional content is shown, worked out on first use and kept for the document.
+  TPDFOptionalContent& OptionalContent();
   void SetInfo(TSmartPDFInfo* info) { infoObject_ = info; }
   TSmartPDFInfo* Info() const { return infoObject_; }
 
  private:
   void PutOverlay(int32_t objNum, TPDFObject* obj);
+  TPDFIndRef* LocatePage(int32_t pageNumber);
+  // References resolved through the overlay and the reader's cache.
+  std::function<TPDFObject*(TPDFIndRef*)> Resolver();
 
   TSmartPDFReader& reader_;
   std::unique_ptr<TPDFStructure> localPool_;
@@ -52,6 +65,9 @@ class TSmartPDFDocument {
   TPDFDictionary* form_ = nullptr;
   std::vector<std::pair<int32_t, TPDFObject*>> overlay_;
   std::unique_ptr<TPageTreeCache> pageTree_ = std::make_unique<TPageTreeCache>();
+  std::unique_ptr<TPDFForm> formTree_;
+  TPDFAnnots annots_;
+  std::unique_ptr<TPDFOptionalContent> optionalContent_;
   TSmartPDFInfo* infoObject_ = nullptr;
 };
 

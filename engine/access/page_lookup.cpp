@@ -50,6 +50,15 @@ const std::vector<TPageTreeKid>* TPageTreeCache::KidsOf(TSmartPDFDocument& doc, 
 }
 
 TPDFIndRef* TSmartPDFDocument::FindPage(int32_t pageNumber) {
+  TPDFIndRef* ref = LocatePage(pageNumber);
+  TPDFDictionary* page = ref ? PageDictionary(ref) : nullptr;
+  TPDFObject* annots = page ? page->GetValue("Annots", false) : nullptr;
+  if (auto* annotsRef = As<TPDFIndRef>(annots)) annots = LoadObject(annotsRef->RefObjNum);
+  annots_.Select(As<TPDFArray>(annots));
+  return ref;
+}
+
+TPDFIndRef* TSmartPDFDocument::LocatePage(int32_t pageNumber) {
   if (!pages_ || !pagesRef_) return nullptr;
   TPDFStructure pool;
   int64_t counted = 0;

@@ -25,6 +25,7 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
   renderer.PageDictionary = doc.PageDictionary(&page);
   renderer.Resolver = [&doc](TPDFIndRef* ref) { return doc.ResolveForRender(ref); };
   renderer.Fonts = fonts;
+  renderer.OptionalContent = &doc.OptionalContent();
   if (!renderer.PageDictionary) {
     problem = "the page object could not be read";
     return;

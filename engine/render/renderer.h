@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/access/interactive/optional_content.h"
 #include "engine/fonts/font_collection.h"
 #include "engine/images/image_collection.h"
 #include "engine/graphics/canvas.h"
@@ -64,6 +65,10 @@ class TPDFRenderer {
   // The document's font cache (borrowed). Without one the renderer keeps its own for the page.
   TPDFFontCollection* Fonts = nullptr;
   TPDFFontCollection& FontCache();
+  // The document's optional content states (borrowed). Without them all content is visible.
+  TPDFOptionalContent* OptionalContent = nullptr;
+  // Whether content governed by an /OC value (a group or membership dictionary) is shown.
+  bool ContentVisible(TPDFObject* oc) { return !oc || !OptionalContent || OptionalContent->IsVisible(oc); }
   // Snap horizontal and vertical lines and rectangles to whole pixels (see
   // renderer_stroke_adjust.h). Off for canvases that are not pixels.
   bool StrokeAdjust = true;

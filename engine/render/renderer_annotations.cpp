@@ -56,7 +56,7 @@ void TPDFRenderer::DrawAnnotations(TPDFGenericCanvas& canvas, TPDFDictionary& pa
     if (!annot) continue;
     const auto* flags = As<TPDFNumeric>(ResolveObject(annot->GetValue("F", false)));
     const int f = flags ? flags->AsInteger() : 0;
-    if (f & (kAnnotationHidden | kAnnotationNoView)) continue;
+    if (f & (kAnnotationHidden | kAnnotationNoView) || !ContentVisible(annot->GetValue("OC", false))) continue;
     CTM = BasePageMatrix;
     EPSMatrix = EPSBaseMatrix;
     DrawAnnotation(canvas, *annot, resources);

@@ -111,6 +111,7 @@ std::optional<TRgbImage> RenderWithKestrel(const std::string& pdf, double dpi,
   renderer.Resolution = dpi;
   renderer.PageDictionary = doc->PageDictionary(page);
   renderer.Resolver = [doc](TPDFIndRef* ref) { return doc->ResolveForRender(ref); };
+  renderer.OptionalContent = &doc->OptionalContent();
   std::optional<TRasterImage> bitmap;
   const bool ok = RenderPageBitmap(renderer, bitmap);
   if (problem) *problem = renderer.ErrorText();

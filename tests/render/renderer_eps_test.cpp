@@ -216,11 +216,13 @@ TEST(RendererEPS, BoxIsThePageBoxTurnedByRotate) {
 
 TEST(RendererEPS, InvisibleContentWritesNothing) {
   EPSPage p;
+  p.Add(10, "<< /Type /OCG /Name (Off) >>");
+  p.UseOptionalContent("<< /OCProperties << /OCGs [10 0 R] /D << /OFF [10 0 R] >> >> >>");
   p.RenderEPS(
       "/OC /Off BDC /Sh sh 0 0 5 5 re f EMC",
       "<< /Shading << /Sh << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 100 0] "
       "/Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0 1] /N 1 >> >> >> "
-      "/Properties << /Off << /Type /OCG /Usage << /View << /ViewState /OFF >> >> >> >> >>");
+      "/Properties << /Off 10 0 R >> >>");
   EXPECT_TRUE(p.body.empty());
 }
 

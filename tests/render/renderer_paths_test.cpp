@@ -153,8 +153,10 @@ TEST(RendererPaths, ExtGStateOfAnotherTypeOrMissingIsIgnored) {
 
 TEST(RendererPaths, OptionalContentSwitchedOffDrawsNothing) {
   TRendererFixture f(false);
+  f.Add(10, "<< /Type /OCG /Name (Off) >>");
+  f.UseOptionalContent("<< /OCProperties << /OCGs [10 0 R] /D << /OFF [10 0 R] >> >> >>");
   f.Render("/OC /oc1 BDC 0 0 m 1 1 l S EMC 0 0 m 2 2 l S EMC 0 0 m 3 3 l S",
-           "<< /Properties << /oc1 << /Type /OCG /Usage << /View << /ViewState /OFF >> >> >> >> >>");
+           "<< /Properties << /oc1 10 0 R >> >>");
   // Inside: the path is ended, not painted; after EMC (and a stray EMC) drawing resumes.
   EXPECT_EQ(f.Count("EndPath"), 1u);
   EXPECT_EQ(f.Count("StrokePath"), 2u);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,14 @@ class TRendererFixture {
     renderer.RenderPageOn(canvas);
   }
 
+  // Optional content as a catalogue of object texts sets it (`catalogue` is parsed).
+  void UseOptionalContent(const std::string& catalogue) {
+    optionalContent = std::make_unique<TPDFOptionalContent>(
+        As<TPDFDictionary>(pool.ParseObject(catalogue)),
+        [this](TPDFIndRef* ref) { return renderer.ResolveObject(ref); });
+    renderer.OptionalContent = optionalContent.get();
+  }
+
   // Renders the page onto a new page bitmap as the bitmap outputs do (see Bitmap()).
   bool RenderPage() { return RenderPageBitmap(renderer, bitmap); }
   const TRasterImage* Bitmap() const { return bitmap ? &*bitmap : nullptr; }
@@ -86,6 +95,7 @@ class TRendererFixture {
   TPDFStructure pool;
   std::map<int, TPDFObject*> objects;
   TPDFRenderer renderer;
+  std::unique_ptr<TPDFOptionalContent> optionalContent;
   std::optional<TRasterImage> bitmap;
   TRecordingCanvas canvas;
 };

@@ -1,5 +1,6 @@
 // Marked content with optional content.
 #include "engine/render/interpreter/renderer_interpreter.h"
+#include "engine/syntax/string_decode.h"
 
 namespace kestrel {
 
@@ -11,15 +12,10 @@ void TContentInterpreter::BeginMarkedContent(bool withProperties) {
       properties.front() != '/') {
     return;
   }
-  // Optional content: Properties / name / Usage / View / ViewState.
-  auto dictAt = [this](TPDFDictionary* d, TByteView key) {
-    return d ? As<TPDFDictionary>(r_.ResolveObject(d->GetValue(key, false))) : nullptr;
-  };
-  TPDFDictionary* group = dictAt(dictAt(resources_, "Properties"), properties.substr(1));
-  TPDFDictionary* view = dictAt(dictAt(group, "Usage"), "View");
-  if (!view) return;
-  if (auto* state = As<TPDFName>(r_.ResolveObject(view->GetValue("ViewState", false))))
-    visible_ = state->Value != "OFF";
+  // Optional content: the group or membership dictionary named in the resources' Properties.
+  // Content inside hidden content stays hidden whatever its own group says.
+  auto* list = As<TPDFDictionary>(r_.ResolveObject(resources_->GetValue("Properties", false)));
+  if (list) visible_ = visible_ && r_.ContentVisible(list->GetValue(DecodeNameOperand(properties), false));
 }
 
 void TContentInterpreter::EndMarkedContent() {

@@ -34,7 +34,7 @@ void TContentInterpreter::DoXObject() {
   auto* stream = As<TPDFStream>(r_.ResolveObject(entry));
   if (!stream) return;
   auto* subtype = As<TPDFName>(r_.ResolveObject(stream->Dictionary()->GetValue("Subtype", false)));
-  if (!subtype) return;
+  if (!subtype || !r_.ContentVisible(stream->Dictionary()->GetValue("OC", false))) return;
   if (subtype->Value == "Form") {
     SaveState();
     DrawForm(*stream, ref);
