@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "engine/syntax/structure.h"
 
 using namespace kestrel;
@@ -30,6 +33,25 @@ TEST(ParserDictionaries, CompactSyntaxAndReferences) {
   EXPECT_EQ(parent->RefObjNum, 3);
   EXPECT_EQ(parent->RefGenNum, 0);
   EXPECT_EQ(Text(pool, "<<>>"), "<<\n>>\n");
+}
+
+TEST(ParserDictionaries, EveryKeyFoundInEveryOrder) {
+  // An annotation's entries written in every order (numbers next to references, keys that
+  // share letters): each key is found with its own value, wherever it stands.
+  std::vector<std::pair<std::string, std::string>> entries = {
+      {"/F", "4"}, {"/OC", "6 0 R"}, {"/AP", "<< /N 11 0 R >>"},
+      {"/Rect", "[300 150 500 300]"}, {"/FT", "/Btn"}, {"/O", "7"}};
+  std::sort(entries.begin(), entries.end());
+  do {
+    std::string text = "<<";
+    for (const auto& [key, value] : entries) text += " " + key + " " + value;
+    TPDFStructure pool;
+    auto* d = As<TPDFDictionary>(pool.ParseObject(text + " >>"));
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(d->Count(), 6) << text;
+    for (const auto& [key, value] : entries)
+      EXPECT_EQ(Text(pool, value), d->GetValue(key.substr(1), false)->ToText()) << text;
+  } while (std::next_permutation(entries.begin(), entries.end()));
 }
 
 TEST(ParserArrays, NumbersAndReferenceLookAhead) {
