@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/access/document.h"
 #include "engine/kestrel.h"
 #include "engine/syntax/decode_budget.h"
 #include "engine/syntax/structure.h"
@@ -39,6 +40,19 @@ inline void FilterChain(const uint8_t* data, size_t size) {
   pool.NewStreamOf(dict, kestrel::TBytes(body))->Decode(&budget);
 }
 
+// Which of a page's marked-content groups and annotations are shown.
+inline void ShowOptionalContent(kestrel::TSmartPDFDocument& doc, kestrel::TPDFDictionary& page) {
+  kestrel::TPDFOptionalContent& oc = doc.OptionalContent();
+  auto* resources = kestrel::As<kestrel::TPDFDictionary>(page.GetValue("Resources"));
+  auto* properties = resources ? kestrel::As<kestrel::TPDFDictionary>(resources->GetValue("Properties")) : nullptr;
+  if (properties)
+    for (const auto& entry : properties->Entries()) oc.IsVisible(entry.second);
+  if (kestrel::TPDFArray* annots = doc.Annots().Array())
+    for (int i = 0; i < annots->Count() && i < 64; ++i)
+      if (auto* annot = kestrel::As<kestrel::TPDFDictionary>(annots->ItemResolved(i)))
+        oc.IsVisible(annot->GetValue("OC", false));
+}
+
 // Opens bytes as a PDF and walks its pages (bounded), as the conversion job does.
 inline void OpenAndWalk(const uint8_t* data, size_t size) {
   kestrel::TKestrel0725 engine;
@@ -51,12 +65,16 @@ inline void OpenAndWalk(const uint8_t* data, size_t size) {
     kestrel::TPDFIndRef* ref = engine.FindPage(handle, n);
     if (!ref) continue;
     handle->Document()->IsPageRef(ref);
-    if (auto* page = handle->Document()->PageDictionary(ref))
-      if (auto* contents = kestrel::As<kestrel::TPDFStream>(page->GetValue("Contents"))) {
-        kestrel::TDecodeBudget budget(kFuzzDecodeBudget);
-        contents->Decode(&budget);
-      }
+    auto* page = handle->Document()->PageDictionary(ref);
+    if (!page) continue;
+    if (auto* contents = kestrel::As<kestrel::TPDFStream>(page->GetValue("Contents"))) {
+      kestrel::TDecodeBudget budget(kFuzzDecodeBudget);
+      contents->Decode(&budget);
+    }
+    ShowOptionalContent(*handle->Document(), *page);
   }
+  if (kestrel::TPDFForm* form = handle->Document()->Form())
+    for (const auto& field : form->Fields()) field->Inherited("DA");
   for (int n = 1; n <= 50 && n <= handle->Reader()->HighestObjectNumber(); ++n) handle->Reader()->LoadObject(n);
 }
 
