@@ -151,7 +151,10 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
 
   TBytes data = stream.Decode(context_.Budget);
   if (codec == TCodec::CCITT) {
-    // Fax data becomes one-bit gray (or Indexed) samples and goes on as raw samples.
+    // Fax data becomes one-bit gray (or Indexed) samples and goes on as raw samples; the
+    // size is checked before the bitmap is made.
+    if (TSampleLayout{width, height, 1, 1}.RowBytes(context_.MaxBytes) == 0)
+      return Fail("image size unusable or too large");
     data = FaxSamples(dict, data, width, height, context_.MaxBytes);
     bits = 1;
     if (!colors || colors->Components() != 1) colors = deviceColors(1);
