@@ -23,6 +23,11 @@ TBytes DecodeCCITTSamples(TByteView data, const TCCITTFilterParams& params, int 
   TBytes out(rows * columnBytes, '\0');
   TKesCCITTDecoder(columns, int(rows), params.Coding)
       .Decode(data, std::span(reinterpret_cast<std::uint8_t*>(out.data()), out.size()));
+  // The bits past a row's last pixel are black, as in other readers: they show when the
+  // image's rows are cut differently.
+  if (const int spare = int(columnBytes * 8 - std::uint64_t(columns)); spare > 0)
+    for (std::uint64_t end = columnBytes; end <= out.size(); end += columnBytes)
+      out[end - 1] = char(out[end - 1] | (0xFF >> (8 - spare)));
   out.resize(total);
   if (!params.BlackIs1)
     for (char& c : out) c = char(~c);
