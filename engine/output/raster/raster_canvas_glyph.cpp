@@ -42,6 +42,10 @@ void BlendMask(TTile& tile, const TGlyphMask& mask, int left, int top, std::uint
       if (cover[i] == 0) continue;
       const std::uint32_t t = alpha == 255 ? cover[i] : Div255(cover[i] * alpha);
       const std::uint32_t p = row[i], u = 255 - t;
+      if (u == 0) {
+        row[i] = (p & 0xFF000000u) | (red << 16) | (green << 8) | blue;
+        continue;
+      }
       const std::uint32_t r = Div255(red * t + ((p >> 16) & 0xFF) * u);
       const std::uint32_t g = Div255(green * t + ((p >> 8) & 0xFF) * u);
       const std::uint32_t b = Div255(blue * t + (p & 0xFF) * u);
