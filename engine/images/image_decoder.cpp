@@ -6,6 +6,7 @@
 #include "engine/images/dct_decoder.h"
 #include "engine/images/fax/ccitt_samples.h"
 #include "engine/images/image_samples.h"
+#include "engine/images/jbig2/jbig2_decoder.h"
 #include "engine/images/jpx_decoder.h"
 #include "engine/syntax/structure.h"
 
@@ -104,7 +105,6 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
     if (context_.Resolve) last = context_.Resolve(last);
     if (auto* name = As<TPDFName>(last)) codec = CodecOf(name->Value);
   }
-  if (codec == TCodec::JBIG2) return Fail("JBIG2 images are not decoded yet");
 
   TDecodeRanges decode;
   if (auto* array = As<TPDFArray>(Get(dict, "Decode"))) {
@@ -118,12 +118,13 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
   }
 
   if (stencil) {
-    if (codec != TCodec::None && codec != TCodec::CCITT)
+    if (codec != TCodec::None && codec != TCodec::CCITT && codec != TCodec::JBIG2)
       return Fail("stencil masks of this codec are not decoded");
     const TSampleLayout layout{width, height, 1, 1};
     if (layout.RowBytes(context_.MaxBytes) == 0) return Fail("image size unusable or too large");
     TBytes samples = stream.Decode(context_.Budget);
     if (codec == TCodec::CCITT) samples = FaxSamples(dict, samples, width, height, context_.MaxBytes);
+    if (codec == TCodec::JBIG2) samples = JBIG2Samples(dict, samples, width, height, context_.MaxBytes);
     picture_.Alpha = MaskSamples(samples, layout, true, decode);
     picture_.Stencil = true;
     picture_.Bilevel = true;
@@ -150,12 +151,15 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
   }
 
   TBytes data = stream.Decode(context_.Budget);
-  if (codec == TCodec::CCITT) {
-    // Fax data becomes one-bit gray (or Indexed) samples and goes on as raw samples; the
-    // size is checked before the bitmap is made.
+  if (codec == TCodec::CCITT || codec == TCodec::JBIG2) {
+    // Fax and JBIG2 data become one-bit gray (or Indexed) samples and go on as raw samples;
+    // the size is checked before the bitmap is made.
     if (TSampleLayout{width, height, 1, 1}.RowBytes(context_.MaxBytes) == 0)
       return Fail("image size unusable or too large");
-    data = FaxSamples(dict, data, width, height, context_.MaxBytes);
+    data = codec == TCodec::CCITT ? FaxSamples(dict, data, width, height, context_.MaxBytes)
+                                  : JBIG2Samples(dict, data, width, height, context_.MaxBytes);
+    // JBIG2 data without a page leaves the image out rather than painting it white.
+    if (codec == TCodec::JBIG2 && data.empty()) return Fail("JBIG2 data has no page");
     bits = 1;
     if (!colors || colors->Components() != 1) colors = deviceColors(1);
     codec = TCodec::None;
@@ -240,14 +244,14 @@ bool TPDFImageDecoder::LoadMask(const TPDFStream& stream, bool soft, TImagePlane
     auto* hi = As<TPDFNumeric>(context_.Resolve ? context_.Resolve(array->Item(1)) : array->Item(1));
     if (lo && hi) decode.push_back({lo->Value, hi->Value});
   }
-  if (codec == TCodec::JBIG2) return false;
   const std::uint64_t budget = context_.MaxBytes - std::min(context_.MaxBytes, picture_.Bytes());
-  if (codec == TCodec::None || codec == TCodec::CCITT) {
-    if (codec == TCodec::CCITT) bits = 1;
+  if (codec == TCodec::None || codec == TCodec::CCITT || codec == TCodec::JBIG2) {
+    if (codec != TCodec::None) bits = 1;
     const TSampleLayout layout{width, height, 1, bits};
     if (layout.RowBytes(budget) == 0) return false;
     TBytes samples = stream.Decode(context_.Budget);
     if (codec == TCodec::CCITT) samples = FaxSamples(dict, samples, width, height, budget);
+    if (codec == TCodec::JBIG2) samples = JBIG2Samples(dict, samples, width, height, budget);
     out = MaskSamples(samples, layout, !soft, decode);
     return !out.Empty();
   }
@@ -285,6 +289,28 @@ TBytes TPDFImageDecoder::FaxSamples(const TPDFDictionary& dict, TByteView data, 
     params.BlackIs1 = flag("BlackIs1", false);
   }
   return DecodeCCITTSamples(data, params, width, height, maxBytes);
+}
+
+TBytes TPDFImageDecoder::JBIG2Samples(const TPDFDictionary& dict, TByteView data, int width,
+                                      int height, std::uint64_t maxBytes) const {
+  // The globals sit in the decode parameters of the JBIG2 filter, the last one.
+  TPDFObject* parms = Get(dict, "DecodeParms");
+  if (auto* array = As<TPDFArray>(parms)) {
+    int index = array->Count() - 1;
+    if (auto* filters = As<TPDFArray>(Get(dict, "Filter"))) index = filters->Count() - 1;
+    parms = index >= 0 && index < array->Count()
+                ? (context_.Resolve ? context_.Resolve(array->Item(index)) : array->Item(index))
+                : nullptr;
+  }
+  TBytes globals;
+  if (auto* entries = As<TPDFDictionary>(parms))
+    if (auto* g = As<TPDFStream>(Get(*entries, "JBIG2Globals"))) globals = g->Decode(context_.Budget);
+  if (width <= 0 || height <= 0) return {};
+  // Symbols and regions on the way may take a few times the picture's own pixels.
+  const std::uint64_t maxPixels =
+      std::min<std::uint64_t>(limits::kMaxJBIG2DecodedPixels, maxBytes * 4);
+  std::string error;
+  return DecodeJBIG2Samples(data, globals, width, height, error, maxPixels);
 }
 
 const TCanvasBitmap& TPDFImageDecoder::Bitmap(int width, int height, TPackedColor fill) {

@@ -1,7 +1,7 @@
 #pragma once
 // TPDFImageDecoder: one image XObject (or inline image, given as a stream) decoded into a
-// picture: its samples through the general filters and the DCT, JPEG 2000 or fax codec, colour
-// through the renderer's colour spaces, and its stencil, explicit, soft or colour-key mask.
+// picture: its samples through the general filters and the DCT, JPEG 2000, fax or JBIG2 codec,
+// colour through the renderer's colour spaces, and its stencil, explicit, soft or colour-key mask.
 // The picture is kept compact; bitmaps for the canvas are made at the size they are drawn.
 #include <cstdint>
 #include <functional>
@@ -63,6 +63,10 @@ class TPDFImageDecoder {
   // Fax data as the image's 1-bit samples, read with the CCITT parameters of its last filter.
   TBytes FaxSamples(const TPDFDictionary& dict, TByteView data, int width, int height,
                     std::uint64_t maxBytes) const;
+  // JBIG2 data (with the globals its decode parameters name) as the image's 1-bit samples,
+  // 0 = black; the page of the data cut or padded with white to the image's size.
+  TBytes JBIG2Samples(const TPDFDictionary& dict, TByteView data, int width, int height,
+                      std::uint64_t maxBytes) const;
 
   TImageDecodeContext context_;
   TDecodedPicture picture_;

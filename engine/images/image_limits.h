@@ -25,4 +25,10 @@ inline constexpr std::uint64_t kMaxDecodedImageBytes = std::uint64_t{512} << 20;
 // thousands of tiny scans costs minutes. Real encoders write about ten.
 inline constexpr int kMaxJpegScans = 500;
 
+// Pixels of one JBIG2 bitmap (page, region, symbol or collective bitmap): a 600-dpi A3 page
+// (about 70 million) fits. All bitmaps one JBIG2 image decodes together may take four times
+// this, which bounds the time a hostile stream of tiny symbols or instances can cost.
+inline constexpr std::uint64_t kMaxJBIG2Pixels = std::uint64_t{1} << 28;
+inline constexpr std::uint64_t kMaxJBIG2DecodedPixels = kMaxJBIG2Pixels * 4;
+
 }  // namespace kestrel::limits
