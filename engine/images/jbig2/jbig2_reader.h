@@ -52,6 +52,7 @@ class TStreamReader {
   explicit TStreamReader(TByteSpan data) : data_(data) {}
 
   std::size_t Position() const { return pos_; }
+  std::size_t BitPosition() const { return pos_ * 8 + std::size_t(bit_); }
   std::size_t Size() const { return data_.size(); }
   std::size_t Left() const { return data_.size() - pos_; }
   bool AtEnd() const { return pos_ >= data_.size(); }
