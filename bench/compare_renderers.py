@@ -15,6 +15,8 @@ A4 gray scan, a 300-dpi bilevel scan, RGB and CMYK JPEG and JPEG 2000 photos) an
 files whose images are DCT, Flate or JPX ones (no fax or JBIG2 images).
 Fax pages (--set fax): a generated 300-dpi A4 scan in T.6, T.4 two- and one-dimensional coding
 (scripts/make-fax-pdfs.py, libtiff-tools) and the corpus files with CCITT fax images.
+JBIG2 pages (--set jbig2): a generated 300-dpi A4 page of Huffman-coded symbols
+(scripts/make-jbig2-pdfs.py) and the corpus files that hold JBIG2 images.
 TrueType pages (--set truetype): generated pages in embedded TrueType fonts, simple and
 Identity-H (scripts/make-truetype-pdfs.py), and corpus files whose fonts are all embedded
 TrueType or Type 3 and that hold no images.
@@ -109,6 +111,30 @@ def corpus_image_files(limit_pages):
     return files
 
 
+def corpus_jbig2_files(limit_pages):
+    manifest = os.path.join(CORPUS, "MANIFEST.tsv")
+    if not os.path.exists(manifest):
+        return []
+    files = []
+    with open(manifest, newline="") as f:
+        for row in csv.DictReader(f, delimiter="\t"):
+            if row.get("encryption") != "none" or "jbig2" not in row.get("features", ""):
+                continue
+            try:
+                pages = int(row["pages"].split()[0])
+            except ValueError:
+                continue
+            files.append((os.path.join(CORPUS, row["file"]), min(pages, limit_pages)))
+    return files
+
+
+def generated_jbig2_files(scratch):
+    out = os.path.join(scratch, "jbig2")
+    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-jbig2-pdfs.py"), out],
+                   check=True, stdout=subprocess.DEVNULL)
+    return [(os.path.join(out, n), 1) for n in sorted(os.listdir(out)) if n.endswith(".pdf")]
+
+
 def generated_image_files(scratch):
     out = os.path.join(scratch, "images")
     subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-image-pdfs.py"), out],
@@ -193,7 +219,7 @@ def main():
     parser.add_argument("--pages", type=int, default=5, help="pages per file at most")
     parser.add_argument("--repeat", type=int, default=1, help="runs per tool; the fastest counts")
     parser.add_argument("--detail", action="store_true", help="also print each file's seconds")
-    parser.add_argument("--set", default="vector", choices=("vector", "text", "images", "fax", "truetype", "all"),
+    parser.add_argument("--set", default="vector", choices=("vector", "text", "images", "fax", "jbig2", "truetype", "all"),
                         help="which pages to render")
     parser.add_argument("--corpus", default=CORPUS, help="folder of the corpus and its MANIFEST.tsv")
     parser.add_argument("--pdf", action="append", default=[], help="measure this file instead")
@@ -213,6 +239,8 @@ def main():
             files += generated_image_files(scratch) + corpus_image_files(args.pages)
         if not args.pdf and args.set in ("fax", "all"):
             files += generated_fax_files(scratch) + corpus_fax_files(args.pages)
+        if not args.pdf and args.set in ("jbig2", "all"):
+            files += generated_jbig2_files(scratch) + corpus_jbig2_files(args.pages)
         if not args.pdf and args.set in ("truetype", "all"):
             files += generated_truetype_files(scratch, args.pages) + corpus_text_files(
                 args.pages, ("TrueType", "CID TrueType", "Type 3"))

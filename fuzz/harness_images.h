@@ -1,10 +1,13 @@
 #pragma once
 // Fuzz harness bodies for the image decoder and the inline image reader, shared by the
 // libFuzzer targets and the seed-replay test.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "engine/images/image_decoder.h"
+#include "engine/images/jbig2/jbig2_decoder.h"
 #include "engine/render/colour/colour_registry.h"
 #include "engine/render/function/function.h"
 #include "engine/images/inline_image.h"
@@ -90,6 +93,22 @@ inline void InlineImage(const uint8_t* data, size_t size) {
       kestrel::ReadInlineImage(text, 0, pool, [](kestrel::TByteView) { return 3; });
   if (image.Next > size) __builtin_trap();
   if (image.Stream) DecodeAndDraw(*image.Stream);
+}
+
+// JBIG2 data: the first two bytes give the length of the globals that follow, the rest is
+// the image data. Each input decodes at most 16 million pixels.
+inline void JBIG2(const uint8_t* data, size_t size) {
+  if (size < 2) return;
+  const std::size_t globalsLength = std::min<std::size_t>(std::size_t(data[0]) << 8 | data[1], size - 2);
+  const kestrel::TByteView bytes(reinterpret_cast<const char*>(data) + 2, size - 2);
+  kestrel::TKesJBIG2Decoder decoder;
+  const bool ok = decoder.DecodePage(bytes.substr(globalsLength), bytes.substr(0, globalsLength),
+                                     16u << 20);
+  if (ok != (decoder.Width() > 0 && decoder.Height() > 0)) __builtin_trap();
+  if (!ok && decoder.Error().empty()) __builtin_trap();
+  std::vector<std::uint8_t> row(std::size_t(decoder.Width()));
+  if (ok && (!decoder.PageRow(decoder.Height() - 1, row) || decoder.PageRow(decoder.Height(), row)))
+    __builtin_trap();
 }
 
 }  // namespace fuzzharness

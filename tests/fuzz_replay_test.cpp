@@ -38,6 +38,7 @@ TEST(FuzzReplay, SyntaxTargets) {
 TEST(FuzzReplay, ImageTargets) {
   EXPECT_GT(Replay("image_decoder", fuzzharness::ImageDecoder), 0);
   EXPECT_GT(Replay("inline_image", fuzzharness::InlineImage), 0);
+  EXPECT_GT(Replay("jbig2", fuzzharness::JBIG2), 0);
 }
 
 #include "fuzz/harness_fax.h"

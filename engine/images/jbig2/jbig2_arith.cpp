@@ -58,7 +58,7 @@ std::optional<std::int32_t> TIntegerDecoder::Decode(TArithmeticDecoder& ad) {
 }
 
 TIdDecoder::TIdDecoder(int codeLength) : length_(codeLength) {
-  if (codeLength < 0 || codeLength > 24) Fail("JBIG2 symbol code length out of range");
+  if (codeLength < 0 || codeLength > 22) Fail("JBIG2 symbol code length out of range");
   cx_.assign(std::size_t{2} << codeLength, 0);
 }
 

@@ -15,12 +15,12 @@ jbig2::TByteSpan Bytes(TByteView v) {
 
 }  // namespace
 
-bool TKesJBIG2Decoder::DecodePage(TByteView data, TByteView globals) {
+bool TKesJBIG2Decoder::DecodePage(TByteView data, TByteView globals, std::uint64_t maxPixels) {
   page_ = {};
   error_.clear();
   if (data.empty()) return false;
   try {
-    jbig2::TJBIG2StreamDecoder decoder;
+    jbig2::TJBIG2StreamDecoder decoder(maxPixels);
     if (!globals.empty()) decoder.Read(Bytes(globals));
     decoder.Read(Bytes(data));
     error_ = decoder.Error();
@@ -43,9 +43,9 @@ bool TKesJBIG2Decoder::PageRow(int row, std::span<std::uint8_t> out) const {
 }
 
 TBytes DecodeJBIG2Samples(TByteView data, TByteView globals, int& width, int& height,
-                          std::string& error) {
+                          std::string& error, std::uint64_t maxPixels) {
   TKesJBIG2Decoder decoder;
-  const bool ok = decoder.DecodePage(data, globals);
+  const bool ok = decoder.DecodePage(data, globals, maxPixels);
   error = decoder.Error();
   if (!ok) return {};
   const jbig2::TJBIG2Bitmap& page = decoder.Page();

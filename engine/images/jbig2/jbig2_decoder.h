@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "engine/images/image_limits.h"
 #include "engine/images/jbig2/jbig2_bitmap.h"
 #include "engine/syntax/bytes.h"
 
@@ -14,7 +15,9 @@ class TKesJBIG2Decoder {
  public:
   // True when a page of positive width and height came out. Damaged data keeps what was
   // decoded before the damage (Error() says why decoding stopped early).
-  bool DecodePage(TByteView data, TByteView globals = {});
+  // `maxPixels` bounds the pixels of all bitmaps decoded on the way (symbols, regions, page).
+  bool DecodePage(TByteView data, TByteView globals = {},
+                  std::uint64_t maxPixels = limits::kMaxJBIG2DecodedPixels);
 
   int Width() const { return page_.Width(); }
   int Height() const { return page_.Height(); }
@@ -34,6 +37,7 @@ class TKesJBIG2Decoder {
 // `height` of them (the page cut or padded with white; sizes of 0 or less take the page's).
 // Empty when nothing was decoded, with `error` saying why.
 TBytes DecodeJBIG2Samples(TByteView data, TByteView globals, int& width, int& height,
-                          std::string& error);
+                          std::string& error,
+                          std::uint64_t maxPixels = limits::kMaxJBIG2DecodedPixels);
 
 }  // namespace kestrel

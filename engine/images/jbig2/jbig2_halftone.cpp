@@ -4,6 +4,13 @@
 
 namespace kestrel::jbig2 {
 
+namespace {
+
+// Halftones use a few hundred patterns at most.
+constexpr std::uint32_t kMaxPatterns = 1u << 20;
+
+}  // namespace
+
 void ReadPatternDictionary(TStreamReader& in, TPixelBudget& budget,
                            TPatternDictionarySegment& out) {
   const int flags = in.U8();
@@ -12,6 +19,7 @@ void ReadPatternDictionary(TStreamReader& in, TPixelBudget& budget,
   const int width = in.U8(), height = in.U8();
   const std::uint32_t grayMax = in.U32();
   if (width == 0 || height == 0) Fail("JBIG2 pattern size empty");
+  if (grayMax >= kMaxPatterns) Fail("JBIG2 pattern dictionary has too many patterns");
   const std::int64_t total = (std::int64_t(grayMax) + 1) * width;
   if (!BitmapSizeFits(total, height)) Fail("JBIG2 pattern dictionary too large");
   budget.Charge(std::uint64_t(total) * std::uint64_t(height));

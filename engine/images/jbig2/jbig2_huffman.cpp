@@ -7,6 +7,8 @@ namespace kestrel::jbig2 {
 namespace {
 
 constexpr int kMaxPrefix = 32;
+// Real tables have a few dozen lines.
+constexpr std::size_t kMaxTableLines = 1u << 16;
 
 using L = THuffmanLine;
 
@@ -85,18 +87,22 @@ THuffmanTable::THuffmanTable(std::vector<THuffmanLine> lines) : lines_(std::move
   std::uint64_t code = 0;
   std::uint32_t index = 0;
   for (int len = 1; len <= kMaxPrefix; ++len) {
-    code = (code + counts[std::size_t(len - 1)] * (len > 1 ? 1 : 0)) << 1;
-    if (code > 0xFFFFFFFFu) {
+    code = (code + counts[std::size_t(len - 1)]) << 1;
+    firstIndex_[std::size_t(len)] = index;
+    index += counts[std::size_t(len)];
+    if (code + counts[std::size_t(len)] > 0x100000000u) {
       // An oversubscribed table: codes this long cannot be told apart any more.
       count_[std::size_t(len)] = 0;
       continue;
     }
     firstCode_[std::size_t(len)] = std::uint32_t(code);
-    firstIndex_[std::size_t(len)] = index;
-    for (std::uint32_t i = 0; i < lines_.size(); ++i)
-      if (lines_[i].PrefixLength == len) order_.push_back(i);
-    index += counts[std::size_t(len)];
   }
+  // Lines by prefix length, in table order within a length.
+  order_.assign(index, 0);
+  std::array<std::uint32_t, kMaxPrefix + 1> next{};
+  for (int len = 1; len <= kMaxPrefix; ++len) next[std::size_t(len)] = firstIndex_[std::size_t(len)];
+  for (std::uint32_t i = 0; i < lines_.size(); ++i)
+    if (lines_[i].PrefixLength > 0) order_[next[std::size_t(lines_[i].PrefixLength)]++] = i;
 }
 
 std::optional<std::int32_t> THuffmanTable::Decode(TStreamReader& in) const {
@@ -138,6 +144,7 @@ THuffmanTable ReadTableSegment(TStreamReader& in) {
   std::vector<L> lines;
   std::int64_t current = low;
   while (current < high) {
+    if (lines.size() >= kMaxTableLines) Fail("JBIG2 table has too many lines");
     L line;
     line.PrefixLength = int(in.Bits(prefixBits));
     line.RangeLength = int(in.Bits(rangeBits));

@@ -39,11 +39,4 @@ const THuffmanTable& StandardTable(int n);
 // A table segment's data.
 THuffmanTable ReadTableSegment(TStreamReader& in);
 
-// The value or a failure when out-of-band comes where a value is needed.
-inline std::int32_t DecodeValue(const THuffmanTable& table, TStreamReader& in) {
-  const auto v = table.Decode(in);
-  if (!v) Fail("JBIG2 Huffman value missing");
-  return *v;
-}
-
 }  // namespace kestrel::jbig2

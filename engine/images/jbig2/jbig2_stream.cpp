@@ -12,6 +12,9 @@ namespace kestrel::jbig2 {
 
 namespace {
 
+// Symbols one segment may draw on, from all the dictionaries it refers to.
+constexpr std::size_t kMaxSymbols = 1u << 22;
+
 constexpr std::uint8_t kFileSignature[8] = {0x97, 0x4A, 0x42, 0x32, 0x0D, 0x0A, 0x1A, 0x0A};
 
 bool IsRegion(int type) {
@@ -33,7 +36,6 @@ bool IsIntermediate(int type) {
 }  // namespace
 
 void TJBIG2StreamDecoder::Read(TByteSpan data) {
-  if (done_) return;
   TStreamReader in(data);
   bool randomAccess = false;
   try {
@@ -83,10 +85,7 @@ bool TJBIG2StreamDecoder::ForThisPage(const TSegmentHeader& h) const {
 }
 
 bool TJBIG2StreamDecoder::Decode(const TSegmentHeader& h, TByteSpan data) {
-  if (h.Type == kEndOfFile) {
-    done_ = true;
-    return false;
-  }
+  if (h.Type == kEndOfFile) return false;
   if (!ForThisPage(h) && !(h.Type == kPageInformation && !pageSeen_)) return true;
   TStreamReader in(data);
   try {
@@ -97,12 +96,11 @@ bool TJBIG2StreamDecoder::Decode(const TSegmentHeader& h, TByteSpan data) {
         PageInformation(in);
         break;
       case kEndOfPage:
-        done_ = true;
         return false;
       case kEndOfStripe:
         if (pageSeen_ && heightUnknown_) {
           const std::uint32_t last = in.U32();
-          if (last < 0x7FFFFFFF) page_.GrowTo(int(last) + 1, defaultPixel_);
+          if (last < 0x7FFFFFFF) Grow(std::int64_t(last) + 1);
         }
         break;
       case kSymbolDictionary: {
@@ -144,6 +142,7 @@ void TJBIG2StreamDecoder::PageInformation(TStreamReader& in) {
   heightUnknown_ = height == 0xFFFFFFFF;
   const std::uint32_t rows = heightUnknown_ ? ((striping & 0x8000) ? striping & 0x7FFF : 0) : height;
   if (!BitmapSizeFits(width, rows)) Fail("JBIG2 page too large");
+  budget_.Charge(std::uint64_t(width) * rows);
   page_ = TJBIG2Bitmap(int(width), int(rows), defaultPixel_);
   pageSeen_ = true;
 }
@@ -194,11 +193,14 @@ void TJBIG2StreamDecoder::Place(const TSegmentHeader& h, const TRegionInfo& info
     return;
   }
   if (!pageSeen_) Fail("JBIG2 region before the page information");
-  if (heightUnknown_) {
-    const std::int64_t bottom = std::int64_t(info.Y) + bitmap.Height();
-    if (bottom > page_.Height() && bottom <= 0x7FFFFFFF) page_.GrowTo(int(bottom), defaultPixel_);
-  }
+  if (heightUnknown_) Grow(std::int64_t(info.Y) + bitmap.Height());
   page_.Combine(bitmap, info.X, info.Y, info.Op);
+}
+
+void TJBIG2StreamDecoder::Grow(std::int64_t height) {
+  if (height <= page_.Height() || height > 0x7FFFFFFF) return;
+  budget_.Charge(std::uint64_t(height - page_.Height()) * std::uint64_t(page_.Width()));
+  page_.GrowTo(int(height), defaultPixel_);
 }
 
 TSegmentInputs TJBIG2StreamDecoder::Inputs(const TSegmentHeader& h) {
@@ -209,6 +211,8 @@ TSegmentInputs TJBIG2StreamDecoder::Inputs(const TSegmentHeader& h) {
     TSegment* s = it->second;
     if (auto* dict = dynamic_cast<TSymbolDictionarySegment*>(s)) {
       budget_.Charge(dict->Exported.size());
+      if (in.Symbols.size() + dict->Exported.size() > kMaxSymbols)
+        Fail("JBIG2 segment refers to too many symbols");
       in.Symbols.insert(in.Symbols.end(), dict->Exported.begin(), dict->Exported.end());
       in.LastDictionary = dict;
     } else if (auto* table = dynamic_cast<TTableSegment*>(s)) {

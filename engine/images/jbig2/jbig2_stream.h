@@ -13,7 +13,8 @@ namespace kestrel::jbig2 {
 
 class TJBIG2StreamDecoder {
  public:
-  TJBIG2StreamDecoder() = default;
+  explicit TJBIG2StreamDecoder(std::uint64_t maxPixels = limits::kMaxJBIG2DecodedPixels)
+      : budget_(maxPixels) {}
 
   // Reads the segments of `data`: a stand-alone JBIG2 file (with its signature) or the
   // embedded form PDF uses. Globals are read first by the same decoder. Damaged data ends
@@ -34,13 +35,15 @@ class TJBIG2StreamDecoder {
   void Place(const TSegmentHeader& header, const TRegionInfo& info, TJBIG2Bitmap&& bitmap);
   TSegmentInputs Inputs(const TSegmentHeader& header);
   void Keep(std::unique_ptr<TSegment> segment);
+  // A page of unknown height grows down to `height` rows.
+  void Grow(std::int64_t height);
   bool ForThisPage(const TSegmentHeader& header) const;
 
   TPixelBudget budget_;
   std::vector<std::unique_ptr<TSegment>> segments_;
   std::unordered_map<std::uint32_t, TSegment*> byNumber_;
   TJBIG2Bitmap page_;
-  bool pageSeen_ = false, heightUnknown_ = false, done_ = false;
+  bool pageSeen_ = false, heightUnknown_ = false;
   int defaultPixel_ = 0;
   std::uint32_t pageNumber_ = 1;
   std::string error_;

@@ -71,8 +71,7 @@ void ReadSymbolDictionary(TStreamReader& in, const TSegmentInputs& inputs, TPixe
     for (int i = 0; i < n; ++i) gp.At[std::size_t(i)] = in.S8();
   }
   std::array<std::int8_t, 4> rAt{-1, -1, -1, -1};
-  if (refAgg && rTempl == 0)
-    for (auto& a : rAt) a = in.S8();
+  if (refAgg && rTempl == 0) rAt = {in.S8(), in.S8(), in.S8(), in.S8()};
   const std::uint32_t numExported = in.U32(), numNew = in.U32();
   if (numNew > kMaxNewSymbols || numNew > 64 * (std::uint64_t(in.Left()) + 1))
     Fail("JBIG2 symbol dictionary claims more symbols than its data holds");
@@ -119,7 +118,9 @@ void ReadSymbolDictionary(TStreamReader& in, const TSegmentInputs& inputs, TPixe
 
   std::uint32_t decoded = 0;
   std::int64_t classHeight = 0;
+  int emptyClasses = 0;
   while (decoded < numNew) {
+    const std::uint32_t classStart = decoded;
     classHeight += Required(value(dhTable, iaDh));
     if (classHeight < 0 || classHeight > 0x7FFFFFFF) Fail("JBIG2 symbol height out of range");
     std::int64_t symWidth = 0, totalWidth = 0;
@@ -185,6 +186,8 @@ void ReadSymbolDictionary(TStreamReader& in, const TSegmentInputs& inputs, TPixe
       out.NewSymbols.push_back(std::move(bm));
       symbols.push_back(&out.NewSymbols.back());
     }
+    // Without this an arithmetic stream past its end could add empty classes forever.
+    if (decoded == classStart && ++emptyClasses > 64) Fail("JBIG2 height classes without symbols");
     if (huffman && !refAgg)
       ReadCollective(in, *bmSizeTable, widths, totalWidth, classHeight, budget, out, symbols);
   }
