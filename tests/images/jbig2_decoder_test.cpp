@@ -1,6 +1,7 @@
 // JBIG2 images written by the test's own encoder: decoded pixels compared with poppler's
 // (pdfimages) bit for bit, and drawn pages with pdftoppm's.
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "engine/images/jbig2/jbig2_decoder.h"
+#include "images/fax_test_encoder.h"
 #include "images/jbig2_test_encoder.h"
 #include "render/pixel_compare.h"
 #include "support/pdf_builder.h"
@@ -34,6 +36,19 @@ std::string GenericPage(const TGenericCoding& coding) {
   return Segment(0, 48, 1, PageInformation(kW, kH)) +
          Segment(1, 38, 1,
                  RegionInfo(kW, kH, 0, 0) + flags + at + EncodeGeneric(TestPicture(kW, kH), coding));
+}
+
+// The picture as MMR (T.6) data from libtiff's encoder.
+std::string MmrPage() {
+  const TBilevel p = TestPicture(kW, kH);
+  ::oracle::TFaxBitmap bits{kW, kH, {}};
+  bits.Bits.assign(bits.Stride() * kH, 0);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x)
+      if (p.At(x, y)) bits.Bits[std::size_t(y) * bits.Stride() + std::size_t(x / 8)] |= std::uint8_t(0x80 >> (x % 8));
+  return Segment(0, 48, 1, PageInformation(kW, kH)) +
+         Segment(1, 38, 1, RegionInfo(kW, kH, 0, 0) + char(1) +
+                               ::oracle::EncodeFax(bits, COMPRESSION_CCITTFAX4, 0, 0));
 }
 
 // A page of unknown height in stripes of 32 rows: a region of unknown length and height ended
@@ -167,6 +182,7 @@ const TCase kCases[] = {
     {"template1-tpgdon", [] { return GenericPage({1, true, {}}); }},
     {"template2-tpgdon", [] { return GenericPage({2, true, {-3, -1}}); }},
     {"template3-tpgdon", [] { return GenericPage({3, true, {}}); }},
+    {"generic-mmr", MmrPage},
     {"striped-unknown-height", StripedPage, false, kW, kH, StripedPicture},
     {"huffman-text-custom-tables", HuffmanTextPage, true, 48, 40},
 };
@@ -197,7 +213,7 @@ TEST(JBIG2Images, DecodeLikePoppler) {
 // (which paints where the page is black unless its Decode turns it around).
 TEST(JBIG2Images, DrawLikePdftoppm) {
   if (!PdftoppmAvailable()) GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
-  const TCase& text = kCases[6];
+  const TCase& text = kCases[7];
   EXPECT_TRUE(MatchesPdftoppm(Pdf(text, "/ColorSpace /DeviceGray /BitsPerComponent 1", 4), 72,
                               "jbig2-gray"));
   EXPECT_TRUE(MatchesPdftoppm(
