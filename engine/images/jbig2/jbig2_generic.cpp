@@ -16,7 +16,7 @@ template <int T>
 struct TTemplate;
 template <>
 struct TTemplate<0> {
-  static constexpr int Hi1 = 2, N1 = 5, Hi2 = 1, N2 = 3, N0 = 4, Bits = 16;
+  static constexpr int Hi1 = 2, N1 = 5, Hi2 = 1, N2 = 3, N0 = 4;
   static constexpr std::uint32_t Sltp = 0x9B25;
   static std::uint32_t Context(std::uint32_t w0, std::uint32_t w1, std::uint32_t w2,
                                const std::uint32_t* a) {
@@ -25,7 +25,7 @@ struct TTemplate<0> {
 };
 template <>
 struct TTemplate<1> {
-  static constexpr int Hi1 = 2, N1 = 5, Hi2 = 2, N2 = 4, N0 = 3, Bits = 13;
+  static constexpr int Hi1 = 2, N1 = 5, Hi2 = 2, N2 = 4, N0 = 3;
   static constexpr std::uint32_t Sltp = 0x0795;
   static std::uint32_t Context(std::uint32_t w0, std::uint32_t w1, std::uint32_t w2,
                                const std::uint32_t* a) {
@@ -34,7 +34,7 @@ struct TTemplate<1> {
 };
 template <>
 struct TTemplate<2> {
-  static constexpr int Hi1 = 1, N1 = 4, Hi2 = 1, N2 = 3, N0 = 2, Bits = 10;
+  static constexpr int Hi1 = 1, N1 = 4, Hi2 = 1, N2 = 3, N0 = 2;
   static constexpr std::uint32_t Sltp = 0x00E5;
   static std::uint32_t Context(std::uint32_t w0, std::uint32_t w1, std::uint32_t w2,
                                const std::uint32_t* a) {
@@ -43,7 +43,7 @@ struct TTemplate<2> {
 };
 template <>
 struct TTemplate<3> {
-  static constexpr int Hi1 = 1, N1 = 5, Hi2 = 0, N2 = 0, N0 = 4, Bits = 10;
+  static constexpr int Hi1 = 1, N1 = 5, Hi2 = 0, N2 = 0, N0 = 4;
   static constexpr std::uint32_t Sltp = 0x0195;
   static std::uint32_t Context(std::uint32_t w0, std::uint32_t w1, std::uint32_t,
                                const std::uint32_t* a) {
