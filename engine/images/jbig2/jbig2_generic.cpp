@@ -1,5 +1,7 @@
 #include "engine/images/jbig2/jbig2_generic.h"
 
+#include <type_traits>
+
 namespace kestrel::jbig2 {
 
 namespace {
@@ -51,11 +53,41 @@ struct TTemplate<3> {
   }
 };
 
+// With the adaptive pixels at their usual places they fall into the windows too (row y-1
+// reaches one pixel further, and for template 0 row y-2 two more), and the context is simply
+// the three windows side by side.
 template <int T>
+struct TNominal;
+template <>
+struct TNominal<0> {
+  static constexpr int Hi1 = 3, N1 = 7, Hi2 = 2, N2 = 5, N0 = 4;
+};
+template <>
+struct TNominal<1> {
+  static constexpr int Hi1 = 3, N1 = 6, Hi2 = 2, N2 = 4, N0 = 3;
+};
+template <>
+struct TNominal<2> {
+  static constexpr int Hi1 = 2, N1 = 5, Hi2 = 1, N2 = 3, N0 = 2;
+};
+template <>
+struct TNominal<3> {
+  static constexpr int Hi1 = 2, N1 = 6, Hi2 = 0, N2 = 0, N0 = 4;
+};
+template <int T>
+struct TNominalTemplate : TNominal<T> {
+  using N = TNominal<T>;
+  static constexpr std::uint32_t Sltp = TTemplate<T>::Sltp;
+  static std::uint32_t Context(std::uint32_t w0, std::uint32_t w1, std::uint32_t w2,
+                               const std::uint32_t*) {
+    return w0 | w1 << N::N0 | w2 << (N::N0 + N::N1);
+  }
+};
+
+template <int T, class Tm>
 void DecodeRows(TJBIG2Bitmap& bm, const TGenericParams& p, TArithmeticDecoder& ad,
                 TContext* cx) {
-  using Tm = TTemplate<T>;
-  constexpr int atCount = T == 0 ? 4 : 1;
+  constexpr int atCount = std::is_same_v<Tm, TTemplate<T>> ? (T == 0 ? 4 : 1) : 0;
   constexpr std::uint32_t mask0 = (1u << Tm::N0) - 1, mask1 = (1u << Tm::N1) - 1,
                           mask2 = (1u << Tm::N2) - 1;
   const int width = bm.Width(), height = bm.Height();
@@ -78,7 +110,7 @@ void DecodeRows(TJBIG2Bitmap& bm, const TGenericParams& p, TArithmeticDecoder& a
     const std::uint8_t* skipRow =
         p.Skip && y < p.Skip->Height() && p.Skip->Width() >= width ? p.Skip->Row(y) : nullptr;
     for (int x = 0; x < width; ++x) {
-      std::uint32_t a[4];
+      std::uint32_t a[4] = {0, 0, 0, 0};
       for (int k = 0; k < atCount; ++k)
         a[k] = std::uint32_t(bm.Get(x + p.At[std::size_t(2 * k)], y + p.At[std::size_t(2 * k + 1)]));
       std::uint32_t bit = 0;
@@ -109,11 +141,18 @@ std::array<int, 8> DefaultGenericAt(int templ) {
 void DecodeGenericArith(TJBIG2Bitmap& out, const TGenericParams& params, TArithmeticDecoder& ad,
                         std::vector<TContext>& cx) {
   if (cx.size() != GenericContexts(params.Template).size()) Fail("JBIG2 generic contexts");
-  switch (params.Template) {
-    case 0: DecodeRows<0>(out, params, ad, cx.data()); break;
-    case 1: DecodeRows<1>(out, params, ad, cx.data()); break;
-    case 2: DecodeRows<2>(out, params, ad, cx.data()); break;
-    default: DecodeRows<3>(out, params, ad, cx.data()); break;
+  const auto usual = DefaultGenericAt(params.Template);
+  const bool nominal = params.Template == 0 ? params.At == usual
+                                            : params.At[0] == usual[0] && params.At[1] == usual[1];
+  switch (params.Template * 2 + (nominal ? 1 : 0)) {
+    case 0: DecodeRows<0, TTemplate<0>>(out, params, ad, cx.data()); break;
+    case 1: DecodeRows<0, TNominalTemplate<0>>(out, params, ad, cx.data()); break;
+    case 2: DecodeRows<1, TTemplate<1>>(out, params, ad, cx.data()); break;
+    case 3: DecodeRows<1, TNominalTemplate<1>>(out, params, ad, cx.data()); break;
+    case 4: DecodeRows<2, TTemplate<2>>(out, params, ad, cx.data()); break;
+    case 5: DecodeRows<2, TNominalTemplate<2>>(out, params, ad, cx.data()); break;
+    case 6: DecodeRows<3, TTemplate<3>>(out, params, ad, cx.data()); break;
+    default: DecodeRows<3, TNominalTemplate<3>>(out, params, ad, cx.data()); break;
   }
 }
 
