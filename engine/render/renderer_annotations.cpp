@@ -51,7 +51,7 @@ void TPDFRenderer::DrawAnnotations(TPDFGenericCanvas& canvas, TPDFDictionary& pa
   auto* annots = As<TPDFArray>(ResolveObject(page.GetValue("Annots", false)));
   if (!annots) return;
   for (int i = 0; i < annots->Count(); ++i) {
-    if (!As<TPDFIndRef>(annots->Item(i))) continue;
+    // Annotations written straight into the array are drawn too, as other readers do.
     auto* annot = As<TPDFDictionary>(ResolveObject(annots->Item(i)));
     if (!annot) continue;
     const auto* flags = As<TPDFNumeric>(ResolveObject(annot->GetValue("F", false)));

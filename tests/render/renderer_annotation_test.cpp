@@ -44,6 +44,14 @@ TEST(RendererAnnotations, AppearanceMatrixIsHonoured) {
   EXPECT_TRUE(f.Has("LineTo 100 100"));
 }
 
+TEST(RendererAnnotations, AnnotationWrittenIntoTheArrayIsDrawn) {
+  TRendererFixture f(false);
+  f.AddStream(21, "<< /BBox [0 0 50 25] >>", "0 0 m 50 25 l S");
+  f.Render("", "<< >>",
+           "/MediaBox [0 0 300 300] /Annots [<< /Rect [100 100 200 150] /AP << /N 21 0 R >> >>]");
+  EXPECT_TRUE(f.Has("MoveTo 100 200"));
+}
+
 TEST(RendererAnnotations, StatesHiddenAndBrokenAnnotations) {
   for (const char* annot : {"/F 2 /Rect [0 0 10 10] /AP << /N 21 0 R >>",
                             "/F 32 /Rect [0 0 10 10] /AP << /N 21 0 R >>",
