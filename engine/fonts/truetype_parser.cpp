@@ -124,7 +124,10 @@ TPDFTTglyfTable TPDFTrueTypeParser::GetGlyph(int index) const {
   TPDFTTglyfTable g;
   if (index < 0 || static_cast<std::uint32_t>(index) >= glyphCount_) return g;
   const std::uint32_t start = loca_[static_cast<std::size_t>(index)];
-  const std::uint32_t end = loca_[static_cast<std::size_t>(index) + 1];
+  std::uint32_t end = loca_[static_cast<std::size_t>(index) + 1];
+  // Some subsetters write glyphs out of order: a next offset below this one says nothing
+  // about the length, so the glyph may run to the end of the table (its header bounds it).
+  if (end < start) end = glyfLength_;
   if (end <= start || start >= glyfLength_) return g;
   const std::size_t begin = std::size_t{glyfOffset_} + start;
   const std::size_t limit = std::size_t{glyfOffset_} + std::min(end, glyfLength_);

@@ -5,6 +5,8 @@
                       nested), F (composite that contains itself)
   shapes-symbol.ttf   the same glyphs under a (3,0) cmap at F041... (symbolic)
   shapes-mac.ttf      the same glyphs under a (1,0) format 0 cmap only, post format 3
+  shapes-backwards.ttf  shapes-unicode.ttf with its glyph data stored last glyph first, so
+                      the loca offsets fall (as some subsetters write them)
   dejavu-subset.ttf   DejaVuSans cut down to "Helo, Wrd!" (a subset font)
 Needs Debian's python3-fonttools (and fonts-dejavu-core for the subset).
 """
@@ -106,11 +108,35 @@ def build(path, cmap_kind):
     font.save(path)
 
 
+def store_backwards(src, dst):
+    data = bytearray(open(src, "rb").read())
+    tables = {}
+    for i in range(int.from_bytes(data[4:6], "big")):
+        e = 12 + 16 * i
+        tables[bytes(data[e:e + 4])] = (int.from_bytes(data[e + 8:e + 12], "big"),
+                                        int.from_bytes(data[e + 12:e + 16], "big"))
+    head, loca, glyf = tables[b"head"][0], tables[b"loca"], tables[b"glyf"][0]
+    long_loca = int.from_bytes(data[head + 50:head + 52], "big") == 1
+    size, unit = (4, 1) if long_loca else (2, 2)
+    offsets = [int.from_bytes(data[loca[0] + k:loca[0] + k + size], "big") * unit
+               for k in range(0, loca[1], size)]
+    blobs = [bytes(data[glyf + a:glyf + b]) for a, b in zip(offsets, offsets[1:])]
+    at, starts = 0, [0] * len(blobs)
+    for g in reversed(range(len(blobs))):
+        starts[g] = at
+        data[glyf + at:glyf + at + len(blobs[g])] = blobs[g]
+        at += len(blobs[g])
+    for g, start in enumerate(starts + [at]):
+        data[loca[0] + g * size:loca[0] + (g + 1) * size] = (start // unit).to_bytes(size, "big")
+    open(dst, "wb").write(data)
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     for kind in ("unicode", "symbol", "mac"):
         build(os.path.join(out, "shapes-%s.ttf" % kind), kind)
+    store_backwards(os.path.join(out, "shapes-unicode.ttf"), os.path.join(out, "shapes-backwards.ttf"))
     src = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
     if os.path.exists(src):
         from fontTools import subset

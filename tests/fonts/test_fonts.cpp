@@ -22,7 +22,7 @@ const std::string& TestFont(const std::string& name) {
     const std::string command = "/usr/bin/python3 " PLOVER_SOURCE_DIR
                                 "/tests/fonts/make_test_fonts.py " + dir.Path() + " 2>/dev/null";
     if (std::system(command.c_str()) != 0) return out;
-    for (const char* n : {"shapes-unicode.ttf", "shapes-symbol.ttf", "shapes-mac.ttf",
+    for (const char* n : {"shapes-unicode.ttf", "shapes-symbol.ttf", "shapes-mac.ttf", "shapes-backwards.ttf",
                           "dejavu-subset.ttf"})
       out[n] = ReadFileBytes(dir.Path() + "/" + n);
     return out;

@@ -50,6 +50,22 @@ TEST(TrueTypeParser, ReadsTheTables) {
   EXPECT_EQ(ttc.GlyphCount(), 0);
 }
 
+TEST(TrueTypeParser, GlyphsStoredOutOfOrderAreFound) {
+  const std::string& font = TestFont("shapes-unicode.ttf");
+  const std::string& backwards = TestFont("shapes-backwards.ttf");
+  REQUIRE_FONT(backwards);
+  TPDFTrueTypeParser p, q;
+  p.LoadFromBytes(font);
+  q.LoadFromBytes(backwards);
+  ASSERT_EQ(q.GlyphCount(), 8);
+  for (int g = kNotdef; g <= kAacute; ++g) {
+    EXPECT_EQ(q.GetGlyph(g).ContourCount, p.GetGlyph(g).ContourCount) << g;
+    EXPECT_EQ(q.GetGlyph(g).Points.size(), p.GetGlyph(g).Points.size()) << g;
+    EXPECT_EQ(q.GetGlyph(g).Components.size(), p.GetGlyph(g).Components.size()) << g;
+  }
+  EXPECT_EQ(q.GetGlyph(kA).Points.size(), 4u);
+}
+
 TEST(TrueTypeParser, CutFontsStayInsideTheirData) {
   // Every cut of the font parses, and every glyph of it can be asked for.
   const std::string& font = TestFont("dejavu-subset.ttf");
