@@ -136,10 +136,11 @@ void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
   }
 
   const bool page = dict && !text && NestingDepth == 0;
-  // The page's own state (its top-level cm lines, colours, line settings) must not reach the
-  // annotations: in PostScript the content runs inside q … Q.
-  TPDFPostScriptCanvas* eps = page ? EPSTarget() : nullptr;
-  const TClipHandle pageLevel = eps ? eps->SaveClip() : 0;
+  // The page's own state (its top-level cm lines, colours, line settings, a clip it never
+  // closed) must not reach the annotations: in PostScript the content runs inside q … Q.
+  TPDFGenericCanvas* clipOwner = page ? EPSTarget() : nullptr;
+  if (page && !clipOwner && dict->GetValue("Annots", false)) clipOwner = &canvas;
+  const TClipHandle pageLevel = clipOwner ? clipOwner->SaveClip() : 0;
   {
     TContentInterpreter interpreter(*this, canvas, content, resources);
     try {
@@ -150,7 +151,7 @@ void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
       SetError(e.what(), interpreter.Offset());
     }
   }
-  if (eps) eps->RestoreClip(pageLevel);
+  if (clipOwner) clipOwner->RestoreClip(pageLevel);
   // A page whose content failed gets no annotations.
   if (page && errorText_.empty()) DrawAnnotations(canvas, *dict, resources);
 }

@@ -22,7 +22,8 @@ TEST(RendererAnnotations, AppearanceIsFittedIntoTheRectangleAndClipped) {
   RenderAnnotated(f, "/Rect [100 100 200 150] /AP << /N 21 0 R >>", "<< /BBox [0 0 50 25] >>");
   // The BBox corner (0, 0) lands on the rectangle's lower-left, (50, 25) on its upper-right:
   // twice as large.
-  EXPECT_EQ(f.Lines(), (Lines{"SaveClip -> 1", "BeginPath", "MoveTo 100 200", "LineTo 100 150",
+  // The page's own clip is saved first (to be restored before the annotations).
+  EXPECT_EQ(f.Lines(), (Lines{"SaveClip -> 1", "SaveClip -> 1", "BeginPath", "MoveTo 100 200", "LineTo 100 150",
                                "LineTo 200 150", "LineTo 200 200", "ClosePath", "SetClip 2",
                                "EndPath", "BeginPath", "MoveTo 100 200", "LineTo 200 150",
                                "StrokePath", "RestoreClip 1"}));
@@ -61,12 +62,23 @@ TEST(RendererAnnotations, StatesHiddenAndBrokenAnnotations) {
                             "/Rect [0 0 10 10]"}) {
     TRendererFixture f(false);
     RenderAnnotated(f, annot, "<< /BBox [0 0 50 25] >>");
-    EXPECT_TRUE(f.Lines().empty()) << annot;
+    EXPECT_EQ(f.Lines(), Lines{"SaveClip -> 1"}) << annot;
   }
   TRendererFixture f(false);
   RenderAnnotated(f, "/Rect [0 0 10 10] /F 4 /AP << /N << /On 21 0 R /Off 23 0 R >> >> /AS /On",
                   "<< /BBox [0 0 50 25] >>");
   EXPECT_EQ(f.Count("StrokePath"), 1u);
+}
+
+TEST(RendererAnnotations, AClipThePageLeftOpenDoesNotReachThem) {
+  TRendererFixture f;
+  f.AddStream(21, "<< /BBox [0 0 10 10] >>", "0 0 10 10 re f");
+  f.Add(20, "<< /Rect [20 0 30 10] /AP << /N 21 0 R >> >>");
+  f.AddStream(5, "<< >>", "0 0 10 10 re W n");
+  f.renderer.PageDictionary = As<TPDFDictionary>(
+      f.Add(6, "<< /MediaBox [0 0 40 20] /Contents 5 0 R /Annots [20 0 R] >>"));
+  ASSERT_TRUE(f.RenderPage());
+  EXPECT_EQ(f.Bitmap()->Pixel(25, 15), 0x000000u);
 }
 
 TEST(RendererAnnotations, PageWithAContentErrorGetsNone) {
