@@ -132,6 +132,16 @@ class TPDFGenericCanvas {
   // instead of one path per text operator. The default fills the outline as a path.
   virtual bool CachesGlyphs() const { return false; }
   virtual void FillGlyph(const TGlyphKey& key, const TGlyphOutlineSource& outline);
+
+  // Soft masks. BeginLayer starts an offscreen layer that takes all drawing until it ends; it
+  // starts filled with `backdrop` (opaque) or, without one, transparent. A canvas without
+  // layers answers false and draws on as before. EndLayerAsMask ends the innermost layer and
+  // keeps its luminosity (or its opacity), looked up in `transfer` (256 entries; empty for
+  // none), as the mask of the next layer begun; EndLayer puts the innermost layer onto what
+  // lies below it, through its mask if it has one.
+  virtual bool BeginLayer(std::optional<TPackedColor> /*backdrop*/) { return false; }
+  virtual void EndLayerAsMask(bool /*luminosity*/, const std::vector<std::uint8_t>& /*transfer*/) {}
+  virtual void EndLayer() {}
 };
 
 }  // namespace kestrel

@@ -141,6 +141,7 @@ void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
   TPDFGenericCanvas* clipOwner = page ? EPSTarget() : nullptr;
   if (page && !clipOwner && dict->GetValue("Annots", false)) clipOwner = &canvas;
   const TClipHandle pageLevel = clipOwner ? clipOwner->SaveClip() : 0;
+  const int layersBefore = OpenLayers;
   {
     TContentInterpreter interpreter(*this, canvas, content, resources);
     try {
@@ -151,6 +152,7 @@ void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
       SetError(e.what(), interpreter.Offset());
     }
   }
+  for (; OpenLayers > layersBefore; --OpenLayers) canvas.EndLayer();
   if (clipOwner) clipOwner->RestoreClip(pageLevel);
   // A page whose content failed gets no annotations.
   if (page && errorText_.empty()) DrawAnnotations(canvas, *dict, resources);

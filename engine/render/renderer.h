@@ -144,6 +144,8 @@ class TPDFRenderer {
 
   // Nesting bookkeeping for form XObjects (see renderer_limits.h).
   int NestingDepth = 0;
+  // Soft-mask layers open on the canvas; every interpretation closes those it opened.
+  int OpenLayers = 0;
   std::size_t FormInvocations = 0;
   std::vector<const TPDFObject*> ActiveForms;
   // Type 3 glyph procedures running inside each other (a glyph that shows text).

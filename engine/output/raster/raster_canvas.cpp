@@ -100,6 +100,13 @@ void TPDFPicasso::SetClip(int rule) {
 }
 
 void TPDFPicasso::EndPath() { m_impl->EndPath(); }
+bool TPDFPicasso::BeginLayer(std::optional<TPackedColor> backdrop) {
+  return m_impl->BeginLayer(backdrop);
+}
+void TPDFPicasso::EndLayerAsMask(bool luminosity, const std::vector<std::uint8_t>& transfer) {
+  m_impl->EndLayerAsMask(luminosity, transfer);
+}
+void TPDFPicasso::EndLayer() { m_impl->EndLayer(); }
 TClipHandle TPDFPicasso::SaveClip() { return m_impl->SaveClip(); }
 void TPDFPicasso::RestoreClip(TClipHandle handle) { m_impl->RestoreClip(handle); }
 

@@ -76,6 +76,9 @@ class TPDFPicasso final : public TPDFGenericCanvas {
   // cache.
   bool CachesGlyphs() const override;
   void FillGlyph(const TGlyphKey& key, const TGlyphOutlineSource& outline) override;
+  bool BeginLayer(std::optional<TPackedColor> backdrop) override;
+  void EndLayerAsMask(bool luminosity, const std::vector<std::uint8_t>& transfer) override;
+  void EndLayer() override;
 
   // The bitmap stretched into an axis-aligned rectangle, sampled as paths are smoothed.
   void DrawBitmapRect(const TCanvasBitmap& bitmap, double x, double y, double w, double h);

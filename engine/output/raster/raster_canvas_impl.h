@@ -2,6 +2,8 @@
 // Private to the raster canvas: its state and the operations behind TPDFPicasso. Included
 // only by picasso*.cpp.
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "engine/graphics/canvas_path.h"
@@ -49,7 +51,26 @@ struct TPDFPicasso::Impl {
   std::vector<int> appliedClips;
   std::vector<TPathOp> fillScratch;
 
+  // Soft-mask layers: each holds the tiles it stands in for (restored when it ends) and the
+  // mask it is put down through (one A8 surface per tile, or none).
+  struct TLayer {
+    std::vector<picasso::TTile> below;
+    std::vector<cairo_surface_t*> mask;
+    std::size_t clipSaves = 0;  // clip levels applied to the tiles below when it began
+  };
+  std::vector<TLayer> layers;
+  std::vector<cairo_surface_t*> pendingMask;
+
+  Impl() = default;
+  ~Impl();
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+
   bool Attach(const TPixelBuffer& target, bool library);
+  bool BeginLayer(std::optional<TPackedColor> backdrop);
+  void EndLayerAsMask(bool luminosity, const std::vector<std::uint8_t>& transfer);
+  void EndLayer();
+  void DropLayers();
   bool PathAntialias() const { return mode == TMode::Library && settings.AntiAlias; }
 
   void BeginPath();
@@ -70,6 +91,8 @@ struct TPDFPicasso::Impl {
                  TPDFGenericCanvas& self);
 
  private:
+  // Ends the innermost layer: its tiles are handed back, the ones below are current again.
+  std::vector<picasso::TTile> PopLayer(std::vector<cairo_surface_t*>& mask);
   TPDFPoint Device(double x, double y) const;
   void PreparePath();
   void DiscardPath();

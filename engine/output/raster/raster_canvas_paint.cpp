@@ -35,6 +35,7 @@ TBox Expand(const TPathBounds& b, double margin) {
 }  // namespace
 
 bool TPDFPicasso::Impl::Attach(const TPixelBuffer& target, bool library) {
+  DropLayers();
   mode = TMode::NotAttached;
   const bool antialias = library && settings.AntiAlias;
   if (!tiles.Create(target, maxTile, antialias)) return false;

@@ -125,6 +125,10 @@ class TContentInterpreter {
   // XObjects, inline images, shadings, marked content (renderer_ops_xobject.cpp).
   void DoXObject();
   void DrawForm(TPDFStream& form, TPDFIndRef* ref);
+  // Soft masks (renderer_soft_mask.cpp): gs with an SMask entry, and closing the layers a
+  // restored state no longer has.
+  void SetSoftMask(TPDFObject* mask);
+  void CloseMaskLayers(int keep);
   void ClipToBox(const double* box);  // x0 y0 x1 y1 in user space
   // Images (renderer_ops_image.cpp).
   void DrawInlineImage();

@@ -24,6 +24,7 @@ void TContentInterpreter::SaveState() {
   }
   gs_.Clip = canvas_.SaveClip();
   stack_.push_back(gs_);
+  gs_.OwnsMaskLayer = false;
 }
 
 void TContentInterpreter::RestoreState() {
@@ -35,6 +36,7 @@ void TContentInterpreter::RestoreState() {
   gs_ = std::move(stack_.back());
   stack_.pop_back();
   canvas_.RestoreClip(gs_.Clip);
+  CloseMaskLayers(gs_.MaskLayers);
   r_.CTM = gs_.CTM;
   r_.EPSMatrix = gs_.EPSMatrix;
   SelectFont();
@@ -115,6 +117,7 @@ void TContentInterpreter::ApplyExtGState() {
       SetDashArray(gs_, std::move(dashes), phase ? phase->Value : 0.0);
     }
   }
+  if (TPDFObject* mask = r_.ResolveObject(dict->GetValue("SMask", false))) SetSoftMask(mask);
   if (auto* font = As<TPDFArray>(r_.ResolveObject(dict->GetValue("Font", false)))) {
     auto* ref = As<TPDFIndRef>(font->Item(0));
     auto* size = As<TPDFNumeric>(r_.ResolveObject(font->Item(1)));

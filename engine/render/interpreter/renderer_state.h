@@ -61,6 +61,10 @@ struct TPDFGraphicsState {
   double StrokeAlpha = 1;
   double FillAlpha = 1;
   TClipHandle Clip = 0;
+  // Soft-mask layers open on the canvas for this state (see TPDFRenderer::OpenLayers), and
+  // whether the innermost of them was opened at this level (by gs, not inherited through q).
+  int MaskLayers = 0;
+  bool OwnsMaskLayer = false;
   // Bounds of the clip in force (device units; the page's default space for the EPS target):
   // what shadings and patterns need to cover.
   TDeviceBox ClipBox;
