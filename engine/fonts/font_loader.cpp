@@ -97,6 +97,9 @@ void TLoader::ReadCIDWidths(TPDFDictionary& dict, TPDFFontCollectionData& rec) {
     for (const auto& [cid, width] : HeiseiKakuGoWidths()) rec.CIDWidths->Widths[cid] = width;
   }
   if (rec.Subtype == "CIDFontType2") rec.CIDToGIDMap = StreamData(&dict, "CIDToGIDMap");
+  rec.VerticalMetrics = ParseCIDVerticalMetrics(Get<TPDFArray>(&dict, "W2"),
+                                                Get<TPDFArray>(&dict, "DW2"),
+                                                [this](TPDFObject* o) { return R(o); });
 }
 
 void TLoader::Load(TPDFObject* fontObject, TPDFFontCollectionData& rec, bool descendant) {
@@ -131,6 +134,10 @@ void TLoader::Load(TPDFObject* fontObject, TPDFFontCollectionData& rec, bool des
     rec.CMapName = As<TPDFName>(encoding) ? encodingName : TBytes();
     // Codes follow the encoding CMap (its codespace ranges), never the ToUnicode map.
     rec.CodeMap = LoadEncodingCMap(fonts, encoding);
+    // Vertical: a predefined CMap whose name ends in -V, or a CMap stream with WMode 1.
+    rec.Vertical = rec.CodeMap ? rec.CodeMap->Vertical()
+                               : rec.CMapName.size() > 2 && rec.CMapName.ends_with("-V");
+    if (rec.Vertical && !rec.VerticalMetrics) rec.VerticalMetrics = std::make_unique<TPDFCIDVerticalMetrics>();
     if (auto* base = Get<TPDFName>(dict, "BaseFont")) rec.FontName = base->Value;
     return;
   }

@@ -63,6 +63,7 @@ std::size_t TPDFFontCollectionData::MemorySize() const {
   std::size_t n = sizeof *this + CIDToGIDMap.capacity();
   for (const auto& name : GlyphNames) n += name.capacity() > 15 ? name.capacity() : 0;
   if (CIDWidths) n += CIDWidths->Widths.size() * 32;
+  if (VerticalMetrics) n += VerticalMetrics->Metrics.size() * 40;
   if (Rasterizer) n += Rasterizer->MemorySize();
   if (CodeMap) n += CodeMap->MemorySize();
   return n;
@@ -97,6 +98,48 @@ std::unique_ptr<TPDFCIDWidths> ParseCIDWidths(const TPDFArray* w, int defaultWid
     a += 3;
   }
   return widths;
+}
+
+std::unique_ptr<TPDFCIDVerticalMetrics> ParseCIDVerticalMetrics(
+    const TPDFArray* w2, const TPDFArray* dw2, const std::function<TPDFObject*(TPDFObject*)>& resolve) {
+  auto metrics = std::make_unique<TPDFCIDVerticalMetrics>();
+  auto number = [&](const TPDFArray* a, int i, int& out) {
+    auto* n = a && i < a->Count() ? As<TPDFNumeric>(resolve(a->Item(i))) : nullptr;
+    if (n) out = WidthNumber(*n);
+    return n != nullptr;
+  };
+  if (dw2 && dw2->Count() == 2) {
+    int vy = 0, w1 = 0;
+    if (number(dw2, 0, vy) && number(dw2, 1, w1)) metrics->DefaultVy = vy, metrics->DefaultW1 = w1;
+  }
+  auto set = [&](std::uint32_t cid, const TPDFCIDVerticalMetrics::TMetric& m) {
+    if (metrics->Metrics.size() < kMaxWidthEntries) metrics->Metrics.try_emplace(cid, m);
+  };
+  const int count = w2 ? w2->Count() : 0;
+  for (int a = 0; a < count - 1;) {
+    std::uint32_t first = 0;
+    if (!CIDNumber(resolve(w2->Item(a)), first)) break;
+    TPDFObject* next = resolve(w2->Item(a + 1));
+    if (auto* list = As<TPDFArray>(next)) {
+      for (int k = 0; k + 2 < list->Count(); k += 3) {
+        TPDFCIDVerticalMetrics::TMetric m;
+        if (number(list, k, m.W1) && number(list, k + 1, m.Vx) && number(list, k + 2, m.Vy))
+          set(first + static_cast<std::uint32_t>(k / 3), m);
+      }
+      a += 2;
+      continue;
+    }
+    std::uint32_t last = 0;
+    TPDFCIDVerticalMetrics::TMetric m;
+    if (!CIDNumber(next, last) || !number(w2, a + 2, m.W1) || !number(w2, a + 3, m.Vx) ||
+        !number(w2, a + 4, m.Vy)) {
+      break;
+    }
+    for (std::uint64_t cid = first; cid <= last && cid <= kMaxCID; ++cid)
+      set(static_cast<std::uint32_t>(cid), m);
+    a += 5;
+  }
+  return metrics;
 }
 
 }  // namespace kestrel

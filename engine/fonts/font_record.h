@@ -30,6 +30,18 @@ struct TPDFCIDWidths {
   }
 };
 
+// Vertical metrics of CIDs (W2 and DW2, in thousandths of an em): the vertical advance W1
+// and the position vector (Vx, Vy) that vertical writing puts on the current point. A CID not
+// listed advances by DefaultW1 and has Vx half its horizontal width, Vy DefaultVy.
+struct TPDFCIDVerticalMetrics {
+  struct TMetric {
+    int W1 = -1000, Vx = 0, Vy = 880;
+  };
+  int DefaultVy = 880;
+  int DefaultW1 = -1000;
+  std::unordered_map<std::uint32_t, TMetric> Metrics;
+};
+
 // One character code of a composite font's string and the CID it selects.
 struct TPDFCharCode {
   std::uint32_t Code = 0;
@@ -44,6 +56,8 @@ class TPDFCodeMap {
   virtual ~TPDFCodeMap() = default;
   virtual void StringToCodes(TByteView bytes, std::vector<TPDFCharCode>& codes) const = 0;
   virtual std::size_t MemorySize() const { return 0; }
+  // Whether the encoding writes vertically (WMode 1).
+  virtual bool Vertical() const { return false; }
 };
 
 // Font descriptor flags.
@@ -72,6 +86,9 @@ struct TPDFFontCollectionData {
   bool IsComposite = false;
   bool IsType3 = false;
   std::unique_ptr<TPDFCIDWidths> CIDWidths;
+  // Vertical writing (a composite font whose encoding has WMode 1) and its metrics.
+  bool Vertical = false;
+  std::unique_ptr<TPDFCIDVerticalMetrics> VerticalMetrics;
   double Ascent = 0, Descent = 0;
   std::string CIDToGIDMap;  // big-endian glyph numbers by CID; empty for Identity
   bool OneByteCodes = false;
@@ -90,5 +107,10 @@ struct TPDFFontCollectionData {
 // The widths of a W array: [c [w1 w2 ...]] and [c_first c_last w] groups.
 std::unique_ptr<TPDFCIDWidths> ParseCIDWidths(const TPDFArray* w, int defaultWidth,
                                               const std::function<TPDFObject*(TPDFObject*)>& resolve);
+
+// The vertical metrics of a W2 array ([c [w1 vx vy ...]] and [c_first c_last w1 vx vy]
+// groups) and a DW2 array ([vy w1]).
+std::unique_ptr<TPDFCIDVerticalMetrics> ParseCIDVerticalMetrics(
+    const TPDFArray* w2, const TPDFArray* dw2, const std::function<TPDFObject*(TPDFObject*)>& resolve);
 
 }  // namespace kestrel

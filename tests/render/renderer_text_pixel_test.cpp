@@ -120,6 +120,38 @@ TEST_F(TextPixels, TrueTypeFontsAndTextState) {
   Check(Build(content, "/F1 10 0 R /F2 11 0 R /F3 12 0 R /F4 13 0 R /F5 14 0 R"), "text-truetype");
 }
 
+TEST_F(TextPixels, VerticalWriting) {
+  const std::string sans = ReadFileBytes(kDejaVuSans);
+  REQUIRE_FONT(sans);
+  // Identity-V: F1 with W2 and DW2 entries, F2 with the default vertical metrics; position
+  // vectors, vertical advances, TJ adjustments and character spacing.
+  b.Stream(20, "", sans);
+  b.Object(10, "<< /Type /Font /Subtype /Type0 /BaseFont /DejaVuSans /Encoding /Identity-V "
+               "/DescendantFonts [11 0 R] >>");
+  b.Object(11, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /DejaVuSans /CIDSystemInfo << "
+               "/Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor 30 0 R "
+               "/DW 700 /W [1 [650 300]] /DW2 [900 -1100] /W2 [3 [-800 350 700]] "
+               "/CIDToGIDMap 13 0 R >>");
+  b.Object(12, "<< /Type /Font /Subtype /Type0 /BaseFont /DejaVuSans /Encoding /Identity-V "
+               "/DescendantFonts [14 0 R] >>");
+  b.Object(14, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /DejaVuSans /CIDSystemInfo << "
+               "/Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor 30 0 R "
+               "/CIDToGIDMap 13 0 R >>");
+  std::string map(8, '\0');
+  int cid = 1;
+  for (int u : {'K', 'i', 'w'}) {
+    const int g = GlyphOf(sans, u);
+    map[2 * cid] = static_cast<char>(g >> 8), map[2 * cid + 1] = static_cast<char>(g & 0xFF);
+    ++cid;
+  }
+  b.Stream(13, "", map);
+  b.Object(30, Descriptor(32, 20));
+  const std::string content =
+      "BT /F1 24 Tf 60 280 Td <0001000200030001> Tj [<0002> 500 <0003>] TJ 3 Tc <00010002> Tj ET\n"
+      "BT /F2 30 Tf 0 0 1 rg 180 280 Td <000100020003> Tj [<0001> -300 <0002>] TJ ET\n";
+  Check(Build(content, "/F1 10 0 R /F2 12 0 R"), "text-vertical");
+}
+
 TEST_F(TextPixels, Type3FontsAndClipping) {
   const std::string sans = ReadFileBytes(kDejaVuSans);
   REQUIRE_FONT(sans);

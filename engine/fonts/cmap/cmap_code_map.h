@@ -17,6 +17,7 @@ class TCMapCodeMap final : public TPDFCodeMap {
   explicit TCMapCodeMap(std::shared_ptr<const TPDFEncodingCMap> cmap) : m_cmap(std::move(cmap)) {}
   void StringToCodes(TByteView bytes, std::vector<TPDFCharCode>& codes) const override;
   std::size_t MemorySize() const override { return sizeof(*this); }
+  bool Vertical() const override { return m_cmap->WMode() == 1; }
 
  private:
   std::shared_ptr<const TPDFEncodingCMap> m_cmap;

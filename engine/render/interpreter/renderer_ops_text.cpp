@@ -229,10 +229,12 @@ void TContentInterpreter::ShowText(std::size_t items) {
   if (oneByOne) ApplyFillSettings(kFillRuleNonZero);
 
   double x = 0;  // text space, horizontal scaling applied
-  auto place = [&](std::string_view name) {
+  double y = 0;  // text space, vertical writing
+  // gx, gy: where the glyph origin lies from the current point (vertical writing).
+  auto place = [&](std::string_view name, double gx = 0, double gy = 0) {
     if (!draw) return;
     TPDFMatrix m;
-    MatrixMultiply(m, glyphToText, TPDFMatrix{tfs * th, 0, 0, tfs, x, gs_.Rise});
+    MatrixMultiply(m, glyphToText, TPDFMatrix{tfs * th, 0, 0, tfs, x + gx, y + gy + gs_.Rise});
     MatrixMultiply(m, m, textToDevice);
     if (!IsFiniteMatrix(m)) return;
     // Glyph origins land where pdftoppm puts them: on a whole pixel row, and on a quarter
@@ -253,12 +255,35 @@ void TContentInterpreter::ShowText(std::size_t items) {
   char cidName[32];
   for (const TByteView item : group_) {
     if (item.empty()) continue;
+    const bool vertical = font->IsComposite && font->Vertical && font->VerticalMetrics;
     if (item.front() != '(' && item.front() != '<') {
-      x -= OperandNumber(item) / 1000 * tfs * th;
+      if (vertical) {
+        y -= OperandNumber(item) / 1000 * tfs;
+      } else {
+        x -= OperandNumber(item) / 1000 * tfs * th;
+      }
       continue;
     }
     const TBytes bytes = StringOperand(item);
-    if (font->IsComposite) {
+    if (vertical) {
+      // The glyph's position vector lands on the current point, which then moves down by the
+      // vertical advance.
+      const TPDFCIDVerticalMetrics& vm = *font->VerticalMetrics;
+      font->StringToCodes(bytes, codes_);
+      for (const TPDFCharCode& code : codes_) {
+        const double w0 = font->CIDWidths ? font->CIDWidths->WidthOf(code.CID) : 1000;
+        TPDFCIDVerticalMetrics::TMetric m{vm.DefaultW1, static_cast<int>(w0 / 2), vm.DefaultVy};
+        if (auto it = vm.Metrics.find(code.CID); it != vm.Metrics.end()) m = it->second;
+        const long gid = font->GlyphOfCID(code.CID);
+        if (gid >= 0) {
+          std::snprintf(cidName, sizeof cidName, "GID:%ld", gid);
+          place(cidName, -m.Vx / 1000.0 * tfs * th, -m.Vy / 1000.0 * tfs);
+        }
+        double advance = m.W1 / 1000.0 * tfs + tc;
+        if (font->OneByteCodes && code.Code == 32) advance += tw;
+        y += advance;
+      }
+    } else if (font->IsComposite) {
       font->StringToCodes(bytes, codes_);
       for (const TPDFCharCode& code : codes_) {
         const long gid = font->GlyphOfCID(code.CID);
@@ -280,7 +305,7 @@ void TContentInterpreter::ShowText(std::size_t items) {
       }
     }
   }
-  if (std::isfinite(x)) MatrixMultiply(gs_.Tm, TPDFMatrix{1, 0, 0, 1, x, 0}, gs_.Tm);
+  if (std::isfinite(x) && std::isfinite(y)) MatrixMultiply(gs_.Tm, TPDFMatrix{1, 0, 0, 1, x, y}, gs_.Tm);
   PaintText(glyphPath_);
 }
 
