@@ -1,7 +1,7 @@
 #pragma once
 // Fuzz harness for the content-stream interpreter, shared by fuzz_content and the seed-replay
 // test: the input is the content of a small page whose resources offer a form that draws the
-// same bytes again (and itself), colour spaces with tint transforms, an ExtGState and optional
+// same bytes again (and itself), colour spaces with tint transforms, ExtGStates (soft masks too) and optional
 // content. The page is interpreted onto a recording canvas, onto a small raster and as EPS.
 #include <cstddef>
 #include <cstdint>
@@ -36,7 +36,9 @@ inline void Content(const uint8_t* data, size_t size) {
              "/DN [/DeviceN [/A /B] /DeviceRGB 4 0 R] "
              "/Idx [/Indexed /DeviceRGB 2 <FF0000 00FF00 0000FF>] "
              "/Lab [/Lab << /WhitePoint [0.9642 1 0.8249] >>] /P [/Pattern /DeviceGray] /PS [/Pattern /DeviceRGB] >> "
-             "/ExtGState << /G << /LW 2 /LC 1 /CA 0.5 /ca 0.25 /D [[3 1] 1] >> >> "
+             "/ExtGState << /G << /LW 2 /LC 1 /CA 0.5 /ca 0.25 /D [[3 1] 1] >> "
+             "/SL << /SMask << /S /Luminosity /G 2 0 R /BC [0.5] /TR 4 0 R >> >> "
+             "/SA << /SMask << /S /Alpha /G 2 0 R >> >> /SN << /SMask /None >> >> "
              "/Properties << /oc << /Usage << /View << /ViewState /OFF >> >> >> >> "
              "/Shading << /Ax << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 40 10] "
              "/Extend [true false] /Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] "
