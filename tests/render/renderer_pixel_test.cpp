@@ -270,5 +270,27 @@ TEST_F(RendererPixels, InlineImageDataIsSkipped) {
         "inline-image", TPixelTolerance{});
 }
 
+TEST_F(RendererPixels, SoftMasks) {
+  // A luminosity mask of three grey bands (black backdrop) over a red band and text, an
+  // opacity mask from half-transparent shapes, and text after the masks end. (Objects under
+  // one mask do not overlap: the layer puts them down together, where each object on its own
+  // would show the one below through the mask.)
+  const std::string content =
+      "q /L gs 1 0 0 rg 10 150 180 40 re f BT /F1 28 Tf 0 0 1 rg 20 115 Td (Masked) Tj ET Q\n"
+      "q /A gs 0 0.6 0 rg 10 10 180 90 re f Q\n"
+      "BT /F1 14 Tf 0 g 20 60 Td (plain) Tj ET\n";
+  Check(Page(content, "/MediaBox [0 0 200 200]",
+             "<< /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> "
+             "/ExtGState << /L << /SMask << /S /Luminosity /G 10 0 R >> >> "
+             "/A << /SMask << /S /Alpha /G 11 0 R >> >> >> >>",
+             {},
+             {{10, {"/Type /XObject /Subtype /Form /BBox [0 0 200 200] /Group << /S /Transparency >>",
+                    "0.25 g 0 100 60 100 re f 0.6 g 60 100 60 100 re f 1 g 120 100 80 100 re f"}},
+              {11, {"/Type /XObject /Subtype /Form /BBox [0 0 200 200] /Group << /S /Transparency >> "
+                    "/Resources << /ExtGState << /H << /ca 0.5 >> >> >>",
+                    "/H gs 30 20 m 170 20 l 100 95 l h f 20 30 40 40 re f"}}}),
+        "soft-masks");
+}
+
 }  // namespace
 }  // namespace kestrel::testing

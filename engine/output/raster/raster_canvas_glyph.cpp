@@ -91,8 +91,9 @@ bool TPDFPicasso::Impl::FillGlyph(const TGlyphKey& key, const TGlyphOutlineSourc
   }
   if (!mask->surface) return true;
   const int left = x + mask->left, top = y + mask->top;
-  if (appliedClips.empty()) {
-    // Nothing clips: the mask goes straight into the pixels.
+  if (appliedClips.empty() && layers.empty()) {
+    // Nothing clips, and the page's own opaque pixels are the target: the mask goes straight
+    // into them (a soft-mask layer has an alpha channel of its own to keep).
     const std::uint32_t argb = PackedToARGB(fillColor, fillAlpha);
     if (argb >> 24 == 0) return true;
     for (TTile& tile : tiles.Tiles()) BlendMask(tile, *mask, left, top, argb);
