@@ -1,8 +1,8 @@
-// The raster canvas driven by arbitrary programs of canvas calls (see harness_canvas.h).
+// The raster canvas driven by arbitrary programs of canvas calls (see harness/canvas.h).
 #include <cstddef>
 #include <cstdint>
 
-#include "fuzz/harness_canvas.h"
+#include "fuzz/harness/canvas.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzzharness::RunCanvasProgram(data, size);

@@ -1,5 +1,5 @@
-// CCITT fax decoding of arbitrary bytes (see harness_fax.h).
-#include "fuzz/harness_fax.h"
+// CCITT fax decoding of arbitrary bytes (see harness/fax.h).
+#include "fuzz/harness/fax.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzzharness::CCITT(data, size);

@@ -1,4 +1,4 @@
-#include "fuzz/harness_fonts.h"
+#include "fuzz/harness/fonts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzharness::CFFFont(data, size);

@@ -9,7 +9,7 @@
 #include "engine/output/emfplus/emfplus_objects.h"
 #include "engine/output/emfplus/emfplus_writer.h"
 #include "engine/output/emfplus/emfplus_canvas.h"
-#include "fuzz/harness_canvas.h"
+#include "fuzz/harness/canvas.h"
 #include "tests/output/emfplus_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

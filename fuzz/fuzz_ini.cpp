@@ -1,4 +1,4 @@
-#include "fuzz/harness_ini.h"
+#include "fuzz/harness/ini.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzharness::IniRoundTrip(data, size);

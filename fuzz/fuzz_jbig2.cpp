@@ -1,5 +1,5 @@
 // libFuzzer target: see fuzzharness::JBIG2.
-#include "fuzz/harness_images.h"
+#include "fuzz/harness/images.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzzharness::JBIG2(data, size);

@@ -1,4 +1,4 @@
-#include "fuzz/harness_syntax.h"
+#include "fuzz/harness/syntax.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzharness::OpenAndWalk(data, size);

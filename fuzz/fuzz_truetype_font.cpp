@@ -1,4 +1,4 @@
-#include "fuzz/harness_truetype.h"
+#include "fuzz/harness/truetype.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzharness::TrueTypeFont(data, size);

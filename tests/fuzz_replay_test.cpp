@@ -5,7 +5,7 @@
 #include <fstream>
 #include <functional>
 
-#include "fuzz/harness_syntax.h"
+#include "fuzz/harness/syntax.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ TEST(FuzzReplay, SyntaxTargets) {
   EXPECT_GT(Replay("open", fuzzharness::OpenAndWalk), 0);
 }
 
-#include "fuzz/harness_images.h"
+#include "fuzz/harness/images.h"
 
 TEST(FuzzReplay, ImageTargets) {
   EXPECT_GT(Replay("image_decoder", fuzzharness::ImageDecoder), 0);
@@ -41,6 +41,6 @@ TEST(FuzzReplay, ImageTargets) {
   EXPECT_GT(Replay("jbig2", fuzzharness::JBIG2), 0);
 }
 
-#include "fuzz/harness_fax.h"
+#include "fuzz/harness/fax.h"
 
 TEST(FuzzReplay, FaxTargets) { EXPECT_GT(Replay("ccitt", fuzzharness::CCITT), 0); }

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "fuzz/harness_crypt.h"
+#include "fuzz/harness/crypt.h"
 
 TEST(CryptFuzzReplay, SeedsAndRegressions) {
   int seeds = 0;

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "fuzz/harness_ini.h"
+#include "fuzz/harness/ini.h"
 
 TEST(IniFuzzReplay, SeedsAndRegressions) {
   int n = 0;

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "fuzz/harness_fonts.h"
-#include "fuzz/harness_truetype.h"
+#include "fuzz/harness/fonts.h"
+#include "fuzz/harness/truetype.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "fuzz/harness_font_names.h"
+#include "fuzz/harness/font_names.h"
 
 TEST(FontNamesFuzzReplay, SeedsAndRegressions) {
   int n = 0;

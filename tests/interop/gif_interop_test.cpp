@@ -10,7 +10,7 @@
 
 #include "engine/output/gif/gif_writer.h"
 #include "engine/output/page_output.h"
-#include "fuzz/harness_gif.h"
+#include "fuzz/harness/gif.h"
 #include "interop_support.h"
 #include "support/pdf_builder.h"
 #include "support/temp_dir.h"

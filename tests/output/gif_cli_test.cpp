@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "fuzz/harness_gif.h"
+#include "fuzz/harness/gif.h"
 #include "support/pdf_builder.h"
 #include "support/temp_dir.h"
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "fuzz/harness_gif.h"
+#include "fuzz/harness/gif.h"
 
 TEST(GIFWriterFuzzReplay, SeedsAndRegressions) {
   int seeds = 0;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/harness_gif.h"
+#include "fuzz/harness/gif.h"
 
 namespace kestrel {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "engine/output/page_output.h"
 #include "engine/output/raster/raster_encoder.h"
-#include "fuzz/harness_gif.h"
+#include "fuzz/harness/gif.h"
 #include "output/test_rasters.h"
 
 namespace kestrel {

@@ -15,7 +15,7 @@
 #include "engine/output/metafile/metafile.h"
 #include "engine/output/metafile/metafile_canvas.h"
 #include "engine/output/metafile/metafile_nonzero.h"
-#include "fuzz/harness_metafile.h"
+#include "fuzz/harness/metafile.h"
 
 namespace kestrel {
 namespace {

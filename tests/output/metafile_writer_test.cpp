@@ -10,7 +10,7 @@
 #include "engine/output/page_output.h"
 #include "engine/access/document.h"
 #include "engine/kestrel.h"
-#include "fuzz/harness_metafile.h"
+#include "fuzz/harness/metafile.h"
 #include "support/pdf_builder.h"
 
 namespace kestrel {

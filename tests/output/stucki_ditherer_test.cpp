@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "fuzz/harness_gif.h"
+#include "fuzz/harness/gif.h"
 #include "output/test_rasters.h"
 
 namespace kestrel {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "fuzz/harness_content.h"
+#include "fuzz/harness/content.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <vector>
 
-#include "fuzz/harness_canvas.h"
+#include "fuzz/harness/canvas.h"
 
 namespace kestrel {
 namespace {

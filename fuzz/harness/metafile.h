@@ -2,7 +2,7 @@
 // Fuzz harness for the metafile canvas and writers, shared by fuzz_metafile_canvas and the
 // unit tests: a record walker for both formats that checks what a player relies on (sizes
 // adding up to the file, the header's counts, the object table, balanced saved states), and a
-// driver that feeds canvas programs (harness_canvas.h) into a metafile and walks both forms.
+// driver that feeds canvas programs (harness/canvas.h) into a metafile and walks both forms.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -13,7 +13,7 @@
 
 #include "engine/output/metafile/metafile.h"
 #include "engine/output/metafile/metafile_canvas.h"
-#include "fuzz/harness_canvas.h"
+#include "fuzz/harness/canvas.h"
 
 namespace fuzzharness {
 
