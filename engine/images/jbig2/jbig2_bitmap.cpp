@@ -52,7 +52,9 @@ void TJBIG2Bitmap::Fill(int v) {
 }
 
 void TJBIG2Bitmap::CopyRow(int from, int to) {
-  if (from == to || unsigned(from) >= unsigned(height_) || unsigned(to) >= unsigned(height_)) return;
+  if (from == to || stride_ == 0 || unsigned(from) >= unsigned(height_) ||
+      unsigned(to) >= unsigned(height_))
+    return;
   std::memcpy(Row(to), Row(from), std::size_t(stride_));
 }
 

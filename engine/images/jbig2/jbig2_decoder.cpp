@@ -18,7 +18,10 @@ jbig2::TByteSpan Bytes(TByteView v) {
 bool TKesJBIG2Decoder::DecodePage(TByteView data, TByteView globals, std::uint64_t maxPixels) {
   page_ = {};
   error_.clear();
-  if (data.empty()) return false;
+  if (data.empty()) {
+    error_ = "JBIG2 data empty";
+    return false;
+  }
   try {
     jbig2::TJBIG2StreamDecoder decoder(maxPixels);
     if (!globals.empty()) decoder.Read(Bytes(globals));

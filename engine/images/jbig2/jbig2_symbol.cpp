@@ -36,7 +36,7 @@ void ReadCollective(TStreamReader& in, const THuffmanTable& bmSizeTable,
   budget.Charge(std::uint64_t(totalWidth * height));
   TJBIG2Bitmap all{int(totalWidth), int(height)};
   if (size == 0) {
-    for (int y = 0; y < all.Height(); ++y) {
+    for (int y = 0; y < all.Height() && all.Stride() > 0; ++y) {
       const TByteSpan row = in.Take(std::size_t(all.Stride()));
       std::memcpy(all.Row(y), row.data(), row.size());
       if (all.Width() & 7) all.Row(y)[all.Stride() - 1] &= std::uint8_t(0xFF << (8 - (all.Width() & 7)));
