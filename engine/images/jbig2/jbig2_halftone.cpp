@@ -22,7 +22,7 @@ void ReadPatternDictionary(TStreamReader& in, TPixelBudget& budget,
   if (grayMax >= kMaxPatterns) Fail("JBIG2 pattern dictionary has too many patterns");
   const std::int64_t total = (std::int64_t(grayMax) + 1) * width;
   if (!BitmapSizeFits(total, height)) Fail("JBIG2 pattern dictionary too large");
-  budget.Charge(std::uint64_t(total) * std::uint64_t(height));
+  budget.ChargeArea(std::uint64_t(total), std::uint64_t(height));
   TJBIG2Bitmap all{int(total), height};
   if (mmr) {
     DecodeGenericMMR(all, in.Rest());
@@ -57,10 +57,11 @@ void ReadHalftoneRegion(TStreamReader& in, const TRegionInfo& info, const TSegme
   const auto& patterns = inputs.Patterns->Patterns;
   const int pw = patterns[0].Width(), ph = patterns[0].Height();
   out = RegionBitmap(info, defPixel);
+  budget.ChargeArea(std::uint64_t(out.Width()), std::uint64_t(out.Height()));
   if (!BitmapSizeFits(gridW, gridH)) Fail("JBIG2 halftone grid too large");
   const int bpp = CodeLength(patterns.size());
-  const std::uint64_t cells = std::uint64_t(gridW) * gridH;
-  budget.Charge(cells * std::uint64_t(bpp + pw * ph));
+  const std::uint64_t cells = (std::uint64_t(gridW) + 1) * (std::uint64_t(gridH) + 1);
+  budget.Charge(cells * std::uint64_t(bpp + 1 + pw * ph));
 
   // Grid cell (m, n) sits at ((X + m·stepY + n·stepX) >> 8, (Y + m·stepX − n·stepY) >> 8).
   auto cellX = [&](std::int64_t m, std::int64_t n) { return (gridX + m * stepY + n * stepX) >> 8; };

@@ -33,6 +33,9 @@ class TPixelBudget {
     }
     left_ -= pixels;
   }
+  // A w × h bitmap, counting its rows and columns too, so that one of no pixels but millions
+  // of rows is not free.
+  void ChargeArea(std::uint64_t w, std::uint64_t h) { Charge((w + 1) * (h + 1)); }
   bool Exhausted() const { return exhausted_; }
 
  private:

@@ -45,7 +45,7 @@ void ReadGenericRegion(TStreamReader& in, TRegionInfo& info, bool unknownLength,
     data = data.first(data.size() - 6);
   }
   out = RegionBitmap(info);
-  budget.Charge(std::uint64_t(out.Width()) * std::uint64_t(out.Height()));
+  budget.ChargeArea(std::uint64_t(out.Width()), std::uint64_t(out.Height()));
   if (mmr) {
     DecodeGenericMMR(out, data);
   } else {
@@ -66,7 +66,7 @@ void ReadRefinementRegion(TStreamReader& in, const TRegionInfo& info,
     for (auto& a : rp.At) a = in.S8();
   rp.Reference = &reference;
   out = RegionBitmap(info);
-  budget.Charge(std::uint64_t(out.Width()) * std::uint64_t(out.Height()));
+  budget.ChargeArea(std::uint64_t(out.Width()), std::uint64_t(out.Height()));
   std::vector<TContext> cx = RefinementContexts(rp.Template);
   TArithmeticDecoder ad(in.Rest());
   DecodeRefinement(out, rp, ad, cx);

@@ -142,7 +142,7 @@ void TJBIG2StreamDecoder::PageInformation(TStreamReader& in) {
   heightUnknown_ = height == 0xFFFFFFFF;
   const std::uint32_t rows = heightUnknown_ ? ((striping & 0x8000) ? striping & 0x7FFF : 0) : height;
   if (!BitmapSizeFits(width, rows)) Fail("JBIG2 page too large");
-  budget_.Charge(std::uint64_t(width) * rows);
+  budget_.ChargeArea(width, rows);
   page_ = TJBIG2Bitmap(int(width), int(rows), defaultPixel_);
   pageSeen_ = true;
 }
@@ -199,7 +199,7 @@ void TJBIG2StreamDecoder::Place(const TSegmentHeader& h, const TRegionInfo& info
 
 void TJBIG2StreamDecoder::Grow(std::int64_t height) {
   if (height <= page_.Height() || height > 0x7FFFFFFF) return;
-  budget_.Charge(std::uint64_t(height - page_.Height()) * std::uint64_t(page_.Width()));
+  budget_.ChargeArea(std::uint64_t(page_.Width()), std::uint64_t(height - page_.Height()));
   page_.GrowTo(int(height), defaultPixel_);
 }
 

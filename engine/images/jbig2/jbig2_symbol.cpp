@@ -33,7 +33,7 @@ void ReadCollective(TStreamReader& in, const THuffmanTable& bmSizeTable,
   const std::uint32_t size = std::uint32_t(Required(bmSizeTable.Decode(in)));
   in.AlignByte();
   if (!BitmapSizeFits(totalWidth, height)) Fail("JBIG2 collective bitmap too large");
-  budget.Charge(std::uint64_t(totalWidth * height));
+  budget.ChargeArea(std::uint64_t(totalWidth), std::uint64_t(height));
   TJBIG2Bitmap all{int(totalWidth), int(height)};
   if (size == 0) {
     for (int y = 0; y < all.Height() && all.Stride() > 0; ++y) {
@@ -140,7 +140,7 @@ void ReadSymbolDictionary(TStreamReader& in, const TSegmentInputs& inputs, TPixe
         continue;
       }
       if (!BitmapSizeFits(symWidth, classHeight)) Fail("JBIG2 symbol too large");
-      budget.Charge(std::uint64_t(symWidth * classHeight));
+      budget.ChargeArea(std::uint64_t(symWidth), std::uint64_t(classHeight));
       TJBIG2Bitmap bm{int(symWidth), int(classHeight)};
       if (!refAgg) {
         DecodeGenericArith(bm, gp, ad, gbcx);

@@ -100,7 +100,7 @@ void DecodeText(TJBIG2Bitmap& out, const TTextParams& p, TStreamReader& in,
         const std::int64_t w = std::int64_t(symbol->Width()) + rdw;
         const std::int64_t h = std::int64_t(symbol->Height()) + rdh;
         if (!BitmapSizeFits(w, h)) Fail("JBIG2 refined symbol size out of range");
-        budget.Charge(std::uint64_t(w * h));
+        budget.ChargeArea(std::uint64_t(w), std::uint64_t(h));
         refined = TJBIG2Bitmap(int(w), int(h));
         TRefinementParams rp;
         rp.Template = p.RTemplate;
@@ -113,7 +113,7 @@ void DecodeText(TJBIG2Bitmap& out, const TTextParams& p, TStreamReader& in,
         symbol = &refined;
       }
       const std::int64_t wi = symbol->Width(), hi = symbol->Height();
-      budget.Charge(std::uint64_t(wi * hi));
+      budget.ChargeArea(std::uint64_t(wi), std::uint64_t(hi));
       const bool right = p.RefCorner & 2, top = p.RefCorner & 1;
       if (!p.Transposed && right) curS += wi - 1;
       if (p.Transposed && !top) curS += hi - 1;
@@ -175,7 +175,7 @@ void ReadTextRegion(TStreamReader& in, const TRegionInfo& info, const TSegmentIn
     p.SymbolIds = &symbolIds;
   }
   out = RegionBitmap(info);
-  budget.Charge(std::uint64_t(out.Width()) * std::uint64_t(out.Height()));
+  budget.ChargeArea(std::uint64_t(out.Width()), std::uint64_t(out.Height()));
   TArithmeticDecoder ad;
   if (!p.Huffman) ad.Start(in.Rest());
   TTextDecoders dec(CodeLength(inputs.Symbols.size()));
