@@ -86,6 +86,17 @@ TImagePlane ResizePlane(const TImagePlane& plane, int width, int height) {
   auto horizontal = [&](int sy) {
     const auto* src = reinterpret_cast<const std::uint8_t*>(plane.Data.data()) +
                       static_cast<std::size_t>(sy) * srcRowBytes;
+    if (ch == 1) {  // gray and opacity planes, the common case, without the channel loop
+      for (int x = 0; x < width; ++x) {
+        const TSpan& s = xs[static_cast<std::size_t>(x)];
+        const std::uint8_t* from = src + s.First;
+        const int* w = xw.data() + s.Weights;
+        std::uint32_t sum = 0;
+        for (int i = 0; i < s.Count; ++i) sum += from[i] * static_cast<std::uint32_t>(w[i]);
+        hrow[static_cast<std::size_t>(x)] = sum;
+      }
+      return;
+    }
     for (int x = 0; x < width; ++x) {
       const TSpan& s = xs[static_cast<std::size_t>(x)];
       for (int c = 0; c < ch; ++c) {

@@ -1,6 +1,7 @@
 #include "engine/images/image_samples.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace kestrel {
@@ -8,6 +9,20 @@ namespace kestrel {
 namespace {
 
 bool UsableBits(int bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16; }
+
+// The samples of every byte value at 1, 2 and 4 bits a sample, first sample first.
+using TUnpackTable = std::array<std::array<std::uint8_t, 8>, 256>;
+constexpr TUnpackTable MakeUnpackTable(int bits) {
+  TUnpackTable t{};
+  const int perByte = 8 / bits;
+  for (int b = 0; b < 256; ++b)
+    for (int i = 0; i < perByte; ++i)
+      t[b][i] = static_cast<std::uint8_t>((b >> (8 - bits * (i + 1))) & ((1 << bits) - 1));
+  return t;
+}
+constexpr TUnpackTable kUnpacked1 = MakeUnpackTable(1);
+constexpr TUnpackTable kUnpacked2 = MakeUnpackTable(2);
+constexpr TUnpackTable kUnpacked4 = MakeUnpackTable(4);
 
 // `count` samples of a row as values 0 .. 2^bits - 1; 16-bit samples keep their high byte.
 void UnpackRow(const std::uint8_t* src, std::size_t count, int bits, std::uint8_t* out) {
@@ -17,9 +32,14 @@ void UnpackRow(const std::uint8_t* src, std::size_t count, int bits, std::uint8_
       for (std::size_t i = 0; i < count; ++i) out[i] = src[2 * i];
       return;
     default: {
-      const int perByte = 8 / bits;
+      // Whole bytes through a table of their samples, the last partial byte by hand.
+      const auto perByte = static_cast<std::size_t>(8 / bits);
+      const auto& table = bits == 1 ? kUnpacked1 : bits == 2 ? kUnpacked2 : kUnpacked4;
+      const std::size_t whole = count / perByte;
+      for (std::size_t i = 0; i < whole; ++i)
+        std::copy_n(table[src[i]].data(), perByte, out + i * perByte);
       const unsigned mask = (1u << bits) - 1;
-      for (std::size_t i = 0; i < count; ++i) {
+      for (std::size_t i = whole * perByte; i < count; ++i) {
         const int shift = 8 - bits * (static_cast<int>(i % perByte) + 1);
         out[i] = static_cast<std::uint8_t>((src[i / perByte] >> shift) & mask);
       }

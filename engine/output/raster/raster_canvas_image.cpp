@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <vector>
 
 namespace kestrel {
 
@@ -22,6 +23,13 @@ int ClampIndex(double t, int n) {
   if (!(t >= 0)) return 0;  // also NaN
   if (t >= n - 1) return n - 1;
   return static_cast<int>(t);
+}
+
+// std::lround for a finite c >= 0, without the library call: the fraction c - trunc(c) is
+// exact, so halves round up just as there.
+std::uint32_t RoundHalfUp(double c) {
+  const auto whole = static_cast<std::uint32_t>(c);
+  return whole + (c - whole >= 0.5 ? 1u : 0u);
 }
 
 class TSampler {
@@ -52,14 +60,21 @@ class TSampler {
     if (!(tv >= 0 && tv <= 1)) tv = 0;
     const int xa = ClampIndex(fu, m_bitmap.Width), xb = ClampIndex(fu + 1, m_bitmap.Width);
     const int ya = ClampIndex(fv, m_bitmap.Height), yb = ClampIndex(fv + 1, m_bitmap.Height);
+    return Blend(xa, xb, tu, ya, yb, tv);
+  }
+
+  // The four pixels (xa, ya), (xb, ya), (xa, yb), (xb, yb) weighted by fractions tu, tv in 0..1.
+  std::uint32_t Blend(int xa, int xb, double tu, int ya, int yb, double tv) const {
     const std::uint32_t p00 = At(xa, ya), p10 = At(xb, ya), p01 = At(xa, yb), p11 = At(xb, yb);
+    // Weights sum to 1 within a few ulps, so four equal pixels round back to themselves.
+    if (p00 == p10 && p00 == p01 && p00 == p11) return p00;
     const double w00 = (1 - tu) * (1 - tv), w10 = tu * (1 - tv), w01 = (1 - tu) * tv,
                  w11 = tu * tv;
     std::uint32_t out = 0;
     for (int shift = 0; shift < 32; shift += 8) {
       const double c = w00 * ((p00 >> shift) & 0xFF) + w10 * ((p10 >> shift) & 0xFF) +
                        w01 * ((p01 >> shift) & 0xFF) + w11 * ((p11 >> shift) & 0xFF);
-      out |= static_cast<std::uint32_t>(std::lround(c)) << shift;
+      out |= RoundHalfUp(c) << shift;
     }
     return out;
   }
@@ -96,6 +111,38 @@ void ResampleBitmap(const TCanvasBitmap& bitmap, const TPDFMatrix& deviceToBitma
                     int x0, int y0, int w, int h, std::uint32_t* out, int outStride) {
   const TSampler sampler(bitmap);
   const TPDFMatrix& m = deviceToBitmap;
+  if (smooth && m.b == 0 && m.c == 0 && w > 0) {
+    // Upright bitmaps: u depends on the column only and v on the row only (the zero terms add
+    // nothing), so columns' sample positions and fractions are worked out once.
+    struct TColumn {
+      int xa, xb;
+      double tu;
+    };
+    std::vector<TColumn> columns(static_cast<std::size_t>(w));
+    for (int col = 0; col < w; ++col) {
+      const double cx = x0 + col + 0.5;
+      const double u = m.a * cx + m.e - 0.5;
+      const double fu = std::floor(u);
+      double tu = u - fu;
+      if (!(tu >= 0 && tu <= 1)) tu = 0;
+      columns[static_cast<std::size_t>(col)] = {ClampIndex(fu, bitmap.Width),
+                                                ClampIndex(fu + 1, bitmap.Width), tu};
+    }
+    for (int row = 0; row < h; ++row) {
+      std::uint32_t* line = out + static_cast<std::ptrdiff_t>(row) * outStride;
+      const double cy = y0 + row + 0.5;
+      const double v = m.d * cy + m.f - 0.5;
+      const double fv = std::floor(v);
+      double tv = v - fv;
+      if (!(tv >= 0 && tv <= 1)) tv = 0;
+      const int ya = ClampIndex(fv, bitmap.Height), yb = ClampIndex(fv + 1, bitmap.Height);
+      for (int col = 0; col < w; ++col) {
+        const TColumn& c = columns[static_cast<std::size_t>(col)];
+        line[col] = sampler.Blend(c.xa, c.xb, c.tu, ya, yb, tv);
+      }
+    }
+    return;
+  }
   for (int row = 0; row < h; ++row) {
     std::uint32_t* line = out + static_cast<std::ptrdiff_t>(row) * outStride;
     const double cy = y0 + row + 0.5;
