@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace kestrel {
@@ -87,6 +88,12 @@ TImagePlane ResizePlane(const TImagePlane& plane, int width, int height) {
     const auto* src = reinterpret_cast<const std::uint8_t*>(plane.Data.data()) +
                       static_cast<std::size_t>(sy) * srcRowBytes;
     if (ch == 1) {  // gray and opacity planes, the common case, without the channel loop
+      // A row of one value (a scan's blank lines) stays that value: each span's weights sum
+      // to 65536.
+      if (srcRowBytes > 1 && std::memcmp(src, src + 1, srcRowBytes - 1) == 0) {
+        std::fill(hrow.begin(), hrow.end(), std::uint32_t{src[0]} << 16);
+        return;
+      }
       for (int x = 0; x < width; ++x) {
         const TSpan& s = xs[static_cast<std::size_t>(x)];
         const std::uint8_t* from = src + s.First;
