@@ -39,154 +39,69 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CORPUS = os.path.join(os.path.dirname(ROOT), "shared", "corpus")
 
 
-def corpus_vector_files(limit_pages):
+def corpus_files(limit_pages, keep):
+    """The unencrypted corpus files whose MANIFEST.tsv row `keep` accepts, with their page counts."""
     manifest = os.path.join(CORPUS, "MANIFEST.tsv")
     if not os.path.exists(manifest):
         return []
     files = []
     with open(manifest, newline="") as f:
         for row in csv.DictReader(f, delimiter="\t"):
-            features = row.get("features", "")
-            if row.get("encryption") != "none" or "fonts:" in features or "images:" in features:
-                continue
-            if "damaged" in row["file"] or "qpdf --check OK" not in features:
+            if row.get("encryption") != "none" or not keep(row, row.get("features", "")):
                 continue
             try:
                 pages = int(row["pages"].split()[0])
             except ValueError:
                 continue
-            if pages < 1:
-                continue
-            files.append((os.path.join(CORPUS, row["file"]), min(pages, limit_pages)))
+            if pages >= 1:
+                files.append((os.path.join(CORPUS, row["file"]), min(pages, limit_pages)))
     return files
+
+
+def corpus_vector_files(limit_pages):
+    return corpus_files(limit_pages, lambda row, features: (
+        "fonts:" not in features and "images:" not in features
+        and "damaged" not in row["file"] and "qpdf --check OK" in features))
 
 
 def corpus_text_files(limit_pages, kinds_wanted=("Type 1", "Type 1C", "CID Type 0C")):
-    manifest = os.path.join(CORPUS, "MANIFEST.tsv")
-    if not os.path.exists(manifest):
-        return []
-    files = []
-    with open(manifest, newline="") as f:
-        for row in csv.DictReader(f, delimiter="\t"):
-            features = row.get("features", "")
-            fonts = [p for p in features.split("; ") if p.startswith("fonts: ")]
-            if row.get("encryption") != "none" or "images:" in features or not fonts:
-                continue
-            kinds = [k.strip().rsplit(" x", 1)[0] for k in fonts[0][7:].split(",")]
-            if not all(k in kinds_wanted for k in kinds):
-                continue
-            try:
-                pages = int(row["pages"].split()[0])
-            except ValueError:
-                continue
-            files.append((os.path.join(CORPUS, row["file"]), min(pages, limit_pages)))
-    return files
-
-
-def generated_text_files(scratch, limit_pages):
-    out = os.path.join(scratch, "text")
-    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-text-pdfs.py"), out,
-                    str(limit_pages)], check=True, stdout=subprocess.DEVNULL)
-    return [(os.path.join(out, name), limit_pages) for name in sorted(os.listdir(out))
-            if name.endswith(".pdf")]
+    def keep(row, features):
+        fonts = [p for p in features.split("; ") if p.startswith("fonts: ")]
+        if "images:" in features or not fonts:
+            return False
+        kinds = [k.strip().rsplit(" x", 1)[0] for k in fonts[0][7:].split(",")]
+        return all(k in kinds_wanted for k in kinds)
+    return corpus_files(limit_pages, keep)
 
 
 def corpus_image_files(limit_pages):
-    manifest = os.path.join(CORPUS, "MANIFEST.tsv")
-    if not os.path.exists(manifest):
-        return []
-    files = []
-    with open(manifest, newline="") as f:
-        for row in csv.DictReader(f, delimiter="\t"):
-            features = row.get("features", "")
-            if row.get("encryption") != "none" or "images:" not in features:
-                continue
-            if "damaged" in row["file"] or "ccitt" in features or "jbig2" in features:
-                continue
-            try:
-                pages = int(row["pages"].split()[0])
-            except ValueError:
-                continue
-            files.append((os.path.join(CORPUS, row["file"]), min(pages, limit_pages)))
-    return files
-
-
-def corpus_jbig2_files(limit_pages):
-    manifest = os.path.join(CORPUS, "MANIFEST.tsv")
-    if not os.path.exists(manifest):
-        return []
-    files = []
-    with open(manifest, newline="") as f:
-        for row in csv.DictReader(f, delimiter="\t"):
-            if row.get("encryption") != "none" or "jbig2" not in row.get("features", ""):
-                continue
-            try:
-                pages = int(row["pages"].split()[0])
-            except ValueError:
-                continue
-            files.append((os.path.join(CORPUS, row["file"]), min(pages, limit_pages)))
-    return files
-
-
-def generated_jbig2_files(scratch):
-    out = os.path.join(scratch, "jbig2")
-    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-jbig2-pdfs.py"), out],
-                   check=True, stdout=subprocess.DEVNULL)
-    return [(os.path.join(out, n), 1) for n in sorted(os.listdir(out)) if n.endswith(".pdf")]
-
-
-def generated_image_files(scratch):
-    out = os.path.join(scratch, "images")
-    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-image-pdfs.py"), out],
-                   check=True, stdout=subprocess.DEVNULL)
-    return [(os.path.join(out, n), 1) for n in sorted(os.listdir(out)) if n.endswith(".pdf")]
+    return corpus_files(limit_pages, lambda row, features: (
+        "images:" in features and "damaged" not in row["file"]
+        and "ccitt" not in features and "jbig2" not in features))
 
 
 def corpus_fax_files(limit_pages):
-    manifest = os.path.join(CORPUS, "MANIFEST.tsv")
-    if not os.path.exists(manifest):
-        return []
-    files = []
-    with open(manifest, newline="") as f:
-        for row in csv.DictReader(f, delimiter="\t"):
-            features = row.get("features", "")
-            if row.get("encryption") != "none" or "ccitt" not in features or "jbig2" in features:
-                continue
-            if "damaged" in row["file"]:
-                continue
-            try:
-                pages = int(row["pages"].split()[0])
-            except ValueError:
-                continue
-            files.append((os.path.join(CORPUS, row["file"]), min(pages, limit_pages)))
-    return files
+    return corpus_files(limit_pages, lambda row, features: (
+        "ccitt" in features and "jbig2" not in features and "damaged" not in row["file"]))
 
 
-def generated_fax_files(scratch):
-    out = os.path.join(scratch, "fax")
-    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-fax-pdfs.py"), out],
+def corpus_jbig2_files(limit_pages):
+    return corpus_files(limit_pages, lambda row, features: "jbig2" in features)
+
+
+def generated(scratch, script, pages, *args):
+    """Runs scripts/`script` into a scratch folder; its PDFs, each measured over `pages` pages."""
+    out = os.path.join(scratch, os.path.splitext(script)[0])
+    os.makedirs(out, exist_ok=True)
+    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", script), out, *map(str, args)],
                    check=True, stdout=subprocess.DEVNULL)
-    return [(os.path.join(out, n), 1) for n in sorted(os.listdir(out)) if n.endswith(".pdf")]
-
-
-def generated_truetype_files(scratch, limit_pages):
-    out = os.path.join(scratch, "truetype")
-    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-truetype-pdfs.py"), out,
-                    str(limit_pages)], check=True, stdout=subprocess.DEVNULL)
-    return [(os.path.join(out, name), limit_pages) for name in sorted(os.listdir(out))
+    return [(os.path.join(out, name), pages) for name in sorted(os.listdir(out))
             if name.endswith(".pdf")]
 
 
 def generated_files(scratch, limit_pages):
-    out = os.path.join(scratch, "generated")
-    os.makedirs(out, exist_ok=True)
-    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-demo-pdfs.py"), out,
-                    str(limit_pages)], check=True, stdout=subprocess.DEVNULL)
-    files = [(os.path.join(ROOT, "resources", "sample.pdf"), 2)]
-    for name in sorted(os.listdir(out)):
-        if name.endswith(".pdf"):
-            files.append((os.path.join(out, name), limit_pages))
-    return files
+    return [(os.path.join(ROOT, "resources", "sample.pdf"), 2)] + generated(
+        scratch, "make-demo-pdfs.py", limit_pages, limit_pages)
 
 
 def run(cmd):
@@ -234,15 +149,17 @@ def main():
         if not args.pdf and args.set in ("vector", "all"):
             files += generated_files(scratch, args.pages) + corpus_vector_files(args.pages)
         if not args.pdf and args.set in ("text", "all"):
-            files += generated_text_files(scratch, args.pages) + corpus_text_files(args.pages)
+            files += generated(scratch, "make-text-pdfs.py", args.pages, args.pages)
+            files += corpus_text_files(args.pages)
         if args.set in ("images", "all"):
-            files += generated_image_files(scratch) + corpus_image_files(args.pages)
+            files += generated(scratch, "make-image-pdfs.py", 1) + corpus_image_files(args.pages)
         if not args.pdf and args.set in ("fax", "all"):
-            files += generated_fax_files(scratch) + corpus_fax_files(args.pages)
+            files += generated(scratch, "make-fax-pdfs.py", 1) + corpus_fax_files(args.pages)
         if not args.pdf and args.set in ("jbig2", "all"):
-            files += generated_jbig2_files(scratch) + corpus_jbig2_files(args.pages)
+            files += generated(scratch, "make-jbig2-pdfs.py", 1) + corpus_jbig2_files(args.pages)
         if not args.pdf and args.set in ("truetype", "all"):
-            files += generated_truetype_files(scratch, args.pages) + corpus_text_files(
+            files += generated(scratch, "make-truetype-pdfs.py", args.pages, args.pages)
+            files += corpus_text_files(
                 args.pages, ("TrueType", "CID TrueType", "Type 3"))
         total_pages = sum(p for _, p in files)
         print(f"{len(files)} files, {total_pages} pages; tools: {', '.join(tools)}")
