@@ -151,7 +151,7 @@ def main():
         if not args.pdf and args.set in ("text", "all"):
             files += generated(scratch, "make-text-pdfs.py", args.pages, args.pages)
             files += corpus_text_files(args.pages)
-        if args.set in ("images", "all"):
+        if not args.pdf and args.set in ("images", "all"):
             files += generated(scratch, "make-image-pdfs.py", 1) + corpus_image_files(args.pages)
         if not args.pdf and args.set in ("fax", "all"):
             files += generated(scratch, "make-fax-pdfs.py", 1) + corpus_fax_files(args.pages)
