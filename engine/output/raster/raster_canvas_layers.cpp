@@ -1,6 +1,7 @@
 // The raster canvas's soft-mask layers: while a layer is open, every tile draws into a surface
 // of its own, which is put down onto the tile below when the layer ends.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/output/raster/raster_canvas_impl.h"
@@ -13,6 +14,9 @@ namespace {
 
 // Layers open at once (each holds a copy of the page); deeper soft masks are left out.
 constexpr std::size_t kMaxLayers = 4;
+// Bytes all open layers may hold together: on the largest pages fewer layers fit, and a soft
+// mask that does not fit is left out rather than risking the memory of the whole run.
+constexpr std::uint64_t kMaxLayerBytes = std::uint64_t{1} << 30;
 
 void DestroyTile(TTile& tile) {
   if (tile.cr) cairo_destroy(tile.cr);
@@ -39,6 +43,10 @@ TPDFPicasso::Impl::~Impl() { DropLayers(); }
 
 bool TPDFPicasso::Impl::BeginLayer(std::optional<TPackedColor> backdrop) {
   if (mode != TMode::Library || layers.size() >= kMaxLayers) return false;
+  std::uint64_t pageBytes = 0;
+  for (const TTile& t : tiles.Tiles())
+    pageBytes += std::uint64_t(std::max(t.width, 0)) * std::uint64_t(std::max(t.height, 0)) * 4;
+  if ((layers.size() + 1) * pageBytes > kMaxLayerBytes) return false;
   std::vector<TTile> fresh;
   fresh.reserve(tiles.Tiles().size());
   bool ok = true;
