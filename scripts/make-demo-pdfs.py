@@ -9,6 +9,8 @@ import os
 import sys
 import zlib
 
+import pdf_file
+
 
 def page_content(seed, shapes):
     ops = ["1 1 1 rg 0 0 595 842 re f"]
@@ -42,18 +44,7 @@ def write_pdf(path, pages, seed):
         objs[content_num] = (b"<< /Filter /FlateDecode /Length %d >>\nstream\n" % len(data)
                              + data + b"\nendstream")
     objs[2] = f"<< /Type /Pages /Kids [{' '.join(kids)}] /Count {pages} >>".encode()
-    out = bytearray(b"%PDF-1.4\n%\xe2\xe3\xcf\xd3\n")
-    offsets = {}
-    for n in sorted(objs):
-        offsets[n] = len(out)
-        out += b"%d 0 obj\n" % n + objs[n] + b"\nendobj\n"
-    xref = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
-    for n in sorted(objs):
-        out += b"%010d 00000 n \n" % offsets[n]
-    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
-    with open(path, "wb") as f:
-        f.write(out)
+    pdf_file.write_pdf(path, objs, b"1.4")
 
 
 def main():

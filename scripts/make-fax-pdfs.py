@@ -15,6 +15,8 @@ import subprocess
 import sys
 import tempfile
 
+from pdf_file import write_pdf
+
 WIDTH, HEIGHT = 2480, 3508
 
 
@@ -67,17 +69,7 @@ def pdf(path, parms, data):
                 b"/ColorSpace /DeviceGray /Filter /CCITTFaxDecode /DecodeParms << /Columns %d "
                 b"/Rows %d %s >> /Length %d >>\nstream\n" % (WIDTH, HEIGHT, WIDTH, HEIGHT, parms,
                                                             len(data)) + data + b"\nendstream")
-    out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
-    offsets = []
-    for i, body in enumerate(objs, 1):
-        offsets.append(len(out))
-        out += b"%d 0 obj\n" % i + body + b"\nendobj\n"
-    xref = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
-    out += b"".join(b"%010d 00000 n \n" % o for o in offsets)
-    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
-    with open(path, "wb") as f:
-        f.write(out)
+    write_pdf(path, objs)
 
 
 def main():

@@ -17,6 +17,8 @@ import random
 import sys
 import zlib
 
+from pdf_file import write_pdf
+
 
 def pdf(path, image_dict, image_data, content, extra_objects=()):
     objs = [b"<< /Type /Catalog /Pages 2 0 R >>",
@@ -30,17 +32,7 @@ def pdf(path, image_dict, image_data, content, extra_objects=()):
     objs.append(b"<< /Type /XObject /Subtype /Image /Width 64 /Height 64 /BitsPerComponent 8 "
                 b"/ColorSpace /DeviceRGB /Filter /FlateDecode /Length %d >>\nstream\n"
                 % len(logo) + logo + b"\nendstream")
-    out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
-    offsets = []
-    for i, body in enumerate(objs, 1):
-        offsets.append(len(out))
-        out += b"%d 0 obj\n" % i + body + b"\nendobj\n"
-    xref = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
-    out += b"".join(b"%010d 00000 n \n" % o for o in offsets)
-    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
-    with open(path, "wb") as f:
-        f.write(out)
+    write_pdf(path, objs)
 
 
 FULL_PAGE = b"q 595 0 0 842 0 0 cm /Im Do Q"

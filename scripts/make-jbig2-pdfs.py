@@ -12,6 +12,8 @@ import os
 import random
 import sys
 
+from pdf_file import write_pdf
+
 
 class Bits:
     def __init__(self):
@@ -194,17 +196,7 @@ def pdf(path, width, height, data, globals_data):
             b"/BitsPerComponent 1 /Filter /JBIG2Decode /DecodeParms << /JBIG2Globals 6 0 R >> "
             b"/Length %d >>\nstream\n" % (width, height, len(data)) + data + b"\nendstream",
             b"<< /Length %d >>\nstream\n" % len(globals_data) + globals_data + b"\nendstream"]
-    out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
-    offsets = []
-    for i, body in enumerate(objs, 1):
-        offsets.append(len(out))
-        out += b"%d 0 obj\n" % i + body + b"\nendobj\n"
-    xref = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
-    out += b"".join(b"%010d 00000 n \n" % o for o in offsets)
-    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
-    with open(path, "wb") as f:
-        f.write(out)
+    write_pdf(path, objs)
 
 
 def main():

@@ -14,6 +14,8 @@ import subprocess
 import sys
 import zlib
 
+import pdf_file
+
 URW = "/usr/share/fonts/type1/urw-base35"
 FONTS = [("F1", "NimbusRoman-Regular"), ("F2", "NimbusRoman-Italic"), ("F3", "NimbusRoman-Bold"),
          ("F4", "NimbusMonoPS-Regular")]
@@ -89,18 +91,7 @@ def page_text(rng, widths):
 
 
 def write_pdf(path, objs):
-    out = bytearray(b"%PDF-1.4\n%\xe2\xe3\xcf\xd3\n")
-    offsets = {}
-    for n in sorted(objs):
-        offsets[n] = len(out)
-        out += b"%d 0 obj\n" % n + objs[n] + b"\nendobj\n"
-    xref = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
-    for n in sorted(objs):
-        out += b"%010d 00000 n \n" % offsets[n]
-    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
-    with open(path, "wb") as f:
-        f.write(out)
+    pdf_file.write_pdf(path, objs, b"1.4")
 
 
 def stream(dict_entries, data):
