@@ -37,6 +37,18 @@ int GlyphOf(const std::string& font, int unicode) {
   return 0;
 }
 
+// A CIDToGIDMap sending CIDs 1, 2, 3 to the font's glyphs of K, i, w.
+std::string KiwMap(const std::string& font) {
+  std::string map(8, '\0');
+  int cid = 1;
+  for (int u : {'K', 'i', 'w'}) {
+    const int g = GlyphOf(font, u);
+    map[2 * cid] = static_cast<char>(g >> 8), map[2 * cid + 1] = static_cast<char>(g & 0xFF);
+    ++cid;
+  }
+  return map;
+}
+
 std::string Descriptor(int flags, int fileKey) {
   return "<< /Type /FontDescriptor /FontName /Test /Flags " + std::to_string(flags) +
          " /FontBBox [0 -200 1000 900] /ItalicAngle 0 /Ascent 900 /Descent -200 /CapHeight 700"
@@ -96,14 +108,7 @@ TEST_F(TextPixels, TrueTypeFontsAndTextState) {
   b.Object(15, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /DejaVuSans /CIDSystemInfo << "
                "/Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor 30 0 R "
                "/DW 700 /W [1 [650 300] 3 3 900] /CIDToGIDMap 16 0 R >>");
-  std::string map(8, '\0');
-  int cid = 1;
-  for (int u : {'K', 'i', 'w'}) {
-    const int g = GlyphOf(sans, u);
-    map[2 * cid] = static_cast<char>(g >> 8), map[2 * cid + 1] = static_cast<char>(g & 0xFF);
-    ++cid;
-  }
-  b.Stream(16, "", map);
+  b.Stream(16, "", KiwMap(sans));
   b.Object(30, Descriptor(32, 20)).Object(31, Descriptor(4, 21));
   b.Object(32, Descriptor(4, 22)).Object(33, Descriptor(32, 23));
   const std::string content =
@@ -137,14 +142,7 @@ TEST_F(TextPixels, VerticalWriting) {
   b.Object(14, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /DejaVuSans /CIDSystemInfo << "
                "/Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor 30 0 R "
                "/CIDToGIDMap 13 0 R >>");
-  std::string map(8, '\0');
-  int cid = 1;
-  for (int u : {'K', 'i', 'w'}) {
-    const int g = GlyphOf(sans, u);
-    map[2 * cid] = static_cast<char>(g >> 8), map[2 * cid + 1] = static_cast<char>(g & 0xFF);
-    ++cid;
-  }
-  b.Stream(13, "", map);
+  b.Stream(13, "", KiwMap(sans));
   b.Object(30, Descriptor(32, 20));
   const std::string content =
       "BT /F1 24 Tf 60 280 Td <0001000200030001> Tj [<0002> 500 <0003>] TJ 3 Tc <00010002> Tj ET\n"
