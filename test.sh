@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything (the window too) with the tests and runs them
 # through CTest; the window's tests run on Qt's offscreen platform, and the "interop" tests hand
-# the files we write to LibreOffice, libwmf, Ghostscript and PIL.
+# the files we write to LibreOffice, libwmf, Ghostscript and PIL; the "install" test installs
+# into a scratch folder, and the Debian package is built and listed.
 #   ./test.sh              Release build, all tests
 #   ./test.sh --sanitize   the same under AddressSanitizer and UndefinedBehaviorSanitizer
 set -euo pipefail
@@ -15,6 +16,7 @@ fi
 "$root/scripts/install-deps.sh"
 "$root/scripts/install-deps.sh" "$root/scripts/debian-packages-gui.txt"
 "$root/scripts/install-deps.sh" "$root/scripts/debian-packages-interop.txt"
+"$root/scripts/install-deps.sh" "$root/scripts/debian-packages-package.txt"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=$type -DPLOVER_BUILD_GUI=ON >/dev/null
 log="$build/build.log"
 if ! cmake --build "$build" -j"$(nproc)" >"$log" 2>&1; then
@@ -23,3 +25,10 @@ if ! cmake --build "$build" -j"$(nproc)" >"$log" 2>&1; then
 fi
 cd "$build"
 ctest --output-on-failure -j"$(nproc)" --timeout 900
+# The Debian package made from the same install rules (scripts/build-deb.sh makes one from a
+# fresh build and runs lintian); its contents go to the log.
+if [ "$type" = Release ]; then
+  rm -f plover_*.deb
+  cpack -G DEB >/dev/null
+  dpkg-deb --contents plover_*.deb
+fi

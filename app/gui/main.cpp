@@ -16,7 +16,11 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("plover"));
   QApplication::setApplicationVersion(QString::fromLatin1(plover::kVersionText));
   plover::SetUpIconTheme();
-  QApplication::setWindowIcon(plover::ThemeIcon("image-x-generic", QStyle::SP_FileIcon));
+  // Installed, the desktop entry and the icon theme carry the program's own icon; run from the
+  // build folder it falls back to a generic picture icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.plover.Plover"));
+  QApplication::setWindowIcon(
+      QIcon::fromTheme(QStringLiteral("plover"), plover::ThemeIcon("image-x-generic", QStyle::SP_FileIcon)));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Plover PDF to Image: turns the pages of PDF files into images."));
