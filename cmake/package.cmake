@@ -8,12 +8,13 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME plover)
 set(CPACK_PACKAGE_VERSION ${PLOVER_PACKAGE_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Plover developers")
-set(CPACK_PACKAGE_CONTACT "The Plover developers <plover@localhost>")
+set(CPACK_PACKAGE_CONTACT "The Plover developers <plover-developers@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turn the pages of PDF files into images")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Plover turns every page of a PDF file into an image file (BMP, JPEG, PNG, GIF, TIFF,\n\
-WMF, EMF or EPS) at 25% to 500% scale, with its own PDF engine. It has a desktop\n\
-window, plover, and a command-line tool, plover-cli, for scripts and batches.")
+  "Plover turns every page of a PDF file into an image file (BMP, JPEG, PNG,\n\
+GIF, TIFF, WMF, EMF or EPS) at 25% to 500% scale, with its own PDF engine.\n\
+It has a desktop window, plover, and a command-line tool, plover-cli, for\n\
+scripts and batches.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

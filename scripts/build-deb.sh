@@ -24,5 +24,5 @@ if ! command -v lintian >/dev/null; then
 fi
 if command -v lintian >/dev/null; then
   echo "lintian:"
-  lintian --no-tag-display-limit "$deb" || true
+  lintian --tag-display-limit 0 "$deb" || true
 fi
