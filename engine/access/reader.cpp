@@ -52,8 +52,9 @@ TSmartPDFReader::TSmartPDFReader(TByteView source)
   // file. Sound files never get here.
   std::string damage;
   // The catalogue of an encrypted file may sit in an object stream that cannot be read before
-  // the security handler exists, so a readable table of such a file is taken as it is.
-  const bool sealed = ok && trailers_.front()->GetValue("Encrypt", false) != nullptr;
+  // the security handler exists, so a readable table of such a file is taken as it is (when
+  // its encryption dictionary can be read; without one, nothing is encrypted).
+  const bool sealed = ok && TrailerDictionary("Encrypt") != nullptr;
   if (!ok) {
     damage = startXRef_ <= 0 ? "no startxref" : "unreadable cross-reference data at offset " +
                                                     std::to_string(startXRef_);

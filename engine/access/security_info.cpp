@@ -10,6 +10,14 @@ TSmartPDFInfo::TSmartPDFInfo(TSmartPDFReader& reader, TByteView password)
     : reader_(reader), password_(password) {
   if (!reader_.Encrypted()) return;
   encrypt_ = reader_.TrailerDictionary("Encrypt");
+  if (!encrypt_) {
+    // An Encrypt entry that leads to no dictionary (a damaged one) cannot say how anything is
+    // encrypted: the file is read as it stands, as other readers do. Object streams held back
+    // for the security handler are opened now.
+    encryption_ = TEncryption::None;
+    reader_.SetLoadedObjectHook([](TPDFObject*, int32_t, int32_t) {});
+    return;
+  }
   if (TPDFIndRef* ref = reader_.TrailerReference("Encrypt")) encryptObjNum_ = ref->RefObjNum;
   const int32_t v = encrypt_ ? encrypt_->GetInteger("V", 0) : 0;
   encryption_ = v != 0 ? TEncryption::Standard : TEncryption::Unsupported;

@@ -64,6 +64,15 @@ struct TCanvasBitmap {
   std::optional<TCanvasColorKey> ColorKey;
 };
 
+// How what is painted combines with what lies below it: the sixteen blend modes, in the order
+// of their names' table (BlendModeFrom).
+enum class TBlendMode : std::uint8_t {
+  Normal, Multiply, Screen, Overlay, Darken, Lighten, ColorDodge, ColorBurn, HardLight,
+  SoftLight, Difference, Exclusion, Hue, Saturation, Color, Luminosity
+};
+// The mode a name gives (Compatible and unknown names give Normal).
+TBlendMode BlendModeFrom(std::string_view name);
+
 // Default follows the canvas settings (smooth-images flag); the others force a sampling.
 enum class TImageSampling { Default, Nearest, Smooth };
 
@@ -142,6 +151,17 @@ class TPDFGenericCanvas {
   virtual bool BeginLayer(std::optional<TPackedColor> /*backdrop*/) { return false; }
   virtual void EndLayerAsMask(bool /*luminosity*/, const std::vector<std::uint8_t>& /*transfer*/) {}
   virtual void EndLayer() {}
+
+  // Blend mode for everything painted from now on (paths, glyphs, pictures).
+  virtual void SetBlendMode(TBlendMode) {}
+  // Transparency groups. BeginGroup starts a layer that takes all drawing until EndGroup: an
+  // isolated group starts transparent, any other with a copy of what lies below; in a knockout
+  // group each element replaces the ones before it instead of being painted over them.
+  // EndGroup puts the layer down with the opacity and blend mode given (and through the mask
+  // ended last by EndLayerAsMask, if one is pending for it). A canvas without layers answers
+  // false; the renderer then draws the group's content straight onto the page.
+  virtual bool BeginGroup(bool /*isolated*/, bool /*knockout*/) { return false; }
+  virtual void EndGroup(double /*alpha*/, TBlendMode /*mode*/) { EndLayer(); }
 };
 
 }  // namespace kestrel

@@ -2,6 +2,7 @@
 // How the image decoder turns samples into colour. Colour spaces belong to the renderer, which
 // hands the decoder one converter per image; the decoder keeps device spaces on fast paths and
 // asks the converter for everything else (once per distinct sample value where it can).
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,6 +30,12 @@ class TImageColorConverter {
   virtual int HighIndex() const { return 0; }
   // The colour of `values` (one per component, after Decode) as red, green, blue bytes.
   virtual void ToRGB(std::span<const double> values, std::uint8_t rgb[3]) = 0;
+  // `count` pixels of 8-bit samples (no Decode array) to RGB bytes in one call, for spaces
+  // that convert whole rows faster than pixel by pixel; false when there is no such path.
+  virtual bool SamplesToRGB(const std::uint8_t* samples, std::size_t count, std::uint8_t* rgb) {
+    (void)samples, (void)count, (void)rgb;
+    return false;
+  }
 };
 
 // The converter for an image's ColorSpace value (a name or an array, maybe a reference); null

@@ -1,6 +1,7 @@
 #include "engine/images/image_decoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "engine/images/dct_decoder.h"
@@ -216,7 +217,22 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
   // A soft mask wins over an explicit mask and over the alpha of a JPEG 2000 image.
   if (auto* soft = As<TPDFStream>(Get(dict, "SMask"))) {
     TImagePlane alpha;
-    if (LoadMask(*soft, true, alpha)) picture_.Alpha = std::move(alpha);
+    if (LoadMask(*soft, true, alpha)) {
+      picture_.Alpha = std::move(alpha);
+      // Colours blended with the Matte colour by their opacity are taken back out of it.
+      std::vector<double> matte;
+      if (auto* m = As<TPDFArray>(Get(*soft->Dictionary(), "Matte")); m && colors) {
+        for (int i = 0; i < m->Count() && i < colors->Components(); ++i) {
+          auto* n = As<TPDFNumeric>(context_.Resolve ? context_.Resolve(m->Item(i)) : m->Item(i));
+          matte.push_back(n && std::isfinite(n->Value) ? n->Value : 0.0);
+        }
+      }
+      if (colors && !matte.empty() && static_cast<int>(matte.size()) == colors->Components()) {
+        std::uint8_t rgb[3];
+        colors->ToRGB(matte, rgb);
+        RemoveMatte(picture_, rgb);
+      }
+    }
   } else if (auto* mask = As<TPDFStream>(Get(dict, "Mask"))) {
     TImagePlane alpha;
     if (LoadMask(*mask, false, alpha)) picture_.Alpha = std::move(alpha);

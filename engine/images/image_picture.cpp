@@ -191,4 +191,25 @@ TImageDrawPlan PlanImageDraw(const TDecodedPicture& picture, double deviceWidth,
   return plan;
 }
 
+void RemoveMatte(TDecodedPicture& picture, const std::uint8_t matte[3]) {
+  TImagePlane& colour = picture.Color;
+  const TImagePlane& alpha = picture.Alpha;
+  if (colour.Empty() || alpha.Channels != 1 || colour.Width != alpha.Width ||
+      colour.Height != alpha.Height || (colour.Channels != 1 && colour.Channels != 3)) {
+    return;
+  }
+  const std::size_t pixels = std::size_t(colour.Width) * std::size_t(colour.Height);
+  if (alpha.Data.size() < pixels || colour.Data.size() < pixels * colour.Channels) return;
+  auto* c = reinterpret_cast<std::uint8_t*>(colour.Data.data());
+  const auto* a = reinterpret_cast<const std::uint8_t*>(alpha.Data.data());
+  for (std::size_t i = 0; i < pixels; ++i) {
+    if (a[i] == 0) continue;
+    for (int k = 0; k < colour.Channels; ++k) {
+      const int m = matte[colour.Channels == 1 ? 0 : k];
+      std::uint8_t& v = c[i * colour.Channels + k];
+      v = static_cast<std::uint8_t>(std::clamp(m + (int(v) - m) * 255 / int(a[i]), 0, 255));
+    }
+  }
+}
+
 }  // namespace kestrel

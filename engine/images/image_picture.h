@@ -33,6 +33,10 @@ struct TDecodedPicture {
   std::uint64_t Bytes() const { return Color.Data.size() + Alpha.Data.size(); }
 };
 
+// Undoes colours pre-blended with a matte colour (red, green, blue) by the alpha of the same
+// size: c = matte + (c - matte) / alpha. Pictures whose planes differ in size are left alone.
+void RemoveMatte(TDecodedPicture& picture, const std::uint8_t matte[3]);
+
 // The plane at another size: each target pixel is the average of the source area it covers
 // when the plane shrinks along an axis, the nearest source pixel when it grows.
 TImagePlane ResizePlane(const TImagePlane& plane, int width, int height);

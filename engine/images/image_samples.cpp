@@ -134,6 +134,14 @@ TImagePlane ConvertSamples(TBytes samples, const TSampleLayout& layout, const TD
     return plane;
   }
   plane.Data.assign(outRow * height, static_cast<char>(0xFF));
+  if (kind == TImageColorKind::Other && bits == 8 && !keyed && IsIdentity(decode)) {
+    // Spaces that convert a row at a time (colour-managed ones).
+    const auto* in = reinterpret_cast<const std::uint8_t*>(samples.data());
+    auto* out = reinterpret_cast<std::uint8_t*>(plane.Data.data());
+    std::size_t y = 0;
+    while (y < rows && colors.SamplesToRGB(in + y * row, width, out + y * outRow)) ++y;
+    if (y == rows) return plane;
+  }
   if (keyed && keyAlpha) {
     keyAlpha->Width = layout.Width;
     keyAlpha->Height = layout.Height;

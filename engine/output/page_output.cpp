@@ -1,6 +1,7 @@
 #include "engine/output/page_output.h"
 
 #include "engine/access/document.h"
+#include "engine/access/interactive/form_fields.h"
 #include "engine/output/page_output_vector.h"
 #include "engine/output/page_targets.h"
 #include "engine/output/raster/raster_encoder.h"
@@ -26,6 +27,7 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
   renderer.Resolver = [&doc](TPDFIndRef* ref) { return doc.ResolveForRender(ref); };
   renderer.Fonts = fonts;
   renderer.OptionalContent = &doc.OptionalContent();
+  renderer.AcroForm = doc.Form() ? &doc.Form()->Dictionary() : nullptr;
   if (!renderer.PageDictionary) {
     problem = "the page object could not be read";
     return;

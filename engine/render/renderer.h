@@ -67,6 +67,9 @@ class TPDFRenderer {
   TPDFFontCollection& FontCache();
   // The document's optional content states (borrowed). Without them all content is visible.
   TPDFOptionalContent* OptionalContent = nullptr;
+  // The document's interactive form (AcroForm), when it has one: its default resources and
+  // NeedAppearances shape the appearances made for fields that lack them.
+  TPDFDictionary* AcroForm = nullptr;
   // Whether content governed by an /OC value (a group or membership dictionary) is shown.
   bool ContentVisible(TPDFObject* oc) { return !oc || !OptionalContent || OptionalContent->IsVisible(oc); }
   // Snap horizontal and vertical lines and rectangles to whole pixels (see
@@ -172,6 +175,8 @@ class TPDFRenderer {
 
  private:
   void DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& annot, TPDFDictionary* resources);
+  // An annotation without an appearance of its own, drawn from one made for it.
+  void DrawGeneratedAppearance(TPDFGenericCanvas& canvas, TPDFDictionary& annot);
 
   std::string errorText_;
   TDecodeBudget decodeBudget_{limits::kMaxDecodedBytesPerPage};

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/render/annotation_appearance.h"
 #include "engine/render/renderer.h"
 #include "engine/render/renderer_limits.h"
+#include "engine/syntax/structure.h"
 
 namespace kestrel {
 
@@ -69,6 +71,12 @@ void TPDFRenderer::DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& ann
                                   TPDFDictionary* resources) {
   double rect[4], bbox[4];
   if (!ReadNumbers(*this, annot.GetValue("Rect", false), 4, rect)) return;
+  // Annotations without appearances get one made, as do fields whose form asks for new ones.
+  if (!As<TPDFDictionary>(ResolveObject(annot.GetValue("AP", false))) ||
+      RegeneratesAppearance(*this, annot, AcroForm)) {
+    DrawGeneratedAppearance(canvas, annot);
+    return;
+  }
   TPDFIndRef* ref = nullptr;
   TPDFStream* appearance = NormalAppearance(*this, annot, ref);
   if (!appearance || !ReadNumbers(*this, appearance->Dictionary()->GetValue("BBox", false), 4, bbox))
@@ -135,6 +143,28 @@ void TPDFRenderer::DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& ann
   CTM = before;
   EPSMatrix = EPSBaseMatrix;
   canvas.RestoreClip(saved);
+}
+
+void TPDFRenderer::DrawGeneratedAppearance(TPDFGenericCanvas& canvas, TPDFDictionary& annot) {
+  TGeneratedAppearance made;
+  if (FormInvocations >= limits::kMaxFormInvocations ||
+      !GenerateAppearance(*this, annot, AcroForm, made)) {
+    return;
+  }
+  // The made resources live as long as the content that names them is drawn.
+  TPDFStructure scratch;
+  auto* resources = As<TPDFDictionary>(scratch.ParseObject(made.Resources));
+  if (!resources) return;
+  TPDFDictionary* outer = InheritedResources;
+  InheritedResources = resources;
+  ++FormInvocations;
+  ++NestingDepth;
+  const TByteView content(made.Content);
+  Interpret(canvas, &annot, &content, nullptr);
+  --NestingDepth;
+  InheritedResources = outer;
+  CTM = BasePageMatrix;
+  EPSMatrix = EPSBaseMatrix;
 }
 
 }  // namespace kestrel

@@ -25,6 +25,8 @@ inline constexpr int kMaxType3Depth = 8;
 
 // Colour-space objects made for one page.
 inline constexpr std::size_t kMaxColorSpaces = 4096;
+// Bytes an embedded ICC profile may decode to (real ones stay below a few MiB).
+inline constexpr std::size_t kMaxProfileBytes = std::size_t{16} << 20;
 
 // Nesting of colour spaces inside each other (an Indexed base that is a Separation whose
 // alternate is an ICC space ...).

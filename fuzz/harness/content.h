@@ -30,15 +30,19 @@ inline void Content(const uint8_t* data, size_t size) {
   };
   const std::string content(reinterpret_cast<const char*>(data), size);
   add(1, pool.ParseObject(
-             "<< /XObject << /Fm 2 0 R >> "
+             "<< /XObject << /Fm 2 0 R /Grp 14 0 R >> "
              "/ColorSpace << /Sep [/Separation /S /DeviceCMYK 3 0 R] "
              "/Div [/Separation /D /DeviceGray 4 0 R] "
              "/DN [/DeviceN [/A /B] /DeviceRGB 4 0 R] "
              "/Idx [/Indexed /DeviceRGB 2 <FF0000 00FF00 0000FF>] "
-             "/Lab [/Lab << /WhitePoint [0.9642 1 0.8249] >>] /P [/Pattern /DeviceGray] /PS [/Pattern /DeviceRGB] >> "
+             "/Lab [/Lab << /WhitePoint [0.9642 1 0.8249] >>] /P [/Pattern /DeviceGray] /PS [/Pattern /DeviceRGB] "
+             "/CG [/CalGray << /WhitePoint [0.9505 1 1.089] /Gamma 2.2 >>] "
+             "/CR [/CalRGB << /WhitePoint [0.9505 1 1.089] /Gamma [1.8 2 2.2] "
+             "/Matrix [0.41 0.21 0.02 0.36 0.72 0.12 0.18 0.07 0.95] >>] /ICC [/ICCBased 13 0 R] >> "
              "/ExtGState << /G << /LW 2 /LC 1 /CA 0.5 /ca 0.25 /D [[3 1] 1] >> "
              "/SL << /SMask << /S /Luminosity /G 2 0 R /BC [0.5] /TR 4 0 R >> >> "
-             "/SA << /SMask << /S /Alpha /G 2 0 R >> >> /SN << /SMask /None >> >> "
+             "/SA << /SMask << /S /Alpha /G 2 0 R >> >> /SN << /SMask /None >> "
+             "/BM << /BM /Multiply /ca 0.5 >> /BL << /BM [/Foo /Luminosity] >> /BD << /BM /Difference >> >> "
              "/Properties << /oc << /Usage << /View << /ViewState /OFF >> >> >> >> "
              "/Shading << /Ax << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 40 10] "
              "/Extend [true false] /Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] "
@@ -82,8 +86,24 @@ inline void Content(const uint8_t* data, size_t size) {
       "<< /ShadingType 4 /ColorSpace /DeviceRGB /BitsPerCoordinate 16 /BitsPerComponent 8 "
       "/BitsPerFlag 8 /Decode [0 64 0 48 0 1 0 1 0 1] >>"));
   add(12, pool.NewStreamOf(triangles, content));
+  // The bytes as an ICC profile, and a knockout transparency group that draws them.
+  add(13, pool.NewStreamOf(As<TPDFDictionary>(pool.ParseObject("<< /N 3 >>")), content));
+  auto* group = As<TPDFDictionary>(pool.ParseObject(
+      "<< /Subtype /Form /BBox [0 0 50 40] /Resources 1 0 R "
+      "/Group << /S /Transparency /I true /K true >> >>"));
+  add(14, pool.NewStreamOf(group, content));
+  // Annotations without appearances, whose appearances are made.
+  add(15, pool.ParseObject(
+              "[<< /Subtype /Square /Rect [1 1 30 20] /C [1 0 0] /IC [0 1 0] /BS << /W 3 /S /D >> >> "
+              "<< /Subtype /Ink /Rect [0 0 60 40] /InkList [[1 2 30 40 50 3] [5 5]] /C [0 0 1] /CA 0.5 >> "
+              "<< /Subtype /Highlight /Rect [0 0 60 40] /QuadPoints [1 20 50 20 1 5 50 5] /C [1 1 0] >> "
+              "<< /Subtype /Squiggly /Rect [0 0 60 40] /QuadPoints [1 20 50 20 1 5 50 5] /C [1 0 0] >> "
+              "<< /Subtype /Widget /FT /Tx /Ff 4096 /Rect [2 2 60 30] /V <FEFF00410042> /DA (/Helv 0 Tf 1 0 0 rg) /Q 1 >> "
+              "<< /Subtype /Widget /FT /Btn /Rect [2 2 20 20] /AS /On /MK << /CA (8) /BC [0] >> >> "
+              "<< /Subtype /FreeText /Rect [0 0 60 40] /Contents (Free \\(text\\) here) /DA (/X 9 Tf) >> "
+              "<< /Subtype /Text /Rect [0 20 20 40] >> 10 0 R]"));
   add(6, pool.ParseObject("<< /Type /Page /MediaBox [0 0 64 48] /Resources 1 0 R "
-                          "/Contents 5 0 R /Annots [10 0 R] >>"));
+                          "/Contents 5 0 R /Annots 15 0 R >>"));
 
   // Fewer tokens than a real page may use, so that each input is quick.
   constexpr std::size_t kBudget = 100'000;

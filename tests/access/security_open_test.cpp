@@ -115,6 +115,27 @@ TEST(SecurityOpen, EmptyUserPasswordOpensWithoutTyping) {
   }
 }
 
+TEST(SecurityOpen, AnEncryptEntryThatIsNoDictionaryIsReadAsPlain) {
+  // A damaged encryption dictionary says nothing about a method: the file opens as it stands.
+  testpdf::PdfBuilder b;
+  b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>");
+  b.Stream(4, "", kContent);
+  b.Object(5, "E< /Filter /Standard /V 5 /R 6 >>");
+  b.TrailerEntries("/Root 1 0 R /Encrypt 5 0 R");
+  const std::string file = b.Build();
+  TKestrel0725 engine;
+  TSmartPDFLink* h = engine.OpenDocument(file, "");
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(engine.GetPageCount(h), 1);
+  auto* dict = h->Document()->PageDictionary(engine.FindPage(h, 1));
+  ASSERT_NE(dict, nullptr);
+  auto* contents = As<TPDFStream>(dict->GetValue("Contents"));
+  ASSERT_NE(contents, nullptr);
+  EXPECT_EQ(contents->Decode(), kContent);
+}
+
 TEST(SecurityOpen, EncryptedObjectStreams) {
   if (!HaveQpdf()) GTEST_SKIP() << "qpdf not installed";
   testsupport::TempDir dir;

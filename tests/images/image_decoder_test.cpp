@@ -116,6 +116,21 @@ TEST(ImageDecoder, MasksAndStencils) {
   EXPECT_EQ(both.Pixels[2] >> 24, 255u);
 }
 
+TEST(ImageDecoder, MatteColourIsTakenBackOut) {
+  // Gray 200 blended at opacity 128/255 into a white matte was stored as 227; an opaque
+  // pixel stays as it is, and so does a transparent one. (The test colours make the matte
+  // value 0 red: 255 in the first channel.)
+  TPDFStructure pool;
+  pool.OnResolveRef = [&](TPDFIndRef*, int32_t, int32_t) -> TPDFObject* {
+    return pool.NewStreamOf(As<TPDFDictionary>(pool.ParseObject(
+                                "<< /Width 3 /Height 1 /BitsPerComponent 8 /Matte [0] >>")),
+                            std::string("\x80\xFF\x00", 3));
+  };
+  auto m = Decode(pool, "<< /Width 3 /Height 1 /BitsPerComponent 8 /ColorSpace /DeviceGray "
+                        "/SMask 9 0 R >>", "\xE3\x64\x10");
+  EXPECT_EQ(Plane(m->Picture().Color), "200 100 16 ");
+}
+
 TEST(ImageDecoder, UnusableImagesAreRefused) {
   TPDFStructure pool;
   for (const char* dict : {

@@ -11,10 +11,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/access/interactive/form_fields.h"
 #include "engine/kestrel.h"
 #include "engine/output/page_targets.h"
 #include "engine/output/raster/png_writer.h"
 #include "engine/render/renderer.h"
+#include "support/pdf_builder.h"
 #include "support/temp_dir.h"
 
 namespace kestrel::testing {
@@ -89,6 +91,21 @@ std::string TPixelComparison::Summary() const {
   return s.str();
 }
 
+std::string Page(const std::string& content, const std::string& pageEntries,
+                 const std::string& resources, const std::map<int, std::string>& objects,
+                 const std::map<int, std::pair<std::string, std::string>>& streams) {
+  testpdf::PdfBuilder b;
+  b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  b.Object(3, "<< /Type /Page /Parent 2 0 R " + pageEntries + " /Resources " + resources +
+                  " /Contents 4 0 R >>");
+  b.Stream(4, "", content);
+  for (const auto& [num, body] : objects) b.Object(num, body);
+  for (const auto& [num, s] : streams) b.Stream(num, s.first, s.second);
+  b.TrailerEntries("/Root 1 0 R");
+  return b.Build();
+}
+
 bool PdftoppmAvailable() { return RunProgram({"pdftoppm", "-v"}) == 0; }
 
 std::optional<TRgbImage> RenderWithPdftoppm(const std::string& pdf, double dpi) {
@@ -112,6 +129,7 @@ std::optional<TRgbImage> RenderWithKestrel(const std::string& pdf, double dpi,
   renderer.PageDictionary = doc->PageDictionary(page);
   renderer.Resolver = [doc](TPDFIndRef* ref) { return doc->ResolveForRender(ref); };
   renderer.OptionalContent = &doc->OptionalContent();
+  renderer.AcroForm = doc->Form() ? &doc->Form()->Dictionary() : nullptr;
   std::optional<TRasterImage> bitmap;
   const bool ok = RenderPageBitmap(renderer, bitmap);
   if (problem) *problem = renderer.ErrorText();

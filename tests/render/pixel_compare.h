@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,14 @@ struct TPixelComparison {
 };
 
 bool PdftoppmAvailable();
+
+// A one-page document: `content` on a page with `pageEntries` (MediaBox and more), `resources`
+// and further objects and streams (dictionary entries, data) numbered from 10.
+std::string Page(const std::string& content,
+                 const std::string& pageEntries = "/MediaBox [0 0 200 200]",
+                 const std::string& resources = "<< >>",
+                 const std::map<int, std::string>& objects = {},
+                 const std::map<int, std::pair<std::string, std::string>>& streams = {});
 
 // The first page at `dpi` through pdftoppm (anti-aliased, as it renders by default).
 std::optional<TRgbImage> RenderWithPdftoppm(const std::string& pdf, double dpi);

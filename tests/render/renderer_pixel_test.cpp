@@ -2,32 +2,12 @@
 // pixel by pixel (tolerance explained in pixel_compare.h), at 72 and 150 dpi.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 
 #include "pixel_compare.h"
-#include "support/pdf_builder.h"
 
 namespace kestrel::testing {
 namespace {
-
-// A one-page document: `content` on a page with `pageEntries` (MediaBox and more), `resources`
-// and further objects numbered from 10.
-std::string Page(const std::string& content, const std::string& pageEntries = "/MediaBox [0 0 200 200]",
-                 const std::string& resources = "<< >>",
-                 const std::map<int, std::string>& objects = {},
-                 const std::map<int, std::pair<std::string, std::string>>& streams = {}) {
-  testpdf::PdfBuilder b;
-  b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-  b.Object(3, "<< /Type /Page /Parent 2 0 R " + pageEntries + " /Resources " + resources +
-                  " /Contents 4 0 R >>");
-  b.Stream(4, "", content);
-  for (const auto& [num, body] : objects) b.Object(num, body);
-  for (const auto& [num, s] : streams) b.Stream(num, s.first, s.second);
-  b.TrailerEntries("/Root 1 0 R");
-  return b.Build();
-}
 
 class RendererPixels : public ::testing::Test {
  protected:
@@ -159,7 +139,7 @@ TEST_F(RendererPixels, SpecialColourSpaces) {
       "/LabSp [/Lab << /WhitePoint [0.9505 1 1.089] /Range [-100 100 -100 100] >>] "
       "/LabD50 [/Lab << /WhitePoint [0.9642 1 0.8249] /Range [-128 127 -128 127] >>] "
       "/Icc [/ICCBased 13 0 R] "
-      // Calibrated spaces as producers write them: close to sRGB, and drawn as device colours.
+      // Calibrated spaces as producers write them: close to sRGB.
       "/CalR [/CalRGB << /WhitePoint [0.9505 1 1.089] /Gamma [2.2 2.2 2.2] "
       "/Matrix [0.4124 0.2126 0.0193 0.3576 0.7152 0.1192 0.1805 0.0722 0.9505] >>] "
       "/CalG [/CalGray << /WhitePoint [0.9505 1 1.089] /Gamma 2.2 >>] >> >>";

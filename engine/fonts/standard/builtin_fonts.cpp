@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cstddef>
+#include <vector>
 
 namespace kestrel {
 namespace {
@@ -12,21 +13,14 @@ namespace {
 }  // namespace
 
 std::span<const std::uint8_t> DingbatsFontData() {
-  return DingbatsFontAsSystemFont()->Bytes();
-}
-
-std::shared_ptr<const TSystemFontData> DingbatsFontAsSystemFont() {
-  static const std::shared_ptr<const TSystemFontData> font = [] {
-    auto data = std::make_shared<TSystemFontData>();
-    data->Path = "OspDingbats";
-    data->File.resize(kDingbatsFontSize);
+  static const std::vector<std::uint8_t> font = [] {
+    std::vector<std::uint8_t> bytes(kDingbatsFontSize);
     uLongf size = kDingbatsFontSize;
-    if (uncompress(data->File.data(), &size, kDingbatsFontZ, sizeof(kDingbatsFontZ)) != Z_OK ||
+    if (uncompress(bytes.data(), &size, kDingbatsFontZ, sizeof(kDingbatsFontZ)) != Z_OK ||
         size != kDingbatsFontSize) {
-      data->File.clear();
+      bytes.clear();
     }
-    data->Sfnt = !data->File.empty();
-    return data;
+    return bytes;
   }();
   return font;
 }

@@ -3,10 +3,7 @@
 // font that draws ZapfDingbats, and the widths of the Japanese font HeiseiKakuGo-W5.
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <span>
-
-#include "engine/fonts/system/system_fonts.h"
 
 namespace kestrel {
 
@@ -14,9 +11,6 @@ namespace kestrel {
 // ("a1", "a2", ...) and whose (1,0) cmap lists all 256 ZapfDingbats codes. Empty when the
 // built-in data cannot be inflated.
 std::span<const std::uint8_t> DingbatsFontData();
-
-// The same font wrapped as an installed font, for the system outline path.
-std::shared_ptr<const TSystemFontData> DingbatsFontAsSystemFont();
 
 // CID -> width of HeiseiKakuGo-W5 for the CIDs whose width is fixed by the character
 // collection (the half-width forms); other CIDs take the font's default width.

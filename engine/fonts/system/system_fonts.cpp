@@ -10,6 +10,8 @@
 #include <string_view>
 #include <tuple>
 
+#include "engine/fonts/standard/builtin_fonts.h"
+
 namespace kestrel {
 namespace {
 
@@ -235,6 +237,18 @@ std::shared_ptr<const TSystemFontData> GetSystemFontData(const TSystemFont& font
   }
   cache.emplace(key, data);
   return data;
+}
+
+std::shared_ptr<const TSystemFontData> DingbatsFontAsSystemFont() {
+  static const std::shared_ptr<const TSystemFontData> font = [] {
+    auto data = std::make_shared<TSystemFontData>();
+    data->Path = "OspDingbats";
+    const std::span<const std::uint8_t> bytes = DingbatsFontData();
+    data->File.assign(bytes.begin(), bytes.end());
+    data->Sfnt = !data->File.empty();
+    return data;
+  }();
+  return font;
 }
 
 }  // namespace kestrel

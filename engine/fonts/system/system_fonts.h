@@ -43,6 +43,10 @@ struct TSystemFontData {
 // Null when nothing can be read. Looked up and read once per family and style per process.
 std::shared_ptr<const TSystemFontData> GetSystemFontData(const TSystemFont& font);
 
+// The built-in dingbats font (see DingbatsFontData) as an installed font, for the system
+// outline path.
+std::shared_ptr<const TSystemFontData> DingbatsFontAsSystemFont();
+
 // Fonts larger than this are not read (the family falls back to "Arial").
 constexpr std::size_t kMaxSystemFontBytes = 104857600;
 

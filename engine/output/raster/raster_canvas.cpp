@@ -101,8 +101,16 @@ void TPDFPicasso::SetClip(int rule) {
 
 void TPDFPicasso::EndPath() { m_impl->EndPath(); }
 bool TPDFPicasso::BeginLayer(std::optional<TPackedColor> backdrop) {
-  return m_impl->BeginLayer(backdrop);
+  using TStart = Impl::TLayerStart;
+  return m_impl->BeginLayer(backdrop ? TStart::Colour : TStart::Transparent, backdrop.value_or(0),
+                            false);
 }
+bool TPDFPicasso::BeginGroup(bool isolated, bool knockout) {
+  using TStart = Impl::TLayerStart;
+  return m_impl->BeginLayer(isolated ? TStart::Transparent : TStart::CopyBelow, 0, knockout);
+}
+void TPDFPicasso::EndGroup(double alpha, TBlendMode mode) { m_impl->EndGroup(alpha, mode); }
+void TPDFPicasso::SetBlendMode(TBlendMode mode) { m_impl->paintOp = picasso::BlendOperator(mode); }
 void TPDFPicasso::EndLayerAsMask(bool luminosity, const std::vector<std::uint8_t>& transfer) {
   m_impl->EndLayerAsMask(luminosity, transfer);
 }

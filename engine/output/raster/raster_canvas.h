@@ -79,6 +79,9 @@ class TPDFPicasso final : public TPDFGenericCanvas {
   bool BeginLayer(std::optional<TPackedColor> backdrop) override;
   void EndLayerAsMask(bool luminosity, const std::vector<std::uint8_t>& transfer) override;
   void EndLayer() override;
+  void SetBlendMode(TBlendMode mode) override;
+  bool BeginGroup(bool isolated, bool knockout) override;
+  void EndGroup(double alpha, TBlendMode mode) override;
 
   // The bitmap stretched into an axis-aligned rectangle, sampled as paths are smoothed.
   void DrawBitmapRect(const TCanvasBitmap& bitmap, double x, double y, double w, double h);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 
 namespace kestrel::picasso {
 
@@ -123,6 +124,18 @@ void SetSourceColor(cairo_t* cr, TPackedColor color, double alpha) {
 bool TouchesTile(const TTile& tile, const TBox& box) {
   return box.maxX >= tile.x0 && box.minX <= tile.x0 + tile.width && box.maxY >= tile.y0 &&
          box.minY <= tile.y0 + tile.height;
+}
+
+cairo_operator_t BlendOperator(TBlendMode mode) {
+  static constexpr cairo_operator_t kOperators[] = {
+      CAIRO_OPERATOR_OVER,        CAIRO_OPERATOR_MULTIPLY,       CAIRO_OPERATOR_SCREEN,
+      CAIRO_OPERATOR_OVERLAY,     CAIRO_OPERATOR_DARKEN,         CAIRO_OPERATOR_LIGHTEN,
+      CAIRO_OPERATOR_COLOR_DODGE, CAIRO_OPERATOR_COLOR_BURN,     CAIRO_OPERATOR_HARD_LIGHT,
+      CAIRO_OPERATOR_SOFT_LIGHT,  CAIRO_OPERATOR_DIFFERENCE,     CAIRO_OPERATOR_EXCLUSION,
+      CAIRO_OPERATOR_HSL_HUE,     CAIRO_OPERATOR_HSL_SATURATION, CAIRO_OPERATOR_HSL_COLOR,
+      CAIRO_OPERATOR_HSL_LUMINOSITY};
+  const auto i = static_cast<std::size_t>(mode);
+  return i < std::size(kOperators) ? kOperators[i] : CAIRO_OPERATOR_OVER;
 }
 
 }  // namespace kestrel::picasso

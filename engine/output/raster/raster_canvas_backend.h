@@ -69,6 +69,8 @@ void EmitOps(cairo_t* cr, const std::vector<TPathOp>& ops);
 void EmitClipOps(cairo_t* cr, const std::vector<TPathOp>& ops);
 void SetAntialias(cairo_t* cr, bool on);
 void SetSourceColor(cairo_t* cr, TPackedColor color, double alpha);
+// Cairo's operator for a blend mode (each of the sixteen has one).
+cairo_operator_t BlendOperator(TBlendMode mode);
 // Whether the box (in page space) can touch the tile.
 bool TouchesTile(const TTile& tile, const TBox& box);
 

@@ -71,17 +71,19 @@ void TPDFPicasso::Impl::DrawBitmap(const TCanvasBitmap& bitmap, TPDFPoint p1, TP
       ResampleBitmap(bitmap, *inverse, smooth, x0, by, blockWidth, blockHeight, data, stride);
       cairo_surface_mark_dirty(block);
 
-      cairo_t* cr = tile.cr;
-      cairo_save(cr);
-      cairo_rectangle(cr, x0, by, blockWidth, blockHeight);
-      cairo_clip(cr);
-      cairo_set_source_surface(cr, block, x0, by);
-      cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-      SetAntialias(cr, antialias);
-      EmitOps(cr, *ops);
-      cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
-      cairo_fill(cr);
-      cairo_restore(cr);
+      cairo_save(tile.cr);
+      cairo_rectangle(tile.cr, x0, by, blockWidth, blockHeight);
+      cairo_clip(tile.cr);
+      const TBox blockBox{double(x0), double(by), double(x0 + blockWidth), double(by + blockHeight)};
+      PaintElement(tile, blockBox, [&](cairo_t* cr) {
+        cairo_set_source_surface(cr, block, x0, by);
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+        SetAntialias(cr, antialias);
+        EmitOps(cr, *ops);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        cairo_fill(cr);
+      });
+      cairo_restore(tile.cr);
       cairo_surface_destroy(block);
       Check(tile);
     }

@@ -91,7 +91,7 @@ bool TPDFPicasso::Impl::FillGlyph(const TGlyphKey& key, const TGlyphOutlineSourc
   }
   if (!mask->surface) return true;
   const int left = x + mask->left, top = y + mask->top;
-  if (appliedClips.empty() && layers.empty()) {
+  if (appliedClips.empty() && layers.empty() && paintOp == CAIRO_OPERATOR_OVER) {
     // Nothing clips, and the page's own opaque pixels are the target: the mask goes straight
     // into them (a soft-mask layer has an alpha channel of its own to keep).
     const std::uint32_t argb = PackedToARGB(fillColor, fillAlpha);
@@ -102,8 +102,10 @@ bool TPDFPicasso::Impl::FillGlyph(const TGlyphKey& key, const TGlyphOutlineSourc
   const TBox box{double(left), double(top), double(left + mask->width), double(top + mask->height)};
   for (TTile& tile : tiles.Tiles()) {
     if (!TouchesTile(tile, box)) continue;
-    SetSourceColor(tile.cr, fillColor, fillAlpha);
-    cairo_mask_surface(tile.cr, mask->surface.get(), left, top);
+    PaintElement(tile, box, [&](cairo_t* cr) {
+      SetSourceColor(cr, fillColor, fillAlpha);
+      cairo_mask_surface(cr, mask->surface.get(), left, top);
+    });
     Check(tile);
   }
   return true;

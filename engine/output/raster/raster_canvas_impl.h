@@ -3,6 +3,7 @@
 // only by picasso*.cpp.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -32,6 +33,8 @@ struct TPDFPicasso::Impl {
   TGPDashArray dashes;
   double dashPhase = 0;
   int fillRule = 0;
+  // The blend mode's operator, used for every element painted.
+  cairo_operator_t paintOp = CAIRO_OPERATOR_OVER;
 
   TCanvasPath path;
   bool hasPath = false;
@@ -57,7 +60,14 @@ struct TPDFPicasso::Impl {
     std::vector<picasso::TTile> below;
     std::vector<cairo_surface_t*> mask;
     std::size_t clipSaves = 0;  // clip levels applied to the tiles below when it began
+    // A group that starts with a copy of what lies below (put back by interpolation).
+    bool copiesBelow = false;
+    // Knockout groups: each element first restores the group's starting backdrop where it
+    // lies (a copy per tile; none when the group starts transparent).
+    bool knockout = false;
+    std::vector<cairo_surface_t*> knockoutBase;
   };
+  enum class TLayerStart { Transparent, Colour, CopyBelow };
   std::vector<TLayer> layers;
   std::vector<cairo_surface_t*> pendingMask;
 
@@ -67,7 +77,21 @@ struct TPDFPicasso::Impl {
   Impl& operator=(const Impl&) = delete;
 
   bool Attach(const TPixelBuffer& target, bool library);
-  bool BeginLayer(std::optional<TPackedColor> backdrop);
+  bool BeginLayer(TLayerStart start, TPackedColor colour, bool knockout);
+  void EndGroup(double alpha, TBlendMode mode);
+  // Paints one element on a tile (draw sets the source and paints): with the blend mode's
+  // operator and, inside a knockout group, over the group's starting backdrop. `box` bounds
+  // the element in page space.
+  template <class Draw>
+  void PaintElement(picasso::TTile& tile, const TBox& box, Draw&& draw) {
+    if (!layers.empty() && layers.back().knockout) {
+      PaintKnockout(tile, box, draw);
+      return;
+    }
+    cairo_set_operator(tile.cr, paintOp);
+    draw(tile.cr);
+    cairo_set_operator(tile.cr, CAIRO_OPERATOR_OVER);
+  }
   void EndLayerAsMask(bool luminosity, const std::vector<std::uint8_t>& transfer);
   void EndLayer();
   void DropLayers();
@@ -93,6 +117,7 @@ struct TPDFPicasso::Impl {
  private:
   // Ends the innermost layer: its tiles are handed back, the ones below are current again.
   std::vector<picasso::TTile> PopLayer(std::vector<cairo_surface_t*>& mask);
+  void PaintKnockout(picasso::TTile& tile, const TBox& box, const std::function<void(cairo_t*)>& draw);
   TPDFPoint Device(double x, double y) const;
   void PreparePath();
   void DiscardPath();

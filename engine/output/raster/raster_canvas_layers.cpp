@@ -1,6 +1,7 @@
 // The raster canvas's soft-mask layers: while a layer is open, every tile draws into a surface
 // of its own, which is put down onto the tile below when the layer ends.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -13,7 +14,7 @@ using namespace picasso;
 namespace {
 
 // Layers open at once (each holds a copy of the page); deeper soft masks are left out.
-constexpr std::size_t kMaxLayers = 4;
+constexpr std::size_t kMaxLayers = 8;
 // Bytes all open layers may hold together: on the largest pages fewer layers fit, and a soft
 // mask that does not fit is left out rather than risking the memory of the whole run.
 constexpr std::uint64_t kMaxLayerBytes = std::uint64_t{1} << 30;
@@ -37,17 +38,37 @@ std::uint8_t Luminosity(std::uint32_t argb) {
   return static_cast<std::uint8_t>((r * 77 + g * 151 + b * 28) >> 8);
 }
 
+// Multiplies an A8 mask by a constant opacity.
+void ScaleMask(cairo_surface_t* mask, double alpha) {
+  cairo_surface_flush(mask);
+  unsigned char* data = cairo_image_surface_get_data(mask);
+  if (!data) return;
+  const int stride = cairo_image_surface_get_stride(mask);
+  const int width = cairo_image_surface_get_width(mask);
+  const int height = cairo_image_surface_get_height(mask);
+  const auto scale = static_cast<std::uint32_t>(std::lround(alpha * 256));
+  for (int y = 0; y < height; ++y) {
+    unsigned char* row = data + std::size_t(y) * stride;
+    for (int x = 0; x < width; ++x) row[x] = static_cast<unsigned char>((row[x] * scale) >> 8);
+  }
+  cairo_surface_mark_dirty(mask);
+}
+
 }  // namespace
 
 TPDFPicasso::Impl::~Impl() { DropLayers(); }
 
-bool TPDFPicasso::Impl::BeginLayer(std::optional<TPackedColor> backdrop) {
+bool TPDFPicasso::Impl::BeginLayer(TLayerStart start, TPackedColor colour, bool knockout) {
   if (mode != TMode::Library || layers.size() >= kMaxLayers) return false;
   std::uint64_t pageBytes = 0;
   for (const TTile& t : tiles.Tiles())
     pageBytes += std::uint64_t(std::max(t.width, 0)) * std::uint64_t(std::max(t.height, 0)) * 4;
-  if ((layers.size() + 1) * pageBytes > kMaxLayerBytes) return false;
+  std::size_t copies = layers.size() + 1;
+  for (const TLayer& l : layers) copies += l.knockoutBase.empty() ? 0 : 1;
+  const bool keepBase = knockout && start == TLayerStart::CopyBelow;
+  if ((copies + (keepBase ? 1 : 0)) * pageBytes > kMaxLayerBytes) return false;
   std::vector<TTile> fresh;
+  std::vector<cairo_surface_t*> base;
   fresh.reserve(tiles.Tiles().size());
   bool ok = true;
   for (const TTile& below : tiles.Tiles()) {
@@ -60,16 +81,36 @@ bool TPDFPicasso::Impl::BeginLayer(std::optional<TPackedColor> backdrop) {
       break;
     }
     cairo_translate(tile.cr, -tile.x0, -tile.y0);
-    if (backdrop) {
-      cairo_set_source_rgb(tile.cr, PackedRed(*backdrop) / 255.0, PackedGreen(*backdrop) / 255.0,
-                           PackedBlue(*backdrop) / 255.0);
+    if (start == TLayerStart::Colour) {
+      cairo_set_source_rgb(tile.cr, PackedRed(colour) / 255.0, PackedGreen(colour) / 255.0,
+                           PackedBlue(colour) / 255.0);
       cairo_paint(tile.cr);
+    } else if (start == TLayerStart::CopyBelow) {
+      cairo_surface_flush(below.surface);
+      cairo_set_operator(tile.cr, CAIRO_OPERATOR_SOURCE);
+      cairo_set_source_surface(tile.cr, below.surface, below.x0, below.y0);
+      cairo_paint(tile.cr);
+      cairo_set_operator(tile.cr, CAIRO_OPERATOR_OVER);
     }
+    if (keepBase) {
+      cairo_surface_flush(tile.surface);
+      cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, tile.width, tile.height);
+      cairo_t* c = cairo_create(copy);
+      cairo_set_operator(c, CAIRO_OPERATOR_SOURCE);
+      cairo_set_source_surface(c, tile.surface, 0, 0);
+      cairo_paint(c);
+      ok = cairo_status(c) == CAIRO_STATUS_SUCCESS;
+      cairo_destroy(c);
+      base.push_back(copy);
+      if (!ok) break;
+    }
+    cairo_set_source_rgb(tile.cr, 0, 0, 0);
     SetAntialias(tile.cr, PathAntialias());
     ReapplyClip(fresh.back());
   }
   if (!ok) {
     for (TTile& t : fresh) DestroyTile(t);
+    DestroyMasks(base);
     DestroyMasks(pendingMask);
     return false;
   }
@@ -78,6 +119,9 @@ bool TPDFPicasso::Impl::BeginLayer(std::optional<TPackedColor> backdrop) {
   layer.mask = std::move(pendingMask);
   pendingMask.clear();
   layer.clipSaves = appliedClips.size();
+  layer.copiesBelow = start == TLayerStart::CopyBelow;
+  layer.knockout = knockout;
+  layer.knockoutBase = std::move(base);
   layers.push_back(std::move(layer));
   tiles.Tiles() = std::move(fresh);
   return true;
@@ -95,6 +139,7 @@ std::vector<TTile> TPDFPicasso::Impl::PopLayer(std::vector<cairo_surface_t*>& ma
   }
   tiles.Tiles() = std::move(layer.below);
   mask = std::move(layer.mask);
+  DestroyMasks(layer.knockoutBase);
   return top;
 }
 
@@ -130,8 +175,15 @@ void TPDFPicasso::Impl::EndLayerAsMask(bool luminosity, const std::vector<std::u
   }
 }
 
-void TPDFPicasso::Impl::EndLayer() {
+void TPDFPicasso::Impl::EndLayer() { EndGroup(1.0, TBlendMode::Normal); }
+
+void TPDFPicasso::Impl::EndGroup(double alpha, TBlendMode blend) {
   if (layers.empty()) return;
+  // A layer that started as a copy of what lies below already holds the blend with it: it
+  // replaces the pixels below, in proportion to its opacity and mask.
+  const bool copiesBelow = layers.back().copiesBelow;
+  const cairo_operator_t op = copiesBelow ? CAIRO_OPERATOR_SOURCE : BlendOperator(blend);
+  alpha = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 1.0;
   std::vector<cairo_surface_t*> mask;
   std::vector<TTile> top = PopLayer(mask);
   auto& below = tiles.Tiles();
@@ -141,17 +193,51 @@ void TPDFPicasso::Impl::EndLayer() {
     cairo_save(tile.cr);
     // What the layer holds was clipped as it was drawn.
     cairo_reset_clip(tile.cr);
+    cairo_set_operator(tile.cr, op);
     cairo_set_source_surface(tile.cr, top[i].surface, tile.x0, tile.y0);
     if (i < mask.size() && mask[i] && cairo_surface_status(mask[i]) == CAIRO_STATUS_SUCCESS) {
+      if (alpha < 1) ScaleMask(mask[i], alpha);
       cairo_mask_surface(tile.cr, mask[i], tile.x0, tile.y0);
     } else {
-      cairo_paint(tile.cr);
+      cairo_paint_with_alpha(tile.cr, alpha);
     }
     cairo_restore(tile.cr);
     Check(tile);
   }
   for (TTile& t : top) DestroyTile(t);
   DestroyMasks(mask);
+}
+
+void TPDFPicasso::Impl::PaintKnockout(TTile& tile, const TBox& box,
+                                      const std::function<void(cairo_t*)>& draw) {
+  const TLayer& layer = layers.back();
+  const auto index = static_cast<std::size_t>(&tile - tiles.Tiles().data());
+  cairo_surface_t* base = index < layer.knockoutBase.size() ? layer.knockoutBase[index] : nullptr;
+  cairo_t* cr = tile.cr;
+  cairo_save(cr);
+  // The element alone, on a surface no larger than it.
+  cairo_rectangle(cr, std::floor(box.minX), std::floor(box.minY),
+                  std::ceil(box.maxX) - std::floor(box.minX),
+                  std::ceil(box.maxY) - std::floor(box.minY));
+  cairo_clip(cr);
+  cairo_push_group(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  draw(cr);
+  cairo_pattern_t* element = cairo_pop_group(cr);
+  // Where it lies, what the elements before it drew gives way to the group's backdrop.
+  if (base) {
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, base, tile.x0, tile.y0);
+  } else {
+    cairo_set_operator(cr, CAIRO_OPERATOR_DEST_OUT);
+    cairo_set_source_rgba(cr, 0, 0, 0, 1);
+  }
+  cairo_mask(cr, element);
+  cairo_set_operator(cr, paintOp);
+  cairo_set_source(cr, element);
+  cairo_paint(cr);
+  cairo_pattern_destroy(element);
+  cairo_restore(cr);
 }
 
 void TPDFPicasso::Impl::DropLayers() {

@@ -127,10 +127,12 @@ void TPDFPicasso::Impl::Fill(const std::vector<TPathOp>& ops) {
   const TBox box = Expand(path.Bounds(), 2);
   for (TTile& tile : tiles.Tiles()) {
     if (!TouchesTile(tile, box)) continue;
-    EmitOps(tile.cr, ops);
-    cairo_set_fill_rule(tile.cr, evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
-    SetSourceColor(tile.cr, fillColor, alpha);
-    cairo_fill(tile.cr);
+    PaintElement(tile, box, [&](cairo_t* cr) {
+      EmitOps(cr, ops);
+      cairo_set_fill_rule(cr, evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+      SetSourceColor(cr, fillColor, alpha);
+      cairo_fill(cr);
+    });
     Check(tile);
   }
 }
@@ -176,13 +178,15 @@ void TPDFPicasso::Impl::Stroke() {
   const double alpha = gdi ? 1.0 : strokeAlpha;
   for (TTile& tile : tiles.Tiles()) {
     if (!TouchesTile(tile, box)) continue;
-    EmitOps(tile.cr, *ops);
-    cairo_set_line_width(tile.cr, width);
-    cairo_set_line_cap(tile.cr, CairoCap(cap));
-    cairo_set_line_join(tile.cr, CairoJoin(join));
-    cairo_set_miter_limit(tile.cr, miter);
-    SetSourceColor(tile.cr, strokeColor, alpha);
-    cairo_stroke(tile.cr);
+    PaintElement(tile, box, [&](cairo_t* cr) {
+      EmitOps(cr, *ops);
+      cairo_set_line_width(cr, width);
+      cairo_set_line_cap(cr, CairoCap(cap));
+      cairo_set_line_join(cr, CairoJoin(join));
+      cairo_set_miter_limit(cr, miter);
+      SetSourceColor(cr, strokeColor, alpha);
+      cairo_stroke(cr);
+    });
     Check(tile);
   }
 }

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "engine/render/colour/colour_cie.h"
 #include "engine/render/colour/colour_indexed.h"
 #include "engine/render/colour/colour_lab.h"
 #include "engine/render/colour/colour_tint.h"
 #include "engine/render/renderer_limits.h"
+#include "engine/syntax/decode_budget.h"
 #include "engine/syntax/objects.h"
 #include "engine/syntax/string_decode.h"
 
@@ -64,6 +66,21 @@ std::optional<TColorSpaceId> TPDFColorSpaces::FromArray(TPDFObject* key, const T
   const auto* family = As<TPDFName>(Resolve(array.Item(0)));
   if (!family) return std::nullopt;
   const TBytes& f = family->Value;
+  // Object families: a definition met before (the same array object) is the same space.
+  const TPDFObject* source = Resolve(key);
+  for (std::size_t i = 0; i < spaces_.size(); ++i) {
+    if (spaces_[i]->Source() == source)
+      return TColorSpaceId{spaces_[i]->Family(), static_cast<uint32_t>(i + 1)};
+  }
+  const bool unusable = std::find(unusable_.begin(), unusable_.end(), source) != unusable_.end();
+  if ((f == "CalGray" || f == "CalRGB") && !unusable) {
+    if (const auto* dict = As<TPDFDictionary>(Resolve(array.Item(1)))) {
+      if (auto cal = TPDFCIEColorSpace::FromCalibrated(source, *dict, f == "CalGray" ? 1 : 3,
+                                                       resolver_, manager_))
+        return Register(std::move(cal));
+    }
+    if (unusable_.size() < limits::kMaxColorSpaces) unusable_.push_back(source);
+  }
   if (auto id = DeviceFamilyOfName(f)) return id;
   if (f == "ICCBased") {
     const auto* stream = As<TPDFStream>(Resolve(array.Item(1)));
@@ -71,6 +88,17 @@ std::optional<TColorSpaceId> TPDFColorSpaces::FromArray(TPDFObject* key, const T
     const TPDFDictionary* dict = stream->Dictionary();
     const auto* nObj = As<TPDFNumeric>(Resolve(dict->GetValue("N", false)));
     const int n = nObj ? nObj->AsInteger() : 0;
+    if ((n == 1 || n == 3 || n == 4) && !unusable) {
+      TDecodeBudget budget(limits::kMaxProfileBytes);
+      std::unique_ptr<TPDFCIEColorSpace> icc;
+      try {
+        icc = TPDFCIEColorSpace::FromProfile(source, stream->Decode(&budget), n, manager_);
+      } catch (const std::exception&) {
+        // A profile that cannot be decoded leaves the alternate space to serve.
+      }
+      if (icc && !budget.Exhausted()) return Register(std::move(icc));
+      if (unusable_.size() < limits::kMaxColorSpaces) unusable_.push_back(source);
+    }
     // The alternate serves when it agrees with the profile's component count.
     if (TPDFObject* alt = dict->GetValue("Alternate", false)) {
       if (auto id = FromObject(alt, depth + 1)) {
@@ -83,12 +111,6 @@ std::optional<TColorSpaceId> TPDFColorSpaces::FromArray(TPDFObject* key, const T
     return std::nullopt;
   }
 
-  // Object families: a definition met before (the same array object) is the same space.
-  const TPDFObject* source = Resolve(key);
-  for (std::size_t i = 0; i < spaces_.size(); ++i) {
-    if (spaces_[i]->Source() == source)
-      return TColorSpaceId{spaces_[i]->Family(), static_cast<uint32_t>(i + 1)};
-  }
   if (spaces_.size() >= limits::kMaxColorSpaces) return std::nullopt;
 
   if (f == "Separation") {

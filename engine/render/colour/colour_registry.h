@@ -53,6 +53,8 @@ class TPDFColorSpaces {
   TPDFSimpleColorManager& manager_;
   TResolver resolver_;
   std::vector<std::unique_ptr<TPDFSpecialColorSpace>> spaces_;
+  // Profiles and Cal dictionaries found unusable, so they are read only once.
+  std::vector<const TPDFObject*> unusable_;
 };
 
 // Device family of a name ("DeviceGray", "G", "CalRGB", ...), if it is one.

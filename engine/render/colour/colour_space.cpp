@@ -15,6 +15,7 @@ std::string ColorSpaceText(TColorSpaceId id) {
     case TColorFamily::Lab: return "Lab" + std::to_string(id.Handle);
     case TColorFamily::Indexed: return "Indexed" + std::to_string(id.Handle);
     case TColorFamily::Pattern: return "Pattern" + std::to_string(id.Handle);
+    case TColorFamily::CIEBased: return "CIEBased" + std::to_string(id.Handle);
   }
   return "DeviceGray";
 }

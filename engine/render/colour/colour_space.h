@@ -22,6 +22,7 @@ enum class TColorFamily : std::uint8_t {
   Lab,
   Indexed,
   Pattern,
+  CIEBased,  // ICCBased, CalGray, CalRGB
 };
 
 // A device family, or a family with the handle of its object in the renderer's registry.

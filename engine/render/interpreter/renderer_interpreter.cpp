@@ -24,6 +24,7 @@ TContentInterpreter::TContentInterpreter(TPDFRenderer& renderer, TPDFGenericCanv
   baseMatrix_ = r_.CTM;
   gs_.EPSMatrix = r_.EPSMatrix;
   epsBaseMatrix_ = r_.EPSMatrix;
+  canvas_.SetBlendMode(gs_.BlendMode);
 }
 
 void TContentInterpreter::Run() {

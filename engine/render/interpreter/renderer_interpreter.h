@@ -125,6 +125,15 @@ class TContentInterpreter {
   // XObjects, inline images, shadings, marked content (renderer_ops_xobject.cpp).
   void DoXObject();
   void DrawForm(TPDFStream& form, TPDFIndRef* ref);
+  // Transparency groups: BeginGroup opens the form's group on a layer when it needs one (the
+  // content inside then starts opaque and unblended); EndGroup puts it down.
+  struct TGroupPutDown {
+    double Alpha = 1;
+    TBlendMode Mode = TBlendMode::Normal;
+    int MaskLayers = 0;
+  };
+  bool BeginGroup(TPDFDictionary& form, TGroupPutDown& putDown);
+  void EndGroup(const TGroupPutDown& putDown);
   // Soft masks (renderer_soft_mask.cpp): gs with an SMask entry, and closing the layers a
   // restored state no longer has.
   void SetSoftMask(TPDFObject* mask);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/images/image_collection.h"
+#include "engine/render/colour/colour_cie.h"
 #include "engine/render/colour/colour_lab.h"
 #include "engine/render/function/function.h"
 #include "engine/render/interpreter/renderer_interpreter.h"
@@ -50,6 +51,11 @@ class TRendererImageColors final : public TImageColorConverter {
     rgb[0] = PackedRed(c);
     rgb[1] = PackedGreen(c);
     rgb[2] = PackedBlue(c);
+  }
+
+  bool SamplesToRGB(const std::uint8_t* samples, std::size_t count, std::uint8_t* rgb) override {
+    auto* cie = dynamic_cast<TPDFCIEColorSpace*>(spaces_.Find(id_));
+    return cie && cie->ConvertRow8(samples, count, rgb);
   }
 
  private:

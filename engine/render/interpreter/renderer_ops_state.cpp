@@ -39,6 +39,7 @@ void TContentInterpreter::RestoreState() {
   CloseMaskLayers(gs_.MaskLayers);
   r_.CTM = gs_.CTM;
   r_.EPSMatrix = gs_.EPSMatrix;
+  canvas_.SetBlendMode(gs_.BlendMode);
   SelectFont();
 }
 
@@ -70,6 +71,21 @@ void SetDashArray(TPDFGraphicsState& gs, std::vector<double> dashes, double phas
   }
   gs.DashArray = std::move(dashes);
   gs.DashPhase = phase;
+}
+
+// A name, or an array of names of which the first one known counts.
+TBlendMode BlendModeOf(TPDFRenderer& r, TPDFObject* bm) {
+  if (auto* name = As<TPDFName>(bm)) return BlendModeFrom(name->Value);
+  if (auto* array = As<TPDFArray>(bm)) {
+    for (int i = 0; i < array->Count(); ++i) {
+      auto* name = As<TPDFName>(r.ResolveObject(array->Item(i)));
+      if (!name) continue;
+      const TBlendMode mode = BlendModeFrom(name->Value);
+      if (mode != TBlendMode::Normal || name->Value == "Normal" || name->Value == "Compatible")
+        return mode;
+    }
+  }
+  return TBlendMode::Normal;
 }
 
 }  // namespace
@@ -116,6 +132,10 @@ void TContentInterpreter::ApplyExtGState() {
       }
       SetDashArray(gs_, std::move(dashes), phase ? phase->Value : 0.0);
     }
+  }
+  if (TPDFObject* bm = r_.ResolveObject(dict->GetValue("BM", false))) {
+    gs_.BlendMode = BlendModeOf(r_, bm);
+    canvas_.SetBlendMode(gs_.BlendMode);
   }
   if (TPDFObject* mask = r_.ResolveObject(dict->GetValue("SMask", false))) SetSoftMask(mask);
   if (auto* font = As<TPDFArray>(r_.ResolveObject(dict->GetValue("Font", false)))) {

@@ -60,6 +60,7 @@ struct TPDFGraphicsState {
 
   double StrokeAlpha = 1;
   double FillAlpha = 1;
+  TBlendMode BlendMode = TBlendMode::Normal;
   TClipHandle Clip = 0;
   // Soft-mask layers open on the canvas for this state (see TPDFRenderer::OpenLayers), and
   // whether the innermost of them was opened at this level (by gs, not inherited through q).

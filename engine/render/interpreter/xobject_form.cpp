@@ -22,7 +22,56 @@ bool ReadNumbers(TPDFRenderer& r, TPDFObject* obj, int count, double* out) {
   return true;
 }
 
+// Whether an ExtGState of the resources sets a blend mode other than Normal.
+bool SetsBlendModes(TPDFRenderer& r, TPDFDictionary* resources) {
+  auto* states =
+      resources ? As<TPDFDictionary>(r.ResolveObject(resources->GetValue("ExtGState", false)))
+                : nullptr;
+  if (!states) return false;
+  for (int i = 0; i < states->Count(); ++i) {
+    auto* state = As<TPDFDictionary>(r.ResolveObject(states->EntryAt(i).second));
+    auto* bm = state ? As<TPDFName>(r.ResolveObject(state->GetValue("BM", false))) : nullptr;
+    if (bm && bm->Value != "Normal" && bm->Value != "Compatible") return true;
+    if (state && As<TPDFArray>(r.ResolveObject(state->GetValue("BM", false)))) return true;
+  }
+  return false;
+}
+
+bool BooleanEntry(TPDFRenderer& r, TPDFDictionary& dict, TByteView key) {
+  auto* b = As<TPDFBoolean>(r.ResolveObject(dict.GetValue(key, false)));
+  return b && b->Value;
+}
+
 }  // namespace
+
+bool TContentInterpreter::BeginGroup(TPDFDictionary& form, TGroupPutDown& putDown) {
+  auto* group = As<TPDFDictionary>(r_.ResolveObject(form.GetValue("Group", false)));
+  if (eps_ || !group || group->GetNameValue("S") != "Transparency") return false;
+  const bool isolated = BooleanEntry(r_, *group, "I");
+  const bool knockout = BooleanEntry(r_, *group, "K");
+  // A layer of its own only where it changes the result: an opacity or blend mode that applies
+  // to the group as a whole, a knockout group, or an isolated group whose elements blend.
+  auto* own = As<TPDFDictionary>(r_.ResolveObject(form.GetValue("Resources", false)));
+  const bool needed = gs_.FillAlpha < 1 || gs_.BlendMode != TBlendMode::Normal || knockout ||
+                      (isolated && SetsBlendModes(r_, own ? own : resources_));
+  if (!needed || stack_.size() + 2 >= limits::kMaxStateDepth ||
+      !canvas_.BeginGroup(isolated, knockout)) {
+    return false;
+  }
+  putDown = {gs_.FillAlpha, gs_.BlendMode, gs_.MaskLayers};
+  ++r_.OpenLayers;
+  gs_.MaskLayers = r_.OpenLayers;
+  gs_.FillAlpha = gs_.StrokeAlpha = 1;
+  gs_.BlendMode = TBlendMode::Normal;
+  canvas_.SetBlendMode(gs_.BlendMode);
+  return true;
+}
+
+void TContentInterpreter::EndGroup(const TGroupPutDown& putDown) {
+  canvas_.EndGroup(putDown.Alpha, putDown.Mode);
+  --r_.OpenLayers;
+  gs_.MaskLayers = putDown.MaskLayers;
+}
 
 void TContentInterpreter::DoXObject() {
   const TByteView operand = operands_.PopText();
@@ -102,6 +151,8 @@ void TContentInterpreter::DrawForm(TPDFStream& form, TPDFIndRef* ref) {
   double box[4];
   if (ReadNumbers(r_, dict->GetValue("BBox", false), 4, box)) ClipToBox(box);
 
+  TGroupPutDown putDown;
+  const bool grouped = BeginGroup(*dict, putDown);
   TPDFDictionary* outerInherited = r_.InheritedResources;
   r_.InheritedResources = resources_;
   SaveState();
@@ -114,6 +165,7 @@ void TContentInterpreter::DrawForm(TPDFStream& form, TPDFIndRef* ref) {
   r_.SavedState.reset();
   RestoreState();
   r_.InheritedResources = outerInherited;
+  if (grouped) EndGroup(putDown);
 }
 
 }  // namespace kestrel
