@@ -152,6 +152,17 @@ int32_t TKestrel::RenderPageToStream(const TSmartPDFLink* handle, const TPDFObje
   return 1;
 }
 
+std::optional<TRasterImage> TKestrel::RenderPageToBitmap(const TSmartPDFLink* handle, const TPDFObject* pageRef,
+                                                         double dpi) {
+  LastRenderProblem.clear();
+  if (!IsValidHandle(handle) || !handle->Document()->IsPageRef(pageRef)) {
+    LastRenderProblem = "the page reference was refused";
+    return std::nullopt;
+  }
+  return RenderPageImage(*handle->Document(), *As<TPDFIndRef>(pageRef), LastRenderProblem, RenderSettings,
+                         dpi * ResolutionFactor, handle->Fonts());
+}
+
 bool TKestrel::PageSizeInPoints(const TSmartPDFLink* handle, int32_t pageNumber, double& width, double& height) {
   TPDFIndRef* ref = FindPage(handle, pageNumber);
   TPDFDictionary* page = ref ? handle->Document()->PageDictionary(ref) : nullptr;

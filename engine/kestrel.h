@@ -2,6 +2,7 @@
 // The engine facade: open a PDF held in memory, count its pages, find and render them.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "engine/access/reader.h"
 #include "engine/access/security_info.h"
 #include "engine/fonts/font_collection.h"
+#include "engine/graphics/raster_image.h"
 #include "engine/render/render_settings.h"
 
 namespace kestrel {
@@ -78,6 +80,11 @@ class TKestrel {
   // 1 when the page was rendered into `out`, 0 when the handle or page reference was refused.
   int32_t RenderPageToStream(const TSmartPDFLink* handle, const TPDFObject* pageRef, TBytes& out, int32_t dpi,
                              int32_t format);
+  // The page's pixels instead of a file: a new white bitmap with the page drawn on it at `dpi`
+  // (fractions allowed, so that a page fits a given pixel size). Empty when the handle or page
+  // reference is refused or no bitmap can be made; LastRenderProblem says why, and also names a
+  // content error that left the bitmap partly drawn.
+  std::optional<TRasterImage> RenderPageToBitmap(const TSmartPDFLink* handle, const TPDFObject* pageRef, double dpi);
 
   // Size of page `pageNumber` in points as it is shown (crop box, else media box, turned by
   // /Rotate); false when the page or its box cannot be found.

@@ -9,17 +9,11 @@
 
 namespace kestrel {
 
-void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format,
-                        std::string& problem, TBytes& out, const TGDIPlusSettings& settings,
-                        int32_t jpegQuality, double dpi, TPDFFontCollection* fonts) {
-  problem.clear();
-  const bool vector = format == kFormatWMF || format == kFormatEMF || format == kFormatEPS ||
-                      format == kFormatEMFPlus;
-  if (!vector && !IsRasterFormat(format)) {
-    problem = "output format " + std::to_string(static_cast<int>(format)) + " is not available";
-    return;
-  }
-  TPDFRenderer renderer;
+namespace {
+
+bool PrepareRenderer(TPDFRenderer& renderer, TSmartPDFDocument& doc, const TPDFIndRef& page,
+                     const TGDIPlusSettings& settings, double dpi, TPDFFontCollection* fonts,
+                     std::string& problem) {
   renderer.Settings = settings;
   renderer.Resolution = dpi;
   renderer.TargetKind = TRenderTargetKind::Bitmap;
@@ -30,9 +24,38 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
   renderer.AcroForm = doc.Form() ? &doc.Form()->Dictionary() : nullptr;
   if (!renderer.PageDictionary) {
     problem = "the page object could not be read";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<TRasterImage> RenderPageImage(TSmartPDFDocument& doc, const TPDFIndRef& page, std::string& problem,
+                                            const TGDIPlusSettings& settings, double dpi,
+                                            TPDFFontCollection* fonts) {
+  problem.clear();
+  TPDFRenderer renderer;
+  if (!PrepareRenderer(renderer, doc, page, settings, dpi, fonts, problem)) return std::nullopt;
+  std::optional<TRasterImage> bitmap;
+  RenderPageBitmap(renderer, bitmap);
+  problem = renderer.ErrorText();
+  return bitmap;
+}
+
+void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format,
+                        std::string& problem, TBytes& out, const TGDIPlusSettings& settings,
+                        int32_t jpegQuality, double dpi, TPDFFontCollection* fonts) {
+  problem.clear();
+  const bool vector = format == kFormatWMF || format == kFormatEMF || format == kFormatEPS ||
+                      format == kFormatEMFPlus;
+  if (!vector && !IsRasterFormat(format)) {
+    problem = "output format " + std::to_string(static_cast<int>(format)) + " is not available";
     return;
   }
   if (vector) {
+    TPDFRenderer renderer;
+    if (!PrepareRenderer(renderer, doc, page, settings, dpi, fonts, problem)) return;
     if (format == kFormatEPS) {
       RenderEPSPage(renderer, out, problem);
     } else if (format == kFormatEMFPlus) {
@@ -42,18 +65,10 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
     }
     return;
   }
-  // A refused page (a bitmap past the pixel limit) yields its reason and no bytes.
-  std::optional<TRasterImage> bitmap;
-  if (!RenderPageBitmap(renderer, bitmap)) {
-    problem = renderer.ErrorText();
-    return;
-  }
-  // Content errors are reported, and what was drawn before them is still encoded.
-  problem = renderer.ErrorText();
-  if (!bitmap) {
-    problem = "the page bitmap is missing";
-    return;
-  }
+  // A refused page (a bitmap past the pixel limit) yields its reason and no bytes; content
+  // errors are reported, and what was drawn before them is still encoded.
+  std::optional<TRasterImage> bitmap = RenderPageImage(doc, page, problem, settings, dpi, fonts);
+  if (!bitmap) return;
   TBytes bytes = EncodeRaster(*bitmap, format, jpegQuality);
   if (bytes.empty()) {
     if (!problem.empty()) problem += "\r\n";

@@ -1,7 +1,9 @@
 #pragma once
 // Renders one page of a document into the bytes of an output format.
+#include <optional>
 #include <string>
 
+#include "engine/graphics/raster_image.h"
 #include "engine/output/output_format.h"
 #include "engine/render/render_settings.h"
 #include "engine/syntax/bytes.h"
@@ -17,5 +19,12 @@ class TPDFFontCollection;
 void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format, std::string& problem,
                         TBytes& out, const TGDIPlusSettings& settings, int32_t jpegQuality, double dpi,
                         TPDFFontCollection* fonts = nullptr);
+
+// The page drawn on a new white bitmap, for callers that want pixels rather than a file. Empty
+// when no bitmap can be made, with `problem` saying why; a content error still gives what was
+// drawn before it, with `problem` naming the error.
+std::optional<TRasterImage> RenderPageImage(TSmartPDFDocument& doc, const TPDFIndRef& page, std::string& problem,
+                                            const TGDIPlusSettings& settings, double dpi,
+                                            TPDFFontCollection* fonts = nullptr);
 
 }  // namespace kestrel
