@@ -138,7 +138,7 @@ def main():
                 failures[path].append(f"task failed: {e}")
                 continue
             pages_written += written
-            failures[path] += [f"page {n}: {why}" if n else why for n, why in page_failures]
+            failures[path].extend(f"page {n}: {why}" if n else why for n, why in page_failures)
         elapsed = time.monotonic() - start
     finally:
         client.close()
@@ -148,10 +148,10 @@ def main():
     for path in paths:
         for reason in failures.get(path, []):
             print(f"{path}: {reason}", file=sys.stderr)
-        status = "Open failed(password?)" if path in unopened else "Failed" if path in failures else "Complete"
+        status = "Open failed(password?)" if path in unopened else "Failed" if failures.get(path) else "Complete"
         made = os.path.isdir(folders[path])
         print(f"{path}: {status}" + (f" -> {folders[path]}" if made else ""))
-    failed = sum(1 for path in paths if path in failures)
+    failed = sum(1 for path in paths if failures.get(path))
     rate = pages_written / elapsed if elapsed > 0 else 0.0
     print(f"{len(paths)} files: {len(paths) - failed} complete, {failed} failed; {pages_written} pages in "
           f"{elapsed:.1f} s, {rate:.1f} pages per second on {workers} workers")

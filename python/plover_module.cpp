@@ -2,6 +2,7 @@
 // output format the engine writes. Rendering releases the GIL.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include <algorithm>
 #include <cctype>
