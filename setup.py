@@ -14,7 +14,8 @@ ROOT = Path(__file__).resolve().parent
 
 class CMakeBuild(build_ext):
     def build_extension(self, ext):
-        build = Path(self.build_temp).resolve() / "cmake"
+        # Two levels below the source like the usual build/test: ccache then shares the objects.
+        build = ROOT / "build" / "python"
         subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
                         "-DPLOVER_BUILD_PYTHON=ON", "-DPLOVER_BUILD_TESTS=OFF", "-DPLOVER_BUILD_BENCH=OFF",
                         f"-DPython3_EXECUTABLE={sys.executable}"], check=True)
