@@ -42,8 +42,12 @@ timed() {  # label, command...
 }
 timed "dask, 1 worker" "$python" "$root/examples/dask_convert.py" --workers 1 --output "$work/dask1" "$folder"
 timed "dask, 2 workers" "$python" "$root/examples/dask_convert.py" --workers 2 --output "$work/dask2" "$folder"
-PLOVER_CLI=$cli timed "GNU parallel, 2 jobs" "$root/examples/parallel_convert.sh" --jobs 2 --output "$work/par" \
-  -- --format png "$folder"
+if "$cli" --help | grep -q -- --skip-existing; then
+  PLOVER_CLI=$cli timed "GNU parallel recipe, 2 jobs" "$root/examples/parallel_convert.sh" --jobs 2 \
+    --output "$work/par" -- --format png "$folder"
+fi
+# plover-cli under GNU parallel without the recipe, as pdftoppm runs below.
+timed "plover-cli, GNU parallel -j2" bash -c "find '$folder' -name '*.pdf' | parallel -j2 '$cli' --format png --output '$work/cli' {}"
 pdftoppm_one() { mkdir -p "$2/$(basename "$1" .pdf)" && pdftoppm -png -r 96 "$1" "$2/$(basename "$1" .pdf)/page"; }
 export -f pdftoppm_one
 timed "pdftoppm, GNU parallel -j2" bash -c "find '$folder' -name '*.pdf' | parallel -j2 pdftoppm_one {} '$work/ppm'"
