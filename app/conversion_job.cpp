@@ -94,26 +94,33 @@ std::string ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
-int CountPages(const std::string& filePath, const std::string& password, std::string* reason) {
+int CountPages(const std::string& filePath, const std::string& password, TJobReport& report) {
   kestrel::TKestrel0725 engine;
-  TJobReport report;
   std::string bytes;
   try {
     bytes = ReadWholeFile(filePath);
   } catch (const std::exception&) {
-    if (!reason) throw;
     DescribeUnreadable(filePath, report);
-    *reason = report.Reason;
     return 0;
   }
   kestrel::TSmartPDFLink* handle = engine.OpenDocument(bytes, password);
   const int count = engine.GetPageCount(handle);
-  if (reason && !handle) {
+  report.PageCount = count;
+  if (!handle) {
     DescribeOpenFailure(bytes, engine.LastErrorCode, engine.LastErrorText, report);
-    *reason = report.Reason;
-  } else if (reason && count == 0) {
-    *reason = "the document has no pages";
+  } else if (count == 0) {
+    report.Problem = TJobProblem::NoPages;
+    report.Reason = "the document has no pages";
   }
+  return count;
+}
+
+int CountPages(const std::string& filePath, const std::string& password, std::string* reason) {
+  TJobReport report;
+  const int count = CountPages(filePath, password, report);
+  const bool unread = report.Problem == TJobProblem::NoSuchFile || report.Problem == TJobProblem::Unreadable;
+  if (!reason && unread) throw std::runtime_error("cannot read " + filePath + ": " + report.Reason);
+  if (reason) *reason = report.Reason;
   return count;
 }
 
@@ -223,6 +230,8 @@ int ConvertFileWith(const std::string& sourcePath, const std::string& password, 
           }
           WritePageFile(outputFolder, std::to_string(n) + "." + extension, stream);
           ++report.PagesWritten;
+          if (!problem.empty() && report.PageNotes.size() < TJobReport::kMaxPageNotes)
+            report.PageNotes.push_back("page " + std::to_string(n) + ": " + problem);
           if (!problem.empty() && options.PageNote) options.PageNote(n, problem);
         }
         if (options.Progress)

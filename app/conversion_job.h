@@ -43,7 +43,14 @@ struct TJobReport {
   int PagesWritten = 0;
   // True once the output folder holds this file's pages (it is made with the first page).
   bool FolderUsed = false;
+  // Pages written but not completely drawn, with the engine's note ("page 3: ..."); at most
+  // kMaxPageNotes are kept.
+  std::vector<std::string> PageNotes;
+  static constexpr std::size_t kMaxPageNotes = 50;
 };
+
+// Page count as above; a count of 0 fills `report` with the problem and its reason.
+int CountPages(const std::string& filePath, const std::string& password, TJobReport& report);
 
 // Pages First to Last (1-based, inclusive).
 struct TPageRange {

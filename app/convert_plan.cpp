@@ -2,6 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
 namespace plover {
 
 namespace {
@@ -51,6 +56,30 @@ int ProgressAtFileStart(int n, int total) {
 int ProgressAtFileEnd(int n, int total) {
   if (total <= 0 || n <= 0) return 0;
   return static_cast<int>(100LL * n / total);
+}
+
+std::string ForeignPageFile(const std::string& folder, const std::string& extension,
+                            const std::vector<TPageRange>& pages, int pageCount) {
+  auto written = [&](long long page) {
+    if (page < 1 || page > pageCount) return false;
+    if (pages.empty()) return true;
+    return std::any_of(pages.begin(), pages.end(), [&](const TPageRange& r) { return page >= r.First && page <= r.Last; });
+  };
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const std::size_t dot = name.find('.');
+    if (dot == 0 || dot == std::string::npos || dot > 10 || dot + 1 == name.size() || name[0] == '0') continue;
+    const bool digits = std::all_of(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(dot),
+                                    [](unsigned char c) { return std::isdigit(c) != 0; });
+    const bool capitals = std::all_of(name.begin() + static_cast<std::ptrdiff_t>(dot) + 1, name.end(), [](unsigned char c) {
+      return std::isupper(c) != 0 || std::isdigit(c) != 0;
+    });
+    if (!digits || !capitals) continue;
+    if (name.compare(dot + 1, std::string::npos, extension) != 0 || !written(std::stoll(name.substr(0, dot))))
+      return name;
+  }
+  return {};
 }
 
 }  // namespace plover

@@ -2,6 +2,9 @@
 // Pure rules of the Convert command: where a file's images go and what the overall bar shows.
 #include <set>
 #include <string>
+#include <vector>
+
+#include "app/conversion_job.h"
 
 namespace plover {
 
@@ -30,6 +33,13 @@ class TFolderClaims {
  private:
   std::set<std::string> claimed_;
 };
+
+// A page file in `folder` ("12.PNG": a page number, a dot, a capital extension) that a run
+// writing `pages` of a document of `pageCount` pages as "N.<extension>" would leave beside its
+// own images (another format, or pages this run does not write); empty when there is none or
+// the folder does not exist. `pages` empty means every page.
+std::string ForeignPageFile(const std::string& folder, const std::string& extension,
+                            const std::vector<TPageRange>& pages, int pageCount);
 
 // The overall bar while file n (1-based) of total is converted: the middle of its share.
 int ProgressAtFileStart(int n, int total);

@@ -19,10 +19,16 @@ add_library(plover_gui STATIC
   gui/widgets/link_label.cpp
   gui/widgets/overlay_host.cpp
   gui/widgets/password_panel.cpp
+  gui/widgets/path_field.cpp
+  gui/widgets/thumbnail_cache.cpp
+  gui/window_texts.cpp
   gui/product_info.cpp
   gui/shell_services.cpp
   gui/theme.cpp)
-target_link_libraries(plover_gui PUBLIC plover_job Qt6::Widgets Qt6::DBus)
+# The page list field reads pages as the command line's --pages does.
+target_link_libraries(plover_gui PUBLIC plover_job plover_cli_options Qt6::Widgets Qt6::DBus)
+# A build that is run where it was built finds its user guide in the sources.
+set_property(SOURCE gui/product_info.cpp APPEND PROPERTY COMPILE_DEFINITIONS PLOVER_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 add_executable(plover gui/main.cpp)
 target_link_libraries(plover PRIVATE plover_gui)
@@ -35,6 +41,11 @@ if(PLOVER_BUILD_TESTS AND TARGET Qt6::Test)
     ${CMAKE_SOURCE_DIR}/tests/support/pdf_builder.cpp)
   target_include_directories(plover_gui_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(plover_gui_test_support PUBLIC plover_gui Qt6::Test)
+  # --help and --version answer where there is no display at all.
+  add_test(NAME gui_help_without_display
+           COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY --unset=QT_QPA_PLATFORM
+                   $<TARGET_FILE:plover> --help)
+  set_tests_properties(gui_help_without_display PROPERTIES LABELS gui PASS_REGULAR_EXPRESSION "Usage: .*--convert")
   foreach(src ${PLOVER_GUI_TESTS})
     get_filename_component(name ${src} NAME_WE)
     add_executable(gui_${name} ${src})

@@ -40,6 +40,10 @@ TSettings ReadSettings(const std::string& path, const std::string& defaultFolder
   std::error_code ec;
   if (!folder.empty() && std::filesystem::is_directory(folder, ec)) settings.OutputFolder = folder;
   settings.CustomFolder = ini->ReadInteger(kSettingsSection, "C", 0) == 1;
+  const int format = ini->ReadInteger(kSettingsSection, "F", -1);
+  settings.FormatIndex = format >= 0 && format < 100 ? format : -1;
+  const int dpi = ini->ReadInteger(kSettingsSection, "D", 0);
+  settings.Dpi = dpi >= kMinDpi && dpi <= kMaxDpi ? dpi : 0;
   return settings;
 }
 
@@ -48,6 +52,8 @@ bool WriteSettings(const std::string& path, const TSettings& settings) {
   bool ok = ini.WriteString(kSettingsSection, "Y", std::to_string(settings.Language));
   ok = ini.WriteString(kSettingsSection, "P", settings.OutputFolder) && ok;
   ok = ini.WriteString(kSettingsSection, "C", settings.CustomFolder ? "1" : "0") && ok;
+  if (settings.FormatIndex >= 0) ok = ini.WriteString(kSettingsSection, "F", std::to_string(settings.FormatIndex)) && ok;
+  if (settings.Dpi > 0) ok = ini.WriteString(kSettingsSection, "D", std::to_string(settings.Dpi)) && ok;
   std::error_code ec;
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
   if (!parent.empty()) std::filesystem::create_directories(parent, ec);

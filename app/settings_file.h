@@ -6,6 +6,9 @@ namespace plover {
 
 inline constexpr const char* kSettingsFileName = "plover.ini";
 inline constexpr const char* kSettingsSection = "set";
+// The resolutions the window offers, in dots per inch.
+inline constexpr int kMinDpi = 1;
+inline constexpr int kMaxDpi = 2400;
 
 struct TSettings {
   // 0 Simplified Chinese, 1 English, -1 not chosen yet.
@@ -14,6 +17,10 @@ struct TSettings {
   std::string OutputFolder;
   // True when "Specify the path" was selected last.
   bool CustomFolder = false;
+  // The image format (a position of the format list) and resolution chosen last; -1 and 0
+  // when none is stored.
+  int FormatIndex = -1;
+  int Dpi = 0;
 };
 
 // The folder of the settings and language files: $XDG_CONFIG_HOME/plover/, else
@@ -26,7 +33,7 @@ std::string HomeFolder();
 // not chosen; a stored output folder that is not an existing folder gives `defaultFolder`.
 TSettings ReadSettings(const std::string& path, const std::string& defaultFolder);
 
-// Writes all three keys, keeping anything else in the file; creates the file's folder.
+// Writes the keys, keeping anything else in the file; creates the file's folder.
 bool WriteSettings(const std::string& path, const TSettings& settings);
 
 }  // namespace plover

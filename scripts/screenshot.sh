@@ -4,7 +4,9 @@
 # Writes OUTDIR/1-start-overlay.png (the window at start with the "Getting Started" overlay),
 # 2-list-english.png, 3-list-chinese.png, 4-progress.png (a conversion under way),
 # 5-enlarged.png (the window resized to 1100 x 760 after a run on a good and a damaged file)
-# and 6-list-switched.png (rows added in English, then the language switched to Chinese).
+# 6-list-switched.png (rows added in English, then the language switched to Chinese),
+# 7-thumbnails.png (first-page thumbnails in the rows, one shown large under the mouse) and
+# 8-cancelled.png (a run of three files cancelled with Escape during the first).
 # Uses $PLOVER as the program when set, else builds build/release with the window.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -125,4 +127,32 @@ sleep 0.5
 xdotool mousemove --window "$id" 400 300
 sleep 0.5
 snap 6-list-switched.png
+stop
+
+# The rows' first pages, drawn in the background; the mouse rests on the first row's name.
+run en_US.UTF-8 "${pdfs[@]}" "$work/pdfs/damaged.pdf"
+shown
+id="$(window)"
+xdotool windowmove "$id" 0 0
+sleep 3
+xdotool mousemove --window "$id" 120 200
+sleep 2
+snap 7-thumbnails.png
+stop
+
+# Escape during the first of three files, answered Yes: the row being converted is cancelled,
+# the two never started are skipped, and the line below the list counts them apart.
+rm -rf "$work/pdfs/annual-report" "$work/pdfs/report.final"
+cp "$work/pdfs/report.final.pdf" "$work/pdfs/third.pdf"
+run en_US.UTF-8 --convert "$work/pdfs/annual-report.pdf" "$work/pdfs/report.final.pdf" "$work/pdfs/third.pdf"
+shown
+for _ in $(seq 300); do [ -e "$work/pdfs/annual-report/2.JPEG" ] && break; sleep 0.1; done
+id="$(window)"
+xdotool windowactivate --sync "$id" key Escape
+sleep 1
+xdotool key alt+y
+sleep 3
+xdotool mousemove --window "$id" 430 120
+sleep 2
+snap 8-cancelled.png
 stop

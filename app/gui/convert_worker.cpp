@@ -12,12 +12,13 @@ int RunConversionJob(const TConvertTask& task, const TConvertSettings& settings,
                      const std::function<void(int)>& progress, const std::atomic<bool>& cancel, TJobReport& report) {
   const int format = settings.FormatIndex >= 0 && settings.FormatIndex < 8 ? settings.FormatIndex : 1;
   TConvertOptions options;
-  options.Dpi = DpiForScaleIndex(settings.ScaleIndex);
+  options.Dpi = settings.Dpi > 0 ? settings.Dpi : DpiForScaleIndex(settings.ScaleIndex);
+  options.Pages = settings.Pages;
   options.Progress = progress;
   options.Cancel = &cancel;
   options.Report = &report;
   return ConvertFileWith(QFile::encodeName(task.SourceFolder + task.FileName).toStdString(),
-                         settings.Password.toStdString(), kFormatCaptions[format], format,
+                         task.Password.toStdString(), kFormatCaptions[format], format,
                          QFile::encodeName(task.OutputFolder).toStdString(), options);
 }
 
@@ -27,16 +28,21 @@ void TConvertWorker::Run(const QList<TConvertTask>& tasks, const TConvertSetting
     if (cancel_->load()) break;
     ++n;
     emit FileStarted(n, task.RowId);
-    int result = kJobFailed;
+    TFileOutcome outcome;
     TJobReport report;
+    const quint64 id = task.RowId;
     try {
-      result = job_(task, settings, [this](int percent) { emit FileProgress(percent); }, *cancel_, report);
+      outcome.Result = job_(task, settings, [this, id](int percent) { emit FileProgress(id, percent); }, *cancel_, report);
     } catch (const std::exception& e) {
-      result = kJobFailed;
+      outcome.Result = kJobFailed;
       report.Reason = e.what();
     }
-    emit FileFinished(n, task.RowId, result, QString::fromStdString(report.Reason),
-                      report.FolderUsed ? task.OutputFolder : QString(), report.PageCount);
+    outcome.Problem = report.Problem;
+    outcome.Reason = QString::fromStdString(report.Reason);
+    for (const std::string& note : report.PageNotes) outcome.PageNotes << QString::fromStdString(note);
+    if (report.FolderUsed) outcome.OutputFolder = task.OutputFolder;
+    outcome.PageCount = report.PageCount;
+    emit FileFinished(n, task.RowId, outcome);
   }
   emit AllDone();
 }

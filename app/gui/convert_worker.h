@@ -3,9 +3,11 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/conversion_job.h"
 
@@ -17,13 +19,30 @@ struct TConvertTask {
   QString SourceFolder;  // ends in "/"
   QString FileName;
   QString OutputFolder;  // ends in "/"
+  // The password the row opened with, else the password field's text at Convert.
+  QString Password;
 };
 
 // Choices that hold for the whole run.
 struct TConvertSettings {
-  QString Password;
   int FormatIndex = 1;
   int ScaleIndex = 3;
+  // Dots per inch; 0 takes the scale's.
+  int Dpi = 0;
+  // Pages to convert (ascending, not overlapping); empty converts every page.
+  std::vector<TPageRange> Pages;
+};
+
+// What became of one file, as the window shows it.
+struct TFileOutcome {
+  int Result = kJobFailed;
+  TJobProblem Problem = TJobProblem::None;
+  QString Reason;
+  // The engine's notes on pages written but not completely drawn.
+  QStringList PageNotes;
+  // Empty when no image was written.
+  QString OutputFolder;
+  int PageCount = 0;
 };
 
 // The job for one file: returns kJobOpenFailed, kJobComplete or kJobFailed and says in
@@ -48,10 +67,8 @@ class TConvertWorker : public QObject {
 
  signals:
   void FileStarted(int n, quint64 rowId);
-  void FileProgress(int percent);
-  // `reason` says why a file failed; `outputFolder` is empty when no image was written.
-  void FileFinished(int n, quint64 rowId, int result, const QString& reason, const QString& outputFolder,
-                    int pageCount);
+  void FileProgress(quint64 rowId, int percent);
+  void FileFinished(int n, quint64 rowId, const plover::TFileOutcome& outcome);
   void AllDone();
 
  private:

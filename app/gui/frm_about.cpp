@@ -74,6 +74,11 @@ void FrmAbout::SetProduct(const QString& appTitle, int language) {
   home_->SetCaption(info.HomePage);
   mail_->SetUrl(QUrl(QStringLiteral("mailto:") + info.Email));
   mail_->SetCaption(info.Email);
+  // Lines without an address are left out.
+  for (QWidget* line : {static_cast<QWidget*>(home_), findChild<QWidget*>(QStringLiteral("LabHome"))})
+    line->setVisible(!info.HomePage.isEmpty());
+  for (QWidget* line : {static_cast<QWidget*>(mail_), findChild<QWidget*>(QStringLiteral("LabMail"))})
+    line->setVisible(!info.Email.isEmpty());
 }
 
 }  // namespace plover

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QMainWindow>
 #include <QStringList>
+#include <QHash>
 #include <QThread>
 #include <atomic>
 #include <memory>
@@ -19,6 +20,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QTimer;
 class QToolButton;
 
@@ -29,6 +31,8 @@ class TFileListView;
 class TGettingStartedPanel;
 class TLinkLabel;
 class TPasswordPanel;
+class TPathField;
+class TThumbnailCache;
 
 struct TWindowOptions {
   // Folder of plover.ini and Language6/; empty means the user's configuration folder.
@@ -37,6 +41,9 @@ struct TWindowOptions {
   QLocale Locale = QLocale::system();
   // The job for one file; empty means the real conversion job.
   TConvertJob Job;
+  // Where first-page thumbnails are kept between sessions; empty means the user's cache
+  // folder.
+  QString CacheFolder;
 };
 
 class FrmConvertImage : public QMainWindow {
@@ -61,8 +68,11 @@ class FrmConvertImage : public QMainWindow {
   bool AddFileRow(const QString& path);
   // Files chosen in the file dialog: each that exists and is a ".pdf" is added.
   void AddFiles(const QStringList& paths);
-  // Files dropped on the window: each ".pdf" that is not a folder is added.
+  // Files dropped on the window: each ".pdf" is added, and the PDF files inside each folder.
   void DropFiles(const QStringList& paths);
+  // Adds the PDF files inside `folder` and its subfolders, in name order; returns how many
+  // rows were added, and says so in the result line.
+  int AddFolder(const QString& folder);
 
   // Makes `index` the interface language; false when nothing changed.
   bool SwitchLanguage(int index);
@@ -71,6 +81,8 @@ class FrmConvertImage : public QMainWindow {
   void Convert();
   // Stops the running conversion after the current page.
   void CancelConversion();
+  // Escape during a run: asks, then cancels.
+  void AskToCancel();
 
   void ShowOverlay(bool startTimer);
   void HideOverlay();
@@ -79,6 +91,7 @@ class FrmConvertImage : public QMainWindow {
   // folder its button opens.
   QString ResultLine() const;
   QString LastOutputFolder() const { return lastOutputFolder_; }
+  TThumbnailCache* Thumbnails() const { return thumbnails_; }
 
  signals:
   void ConversionFinished();
@@ -107,6 +120,7 @@ class FrmConvertImage : public QMainWindow {
   void ShowListMenu(const QPoint& position);
 
   void OnAdd();
+  void OnAddFolder();
   void OnRemove();
   void OnClear();
   void OnAbout();
@@ -114,8 +128,14 @@ class FrmConvertImage : public QMainWindow {
   void OnOutputChoice();
   void OnLanguageItem(QAction* item);
   void OnFileStarted(int n, quint64 rowId);
-  void OnFileFinished(int n, quint64 rowId, int result, const QString& reason, const QString& outputFolder,
-                      int pageCount);
+  void OnFileProgress(quint64 rowId, int percent);
+  void OnFileFinished(int n, quint64 rowId, const TFileOutcome& outcome);
+  void ShowOverallProgress();
+  // Asks before a run writes into folders that hold page files of another run.
+  bool AcceptMixedFolders(const QList<TConvertTask>& tasks, const TConvertSettings& settings);
+  void ShowNotice(const QString& text);
+  bool Ask(const QString& question);
+  void FitToScreen();
   void ShowResultLine();
   void OnAllDone();
 
@@ -128,9 +148,18 @@ class FrmConvertImage : public QMainWindow {
   QString dialogFolder_;
   bool customFolderStored_ = false;
   bool converting_ = false;
-  int total_ = 0;
+  // The running (or last) run: its tasks, each file's share of the overall bar (its pages) and
+  // progress, the file shown in the bar below it, and what became of the files.
+  QList<TConvertTask> runTasks_;
+  QHash<quint64, int> runWeights_;
+  QHash<quint64, int> runProgress_;
+  quint64 currentRow_ = 0;
   int converted_ = 0;
   int failed_ = 0;
+  int cancelled_ = 0;
+  int skipped_ = 0;
+  // The folder the run's button opens: the chosen output folder, or the last file's.
+  QString runCustomFolder_;
   QString lastOutputFolder_;
 
   std::shared_ptr<std::atomic<bool>> cancel_;
@@ -164,9 +193,11 @@ class FrmConvertImage : public QMainWindow {
 
   QComboBox* format_ = nullptr;
   QComboBox* quality_ = nullptr;
+  QSpinBox* dpi_ = nullptr;
+  QLineEdit* pages_ = nullptr;
   QRadioButton* same_ = nullptr;
   QRadioButton* custom_ = nullptr;
-  QLineEdit* path_ = nullptr;
+  TPathField* path_ = nullptr;
   QToolButton* select_ = nullptr;
   QToolButton* openFolder_ = nullptr;
   QToolButton* run_ = nullptr;
@@ -180,6 +211,9 @@ class FrmConvertImage : public QMainWindow {
   QLabel* resultText_ = nullptr;
   QPushButton* openResult_ = nullptr;
   QAction* removeKey_ = nullptr;
+  QAction* escapeKey_ = nullptr;
+  QAction* actAddFolder_ = nullptr;
+  TThumbnailCache* thumbnails_ = nullptr;
 };
 
 }  // namespace plover

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -25,6 +26,9 @@
 #include "app/gui/widgets/link_label.h"
 #include "app/gui/widgets/overlay_host.h"
 #include "app/gui/widgets/password_panel.h"
+#include "app/gui/widgets/path_field.h"
+#include "app/gui/widgets/thumbnail_cache.h"
+#include "app/settings_file.h"
 #include "app/gui/theme.h"
 
 namespace plover {
@@ -61,13 +65,26 @@ void FrmConvertImage::BuildActions() {
   actUpdate_ = MakeAction(this, "ActUpdate", "system-software-update", QStyle::SP_BrowserReload);
   actAbout_ = MakeAction(this, "ActAbout", "dialog-information", QStyle::SP_MessageBoxInformation);
   actRun_ = MakeAction(this, "ActRun", "media-playback-start", QStyle::SP_MediaPlay);
+  actAddFolder_ = MakeAction(this, "ActAddFolder", "folder-new", QStyle::SP_FileDialogNewFolder);
   actAdd_->setShortcut(QKeySequence::Open);
+  actAddFolder_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+  // The maker's home and program pages are not reachable from an installed copy: the
+  // commands stay for the language files but are shown nowhere.
+  actHome_->setVisible(false);
+  actUpdate_->setVisible(false);
+  // Escape asks to stop a running conversion.
+  escapeKey_ = new QAction(this);
+  escapeKey_->setShortcut(QKeySequence(Qt::Key_Escape));
+  escapeKey_->setShortcutContext(Qt::WindowShortcut);
+  escapeKey_->setEnabled(false);
+  addAction(escapeKey_);
 }
 
 void FrmConvertImage::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QString());
   file->setObjectName(QStringLiteral("M1"));
   file->addAction(actAdd_);
+  file->addAction(actAddFolder_);
   file->addSeparator();
   file->addAction(actDelete_);
   file->addAction(actClear_);
@@ -75,7 +92,6 @@ void FrmConvertImage::BuildMenus() {
   QMenu* help = menuBar()->addMenu(QString());
   help->setObjectName(QStringLiteral("M2"));
   help->addAction(actHelp_);
-  help->addSeparator();
   help->addAction(actUpdate_);
   help->addAction(actHome_);
   help->addSeparator();
@@ -107,11 +123,11 @@ void FrmConvertImage::BuildToolbar() {
   bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   bar->setContextMenuPolicy(Qt::PreventContextMenu);
   bar->addAction(actAdd_);
+  bar->addAction(actAddFolder_);
   bar->addAction(actDelete_);
   bar->addAction(actClear_);
   bar->addSeparator();
   bar->addAction(actHelp_);
-  bar->addAction(actHome_);
   auto* spacer = new QWidget(bar);
   spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   bar->addWidget(spacer);
@@ -130,6 +146,8 @@ void FrmConvertImage::BuildCentral() {
   auto* host = new TOverlayHost(listGroup);
   model_ = new TFileListModel(this);
   model_->SetLocale(options_.Locale);
+  thumbnails_ = new TThumbnailCache(options_.CacheFolder, this);
+  model_->SetThumbnails(thumbnails_);
   list_ = new TFileListView(host);
   list_->SetFileModel(model_);
   host->AddFilling(list_);
@@ -208,11 +226,24 @@ void FrmConvertImage::BuildCentral() {
   for (int percent = 25; percent <= 500; percent += 25) quality_->addItem(QStringLiteral("%1%").arg(percent));
   quality_->setCurrentIndex(3);
   quality_->setMaxVisibleItems(20);
+  // The resolution follows the scale; typed in, it may lie between the scale's steps.
+  dpi_ = new QSpinBox(formatGroup);
+  dpi_->setObjectName(QStringLiteral("SEDpi"));
+  dpi_->setRange(kMinDpi, kMaxDpi);
+  dpi_->setValue(DpiForScaleIndex(3));
+  dpi_->setAccelerated(true);
+  pages_ = new QLineEdit(formatGroup);
+  pages_->setObjectName(QStringLiteral("EPages"));
+  pages_->setMaxLength(200);
   auto* formatGrid = new QGridLayout(formatGroup);
   formatGrid->addWidget(MakeLabel(formatGroup, "LabNewOPass"), 0, 0);
-  formatGrid->addWidget(format_, 0, 1);
+  formatGrid->addWidget(format_, 0, 1, 1, 3);
   formatGrid->addWidget(MakeLabel(formatGroup, "LabNewPPass"), 1, 0);
   formatGrid->addWidget(quality_, 1, 1);
+  formatGrid->addWidget(MakeLabel(formatGroup, "LabDpi"), 1, 2);
+  formatGrid->addWidget(dpi_, 1, 3);
+  formatGrid->addWidget(MakeLabel(formatGroup, "LabPages"), 2, 0);
+  formatGrid->addWidget(pages_, 2, 1, 1, 3);
 
   auto* outputGroup = MakeGroup(settingsGroup_, "GBOutPut");
   same_ = new QRadioButton(outputGroup);
@@ -220,9 +251,9 @@ void FrmConvertImage::BuildCentral() {
   same_->setChecked(true);
   custom_ = new QRadioButton(outputGroup);
   custom_->setObjectName(QStringLiteral("RBCustom"));
-  path_ = new QLineEdit(outputGroup);
+  path_ = new TPathField(outputGroup);
   path_->setObjectName(QStringLiteral("EPath"));
-  path_->setReadOnly(true);
+  path_->setMinimumWidth(80);
   select_ = new QToolButton(outputGroup);
   select_->setObjectName(QStringLiteral("BTNSelect"));
   select_->setIcon(ThemeIcon("folder", QStyle::SP_DirIcon));
@@ -279,6 +310,7 @@ void FrmConvertImage::BuildListMenu() {
   pnOpen_ = MakeAction(this, "PN8", "document-open", QStyle::SP_DialogOpenButton);
   pnLocate_ = MakeAction(this, "PN9", "system-search", QStyle::SP_FileDialogContentsView);
   listMenu_->addAction(pnAdd_);
+  listMenu_->addAction(actAddFolder_);
   listMenu_->addSeparator();
   listMenu_->addAction(pnSelectAll_);
   listMenu_->addSeparator();

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QThread>
 #include <QToolButton>
 #include <QtTest>
@@ -93,57 +94,74 @@ class ConvertLoopTest : public QObject {
     QCOMPARE(guitest::TextOfMessageBox([&] { chinese.Convert(); }), QString::fromUtf8("请添加文件！"));
   }
 
-  void ProgressValuesAndStatusesOfTwoFiles() {
+  // The overall bar goes by pages: a 1-page and a 3-page file fill a quarter and the rest.
+  void ProgressByPagesAndStatusesOfTwoFiles() {
     guitest::TTestFolders folders;
     TRecordingJob job;
     job.Results->insert("b.pdf", plover::kJobFailed);
     FrmConvertImage window(folders.Options(QLocale(QLocale::English, QLocale::UnitedStates), job.Job()));
     window.AddFileRow(folders.WritePdf("a.pdf", 1));
     window.AddFileRow(folders.WritePdf("skipped.pdf", 1));
-    window.AddFileRow(folders.WritePdf("b.pdf", 1));
+    window.AddFileRow(folders.WritePdf("b.pdf", 3));
     window.FileModel()->SetChecked(1, false);
 
     auto* overall = window.findChild<QProgressBar*>("PbrPreview");
-    auto* current = window.findChild<QProgressBar*>("CurPB");
     auto* panel = window.findChild<QWidget*>("PanelProcess");
     auto* run = window.findChild<QToolButton*>("BTNRun");
-    auto* fileName = window.findChild<QLabel*>("LabFName");
     QList<int> values;
-    QList<bool> runEnabled;
-    QList<bool> panelShown;
-    QStringList names;
+    QStringList statuses;
     connect(overall, &QProgressBar::valueChanged, this, [&](int v) {
       values << v;
-      runEnabled << run->isEnabled();
-      panelShown << !panel->isHidden();
-      names << fileName->text();
+      statuses << window.FileModel()->StatusOf(0) + "/" + window.FileModel()->StatusOf(2);
     });
-    QSignalSpy currentValues(current, &QProgressBar::valueChanged);
-    QVERIFY(panel->isHidden());
     window.Convert();
     QVERIFY(window.IsConverting());
     QVERIFY(!panel->isHidden());
     QVERIFY(!run->isEnabled());
     QVERIFY(WaitForConversion(window));
-
-    QCOMPARE(values, (QList<int>{25, 50, 75, 100, 0}));
-    QCOMPARE(runEnabled, (QList<bool>{false, false, false, false, true}));
-    QCOMPARE(panelShown, (QList<bool>{true, true, true, true, false}));
-    // The current file's name is shown while its share is done, and cleared at the end.
-    QCOMPARE(names.value(1), QString("a.pdf"));
-    QCOMPARE(names.value(3), QString("b.pdf"));
-    QCOMPARE(fileName->text(), QString());
+    // The stand-in job reports 50% and 100% of each file.
+    QCOMPARE(values, (QList<int>{12, 25, 62, 100, 0}));
+    QCOMPARE(statuses.value(0), QString("Processing/Ready"));
+    QCOMPARE(statuses.value(2), QString("Complete/Processing"));
     QVERIFY(panel->isHidden());
     QVERIFY(run->isEnabled());
-    QCOMPARE(overall->value(), 0);
-    QVERIFY(currentValues.count() >= 3);
     QCOMPARE(window.FileModel()->StatusOf(0), QString("Complete"));
     QCOMPARE(window.FileModel()->StatusOf(1), QString("Ready"));
     QCOMPARE(window.FileModel()->StatusOf(2), QString("Failed"));
+    QCOMPARE(window.ResultLine(), QString("1 converted, 1 failed"));
     const QList<TRecordingJob::TCall> calls = job.Snapshot();
     QCOMPARE(calls.size(), 2);
     QCOMPARE(calls[0].Task.FileName, QString("a.pdf"));
     QCOMPARE(calls[1].Task.FileName, QString("b.pdf"));
+  }
+
+  // Each row converts with the password it opened with; one not opened yet takes the field's.
+  void PasswordsPerRow() {
+    guitest::TTestFolders folders;
+    TRecordingJob job;
+    FrmConvertImage window(folders.Options(QLocale(QLocale::English, QLocale::UnitedStates), job.Job()));
+    window.FileModel()->SetPageCounter([](const std::string& path, const std::string& password, plover::TJobReport&) {
+      return (path.ends_with("/a.pdf") && password == "baz") || (path.ends_with("/b.pdf") && password == "1234") ? 1 : 0;
+    });
+    auto* field = window.findChild<QLineEdit*>("EOldPPass");
+    field->setText("baz");
+    window.AddFileRow(folders.WritePdf("a.pdf", 1));
+    field->setText("1234");
+    window.AddFileRow(folders.WritePdf("b.pdf", 1));
+    field->setText("");
+    window.AddFileRow(folders.WritePdf("c.pdf", 1));
+    QCOMPARE(window.FileModel()->StatusOf(0), QString("Ready"));
+    QCOMPARE(window.FileModel()->StatusOf(1), QString("Ready"));
+    field->setText("typed later");
+    window.Convert();
+    QVERIFY(WaitForConversion(window));
+    const QList<TRecordingJob::TCall> calls = job.Snapshot();
+    QCOMPARE(calls.size(), 3);
+    QCOMPARE(calls[0].Task.Password, QString("baz"));
+    QCOMPARE(calls[1].Task.Password, QString("1234"));
+    QCOMPARE(calls[2].Task.Password, QString("typed later"));
+    // c.pdf opened during the run: it keeps that password from now on.
+    QCOMPARE(window.FileModel()->Row(2).Password, QString("typed later"));
   }
 
   void SettingsReachTheJob() {
@@ -153,17 +171,42 @@ class ConvertLoopTest : public QObject {
     window.findChild<QLineEdit*>("EOldPPass")->setText("  secret ");
     window.findChild<QComboBox*>("CBFormat")->setCurrentIndex(5);
     window.findChild<QComboBox*>("CBQuality")->setCurrentIndex(7);
-    window.AddFileRow(folders.WritePdf("report.final.pdf", 1));
+    window.findChild<QLineEdit*>("EPages")->setText("3-4,1");
+    window.AddFileRow(folders.WritePdf("report.final.pdf", 5));
     window.Convert();
     QVERIFY(WaitForConversion(window));
-    const QList<TRecordingJob::TCall> calls = job.Snapshot();
+    QList<TRecordingJob::TCall> calls = job.Snapshot();
     QCOMPARE(calls.size(), 1);
-    QCOMPARE(calls[0].Settings.Password, QString("secret"));
+    QCOMPARE(calls[0].Task.Password, QString("secret"));
     QCOMPARE(calls[0].Settings.FormatIndex, 5);
     QCOMPARE(calls[0].Settings.ScaleIndex, 7);
+    QCOMPARE(calls[0].Settings.Dpi, 192);
+    QCOMPARE(calls[0].Settings.Pages, (std::vector<plover::TPageRange>{{1, 1}, {3, 4}}));
     QCOMPARE(calls[0].Task.SourceFolder, folders.Files());
     // Beside the source, named after it without the last extension.
     QCOMPARE(calls[0].Task.OutputFolder, folders.Files() + "report.final/");
+
+    // A resolution between the scale's steps leaves the scale list blank.
+    window.findChild<QSpinBox*>("SEDpi")->setValue(150);
+    QCOMPARE(window.findChild<QComboBox*>("CBQuality")->currentIndex(), -1);
+    // Pages that cannot be read stop the run with a message.
+    window.findChild<QLineEdit*>("EPages")->setText("2-");
+    QVERIFY(guitest::TextOfMessageBox([&] { window.Convert(); }).contains("\"2-\""));
+    QVERIFY(!window.IsConverting());
+    window.findChild<QLineEdit*>("EPages")->clear();
+    window.Convert();
+    QVERIFY(WaitForConversion(window));
+    calls = job.Snapshot();
+    QCOMPARE(calls.size(), 2);
+    QCOMPARE(calls[1].Settings.Dpi, 150);
+    QVERIFY(calls[1].Settings.Pages.empty());
+
+    // The choices come back in the next session, the output choice with them.
+    window.findChild<QRadioButton*>("RBCustom")->click();
+    FrmConvertImage next(folders.Options(QLocale(QLocale::English, QLocale::UnitedStates), job.Job()));
+    QCOMPARE(next.findChild<QComboBox*>("CBFormat")->currentIndex(), 5);
+    QCOMPARE(next.findChild<QSpinBox*>("SEDpi")->value(), 150);
+    QVERIFY(next.findChild<QRadioButton*>("RBCustom")->isChecked());
   }
 
   void CustomOutputFolderWithoutSeparator() {
@@ -171,15 +214,14 @@ class ConvertLoopTest : public QObject {
     TRecordingJob job;
     const QString out = folders.Root() + "out";
     QDir().mkpath(out);
-    // The stored folder appears in EPath; the window still starts with RBsame selected.
+    // The stored folder appears in EPath, with the output choice stored.
     QFile ini(folders.Config() + "plover.ini");
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write(("[set]\r\nY=1\r\nP=" + out + "\r\nC=1\r\n").toUtf8());
     ini.close();
     FrmConvertImage window(folders.Options(QLocale(QLocale::English, QLocale::UnitedStates), job.Job()));
     QCOMPARE(window.findChild<QLineEdit*>("EPath")->text(), out);
-    QVERIFY(window.findChild<QRadioButton*>("RBsame")->isChecked());
-    window.findChild<QRadioButton*>("RBCustom")->setChecked(true);
+    QVERIFY(window.findChild<QRadioButton*>("RBCustom")->isChecked());
     window.AddFileRow(folders.WritePdf("a.pdf", 1));
     window.Convert();
     QVERIFY(WaitForConversion(window));
@@ -226,11 +268,15 @@ class ConvertLoopTest : public QObject {
     auto started = std::make_shared<std::atomic<int>>(0);
     plover::TConvertJob job = [started](const TConvertTask&, const TConvertSettings&,
                                         const std::function<void(int)>& progress, const std::atomic<bool>& cancel,
-                                        plover::TJobReport&) {
+                                        plover::TJobReport& report) {
       started->fetch_add(1);
       // Pages go on until the cancel flag is seen between two of them.
       for (int page = 0; page < 6000; ++page) {
-        if (cancel.load()) return int(plover::kJobFailed);
+        if (cancel.load()) {
+          report.Problem = plover::TJobProblem::Cancelled;
+          report.Reason = "cancelled after page " + std::to_string(page);
+          return int(plover::kJobFailed);
+        }
         progress(page % 100);
         QThread::msleep(10);
       }
@@ -249,9 +295,24 @@ class ConvertLoopTest : public QObject {
     QVERIFY(!cancel->isEnabled());
     QVERIFY(WaitForConversion(window));
     QCOMPARE(started->load(), 1);
-    QCOMPARE(window.FileModel()->StatusOf(0), QString("Failed"));
+    QCOMPARE(window.FileModel()->StatusOf(0), QString("Cancelled"));
+    QCOMPARE(window.FileModel()->StatusOf(1), QString("Skipped"));
+    QCOMPARE(window.FileModel()->StatusOf(2), QString("Skipped"));
+    QCOMPARE(window.ResultLine(), QString("0 converted, 1 cancelled, 2 skipped"));
+
+    // The next run starts every row afresh: no status or tool tip of the last run stays.
+    window.Convert();
+    QTRY_COMPARE(started->load(), 2);
+    QCOMPARE(window.FileModel()->StatusOf(0), QString("Processing"));
     QCOMPARE(window.FileModel()->StatusOf(1), QString("Ready"));
-    QCOMPARE(window.FileModel()->StatusOf(2), QString("Ready"));
+    QCOMPARE(StatusTip(window, 0), QString());
+    // Escape asks first; the answer Yes cancels.
+    QCOMPARE(guitest::TextOfMessageBox([&] { QTest::keyClick(&window, Qt::Key_Escape); }),
+             QString("Stop the conversion after the current page?"));
+    QVERIFY(window.IsConverting());
+    guitest::TextOfMessageBox([&] { QTest::keyClick(&window, Qt::Key_Escape); }, QMessageBox::Yes);
+    QVERIFY(WaitForConversion(window));
+    QCOMPARE(window.FileModel()->StatusOf(0), QString("Cancelled"));
   }
 
   void RealJobWritesPagesAndReportsOpenFailures() {
@@ -267,7 +328,7 @@ class ConvertLoopTest : public QObject {
     QVERIFY(QFileInfo(folders.Files() + "two/1.PNG").size() > 0);
     QVERIFY(QFileInfo(folders.Files() + "two/2.PNG").size() > 0);
     QVERIFY(!QFileInfo::exists(folders.Files() + "two/3.PNG"));
-    QCOMPARE(window.FileModel()->StatusOf(1), QString("Open failed(password?)"));
+    QCOMPARE(window.FileModel()->StatusOf(1), QString("Damaged file"));
     // Nothing is made for a file that produced no page; the row says why, the line sums up.
     QVERIFY(!QFileInfo::exists(folders.Files() + "broken"));
     const QString why = StatusTip(window, 1);
@@ -296,6 +357,16 @@ class ConvertLoopTest : public QObject {
     QVERIFY(!QFileInfo::exists(out + "/report (2)/2.PNG"));
     QVERIFY(StatusTip(window, 1).contains(out + "/report (2)/"));
     QCOMPARE(window.ResultLine(), QString("2 converted"));
+    // The button opens the folder that holds both, not the last file's.
+    QCOMPARE(window.LastOutputFolder(), out + "/");
+
+    // Another run into a folder holding pages of this one (PNG) asks first; No stops it.
+    window.findChild<QComboBox*>("CBFormat")->setCurrentIndex(1);
+    QVERIFY(guitest::TextOfMessageBox([&] { window.Convert(); }).contains("(such as "));
+    QVERIFY(!window.IsConverting());
+    guitest::TextOfMessageBox([&] { window.Convert(); }, QMessageBox::Yes);
+    QVERIFY(WaitForConversion(window));
+    QVERIFY(QFileInfo::exists(out + "/report/3.JPEG"));
   }
 
   void StatusesFollowTheLanguageAtTheEnd() {

@@ -36,9 +36,10 @@ class FileListTest : public QObject {
     const QLocale english(QLocale::English, QLocale::UnitedStates);
     QCOMPARE(FormatSizeText(-1, english), QString());
     QCOMPARE(FormatSizeText(0, english), QString());
-    QCOMPARE(FormatSizeText(1, english), QString("1KB"));
-    QCOMPARE(FormatSizeText(500, english), QString("1KB"));
-    QCOMPARE(FormatSizeText(1023, english), QString("1KB"));
+    // Below a kilobyte the bytes themselves.
+    QCOMPARE(FormatSizeText(1, english), QString("1B"));
+    QCOMPARE(FormatSizeText(44, english), QString("44B"));
+    QCOMPARE(FormatSizeText(1023, english), QString("1,023B"));
     QCOMPARE(FormatSizeText(1024, english), QString("1KB"));
     QCOMPARE(FormatSizeText(2048, english), QString("2KB"));
     QCOMPARE(FormatSizeText(1048575, english), QString("1,024KB"));
@@ -67,9 +68,9 @@ class FileListTest : public QObject {
     QCOMPARE(good.Size, FormatSizeText(QFileInfo(pdf).size(), QLocale(QLocale::English, QLocale::UnitedStates)));
     QVERIFY(good.Checked);
     const plover::TFileRow& bad = model->Row(1);
-    QCOMPARE(bad.Size, QString("1KB"));
+    QCOMPARE(bad.Size, QString("500B"));
     QCOMPARE(bad.Pages, QString("0"));
-    QCOMPARE(model->StatusOf(1), QString("Open failed(password?)"));
+    QCOMPARE(model->StatusOf(1), QString("Not a PDF file"));
     QCOMPARE(bad.Note, QString());
     // The columns as the list shows them; the icon comes with the name.
     QCOMPARE(model->data(model->index(0, TFileListModel::kColPath), Qt::DisplayRole).toString(), folders.Files());
@@ -83,13 +84,32 @@ class FileListTest : public QObject {
     QCOMPARE(window.FileList()->columnWidth(TFileListModel::kColStatus), 150);
   }
 
-  void ChineseStatuses() {
+  // Each cause of a failed open has its status, in both languages; a password stays "(password?)".
+  void OpenFailureStatusesNameTheCause() {
     guitest::TTestFolders folders;
-    FrmConvertImage window(folders.Options(QLocale(QLocale::Chinese, QLocale::China)));
-    QVERIFY(window.AddFileRow(folders.WritePdf("a.pdf", 1)));
-    QVERIFY(window.AddFileRow(folders.WriteFile("b.pdf", "not a pdf")));
-    QCOMPARE(window.FileModel()->StatusOf(0), QString::fromUtf8("就绪"));
-    QCOMPARE(window.FileModel()->StatusOf(1), QString::fromUtf8("打开失败(密码?)"));
+    FrmConvertImage window(folders.Options());
+    TFileListModel* model = window.FileModel();
+    // Only "locked.pdf" opens, and only with "pw".
+    model->SetPageCounter([](const std::string& path, const std::string& password, plover::TJobReport& report) {
+      if (!path.ends_with("locked.pdf")) return plover::CountPages(path, password, report);
+      if (password == "pw") return 2;
+      report.Problem = plover::TJobProblem::WrongPassword;
+      return 0;
+    });
+    QVERIFY(window.AddFileRow(folders.WriteFile("text.pdf", "just some words")));
+    QVERIFY(window.AddFileRow(folders.Files() + "missing.pdf"));
+    QVERIFY(window.AddFileRow(folders.WriteFile("cut.pdf", "%PDF-1.4 nothing else")));
+    QVERIFY(window.AddFileRow(folders.WritePdf("locked.pdf", 2)));
+    const QStringList english{"Not a PDF file", "File not found", "Damaged file", "Open failed(password?)"};
+    for (int row = 0; row < english.size(); ++row) QCOMPARE(model->StatusOf(row), english[row]);
+    QVERIFY(window.SwitchLanguage(0));
+    const QStringList chinese{"不是PDF文件", "文件不存在", "文件已损坏", "打开失败(密码?)"};
+    for (int row = 0; row < chinese.size(); ++row) QCOMPARE(model->StatusOf(row), chinese[row]);
+    // Added again with the password, the failed row opens and keeps it.
+    window.findChild<QLineEdit*>("EOldPPass")->setText("pw");
+    QVERIFY(window.AddFileRow(folders.Files() + "locked.pdf"));
+    QCOMPARE(model->Row(3).Password, QString("pw"));
+    QCOMPARE(model->StatusOf(3), QString::fromUtf8("就绪"));
   }
 
   void DuplicatesAndTwoFolders() {
@@ -278,22 +298,60 @@ class FileListTest : public QObject {
     QVERIFY(!action("PN8")->isEnabled());
   }
 
-  void RightClickKeepsTheFocusedRow() {
+  void RightClickTakesTheRowUnderTheMouse() {
     guitest::TTestFolders folders;
     FrmConvertImage window(folders.Options());
     window.show();
     window.HideOverlay();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.AddFileRow(folders.WritePdf("a.pdf", 1));
-    window.AddFileRow(folders.WritePdf("b.pdf", 1));
+    for (const char* name : {"a.pdf", "b.pdf", "c.pdf"}) window.AddFileRow(folders.WritePdf(name, 1));
     plover::TFileListView* view = window.FileList();
-    QCOMPARE(view->FocusedRow(), -1);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(window.FileModel()->index(1, 2)).center());
-    QCOMPARE(view->FocusedRow(), 1);
-    QTest::mousePress(view->viewport(), Qt::RightButton, {}, view->visualRect(window.FileModel()->index(0, 2)).center());
+    auto at = [&](int row) { return view->visualRect(window.FileModel()->index(row, 2)).center(); };
+    auto rightClick = [&](int row) {
+      QTest::mousePress(view->viewport(), Qt::RightButton, {}, at(row));
+      emit view->customContextMenuRequested(at(row));
+      QMenu* menu = window.findChild<QMenu*>("PopupMenu1");
+      QTRY_VERIFY(menu->isVisible());
+      menu->hide();
+    };
+    // Select a, right-click b: b is the row Open and Remove act on.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at(0));
+    rightClick(1);
     QCOMPARE(view->FocusedRow(), 1);
     QCOMPARE(view->SelectedRows(), QList<int>{1});
-    if (QMenu* menu = window.findChild<QMenu*>("PopupMenu1")) menu->hide();
+    QVERIFY(window.findChild<QAction*>("PN5")->isEnabled());
+    // Inside a selection of several rows, the selection stays and the focus moves.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, at(2));
+    rightClick(2);
+    QCOMPARE(view->SelectedRows(), (QList<int>{1, 2}));
+    QCOMPARE(view->FocusedRow(), 2);
+    // Space ticks the focused row's box, and the selected rows' with it.
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(window.FileModel()->CheckedCount(), 1);
+    QVERIFY(window.FileModel()->Row(0).Checked);
+    QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(window.FileModel()->CheckedCount(), 3);
+  }
+
+  // A folder adds the PDF files inside it and its subfolders, by the menu or dropped.
+  void FoldersAddTheirPdfFiles() {
+    guitest::TTestFolders folders;
+    FrmConvertImage window(folders.Options());
+    const QString top = folders.Root() + "tree/";
+    folders.WritePdf("b.pdf", 1, top);
+    folders.WritePdf("a.PDF", 1, top + "sub/deeper/");
+    folders.WriteFile("notes.txt", "x", top + "sub/");
+    QVERIFY(QFile::link(top, top + "sub/loop"));
+    QCOMPARE(window.AddFolder(top), 2);
+    QCOMPARE(Names(window.FileModel()), (QStringList{"a.PDF", "b.pdf"}));
+    QVERIFY(window.ResultLine().startsWith("2 PDF files added from "));
+    window.DropFiles({top, folders.WritePdf("c.pdf", 1)});
+    QCOMPARE(window.FileModel()->rowCount(), 3);
+    QVERIFY(window.ResultLine().startsWith("0 PDF files added from "));
+    // Clearing the list clears the line.
+    window.findChild<QAction*>("ActClear")->trigger();
+    QCOMPARE(window.ResultLine(), QString());
   }
 };
 

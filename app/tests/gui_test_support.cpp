@@ -24,6 +24,7 @@ TTestFolders::TTestFolders() {
 plover::FrmConvertImage::TStartOptions TTestFolders::Options(const QLocale& locale, plover::TConvertJob job) const {
   plover::FrmConvertImage::TStartOptions options;
   options.ConfigFolder = Config();
+  options.CacheFolder = Root() + "cache/";
   options.Locale = locale;
   options.Job = std::move(job);
   return options;
@@ -43,7 +44,7 @@ QString TTestFolders::WritePdf(const QString& name, int pages, const QString& fo
   return WriteFile(name, QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())), folder);
 }
 
-QString TextOfMessageBox(const std::function<void()>& action) {
+QString TextOfMessageBox(const std::function<void()>& action, QMessageBox::StandardButton answer) {
   QString text;
   bool seen = false;
   // The box runs its own event loop; this timer fires inside it.
@@ -53,7 +54,8 @@ QString TextOfMessageBox(const std::function<void()>& action) {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
       text = box->text();
       seen = true;
-      box->accept();
+      if (QAbstractButton* button = box->button(answer)) button->click();
+      else box->accept();
     }
   });
   poll.start();

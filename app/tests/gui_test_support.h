@@ -1,6 +1,7 @@
 #pragma once
 // Helpers of the window tests: a private configuration folder, PDF files, message boxes.
 #include <QLocale>
+#include <QMessageBox>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
@@ -28,9 +29,9 @@ class TTestFolders {
   QTemporaryDir dir_;
 };
 
-// Runs `action`, which is expected to open a modal message box, closes the box and returns
-// its text; empty when no box appeared.
-QString TextOfMessageBox(const std::function<void()>& action);
+// Runs `action`, which is expected to open a modal message box, closes the box (with the
+// button `answer` when given) and returns its text; empty when no box appeared.
+QString TextOfMessageBox(const std::function<void()>& action, QMessageBox::StandardButton answer = QMessageBox::NoButton);
 
 // The visible text of an action, label, button or group box named `name` in `window`.
 QString TextOf(QWidget* window, const char* name);

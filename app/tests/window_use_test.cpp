@@ -6,10 +6,16 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QToolButton>
+#include <QThread>
 #include <QtTest>
+#include <atomic>
+#include <memory>
 
 #include "app/gui/widgets/file_list_model.h"
 #include "app/gui/widgets/file_list_view.h"
+#include "app/gui/widgets/link_label.h"
+#include "app/gui/widgets/path_field.h"
+#include "app/gui/widgets/thumbnail_cache.h"
 #include "app/gui/frm_convert_image.h"
 #include "gui_test_support.h"
 
@@ -42,11 +48,11 @@ class WindowUseTest : public QObject {
     window.AddFileRow(folders.WriteFile("b.pdf", "not a pdf"));
     QVERIFY(window.SwitchLanguage(0));
     QCOMPARE(Shown(window, 0), QString::fromUtf8("就绪"));
-    QCOMPARE(Shown(window, 1), QString::fromUtf8("打开失败(密码?)"));
+    QCOMPARE(Shown(window, 1), QString::fromUtf8("不是PDF文件"));
     QCOMPARE(Shown(window, 1, Qt::ToolTipRole), QString::fromUtf8("不是PDF文件"));
     QVERIFY(window.SwitchLanguage(1));
     QCOMPARE(Shown(window, 0), QString("Ready"));
-    QCOMPARE(Shown(window, 1), QString("Open failed(password?)"));
+    QCOMPARE(Shown(window, 1), QString("Not a PDF file"));
     QCOMPARE(Shown(window, 1, Qt::ToolTipRole), QString("not a PDF file"));
   }
 
@@ -67,16 +73,21 @@ class WindowUseTest : public QObject {
     QVERIFY(WaitForConversion(window));
     QCOMPARE(Shown(window, 0), QString("Complete"));
     QCOMPARE(window.FileModel()->Row(0).Pages, QString("2"));
-    // Added again after a failed open, the row is retried rather than ignored.
+    // The row keeps the password it opened with; another typed later does not replace it.
     password->setText("wrong");
     window.Convert();
     QVERIFY(WaitForConversion(window));
-    QCOMPARE(Shown(window, 0), QString("Open failed(password?)"));
+    QCOMPARE(Shown(window, 0), QString("Complete"));
+    // Added again after a failed open, a row is retried rather than ignored.
+    const QString second = folders.Files() + "second.pdf";
+    QVERIFY(QFile::copy(locked, second));
+    QVERIFY(window.AddFileRow(second));
+    QCOMPARE(Shown(window, 1), QString("Open failed(password?)"));
     password->setText("user");
-    QVERIFY(window.AddFileRow(locked));
-    QCOMPARE(window.FileModel()->rowCount(), 1);
-    QCOMPARE(Shown(window, 0), QString("Ready"));
-    QVERIFY(!window.AddFileRow(locked));
+    QVERIFY(window.AddFileRow(second));
+    QCOMPARE(window.FileModel()->rowCount(), 2);
+    QCOMPARE(Shown(window, 1), QString("Ready"));
+    QVERIFY(!window.AddFileRow(second));
   }
 
   void KeysRemoveAndAdd() {
@@ -131,6 +142,10 @@ class WindowUseTest : public QObject {
     const QSize start = window.size();
     QCOMPARE(start.width(), 689);
     QCOMPARE(window.minimumSize(), start);
+    // It fits the screen it opens on, title bar included.
+    const QRect screen = window.screen()->availableGeometry();
+    QVERIFY(start.height() < screen.height());
+    QVERIFY(window.centralWidget()->minimumSizeHint().height() <= window.centralWidget()->height());
     QVERIFY(window.maximumWidth() > 4000);
     plover::TFileListView* list = window.FileList();
     list->show();
@@ -142,6 +157,95 @@ class WindowUseTest : public QObject {
     QCOMPARE(list->columnWidth(TFileListModel::kColName), 200);
     window.resize(300, 200);
     QTRY_COMPARE(window.size(), start);
+  }
+
+  void OutputPathShowsItsStart() {
+    guitest::TTestFolders folders;
+    FrmConvertImage window(folders.Options());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* field = window.findChild<plover::TPathField*>("EPath");
+    const QString path = "/home/someone/Documents/" + QString(30, 'x') + "/work/out-custom";
+    field->setText(path);
+    QCOMPARE(field->toolTip(), path);
+    const QString shown = field->ShownText();
+    QVERIFY2(shown.startsWith("/home/someone/") && shown.endsWith(QChar(0x2026)), qPrintable(shown));
+  }
+
+  void ClosingDuringARunAsks() {
+    guitest::TTestFolders folders;
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    plover::TConvertJob job = [release](const plover::TConvertTask&, const plover::TConvertSettings&,
+                                        const std::function<void(int)>&, const std::atomic<bool>& cancel,
+                                        plover::TJobReport&) {
+      while (!release->load() && !cancel.load()) QThread::msleep(5);
+      return int(plover::kJobComplete);
+    };
+    FrmConvertImage window(folders.Options(QLocale(QLocale::English, QLocale::UnitedStates), job));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.AddFileRow(folders.WritePdf("a.pdf", 1));
+    window.Convert();
+    QCOMPARE(guitest::TextOfMessageBox([&] { window.close(); }),
+             QString("A conversion is running. Stop it and close the window?"));
+    QVERIFY(window.isVisible());
+    QVERIFY(window.IsConverting());
+    guitest::TextOfMessageBox([&] { window.close(); }, QMessageBox::Yes);
+    QVERIFY(!window.isVisible());
+    QVERIFY(WaitForConversion(window));
+  }
+
+  // First pages are drawn in the background, shown in the row, and kept on disk unless the file
+  // needed a password.
+  void ThumbnailsOfFirstPages() {
+    guitest::TTestFolders folders;
+    const QString disk = folders.Root() + "thumbs/";
+    const QString pdf = folders.WritePdf("a.pdf", 2);
+    {
+      plover::TThumbnailCache cache(disk);
+      QSignalSpy ready(&cache, &plover::TThumbnailCache::ThumbnailReady);
+      cache.Request(pdf, QString());
+      cache.Request(pdf, QString());
+      QVERIFY(ready.wait(20000));
+      const QImage page = cache.Thumbnail(pdf);
+      QVERIFY(!page.isNull());
+      QCOMPARE(std::max(page.width(), page.height()), plover::TThumbnailCache::kSide);
+      QCOMPARE(QDir(disk).entryList(QDir::Files).size(), 1);
+      cache.SetRenderer([](const QString&, const QString&, int) { return QImage(10, 10, QImage::Format_RGB32); });
+      cache.Request(folders.WritePdf("locked.pdf", 1), "secret");
+      QVERIFY(ready.wait(5000));
+      QCOMPARE(QDir(disk).entryList(QDir::Files).size(), 1);
+    }
+    // Another session takes it from disk without drawing; an edited file is drawn again.
+    plover::TThumbnailCache again(disk);
+    int drawn = 0;
+    again.SetRenderer([&drawn](const QString&, const QString&, int) {
+      ++drawn;
+      return QImage(10, 10, QImage::Format_RGB32);
+    });
+    QSignalSpy ready(&again, &plover::TThumbnailCache::ThumbnailReady);
+    again.Request(pdf, QString());
+    QVERIFY(ready.wait(5000));
+    QCOMPARE(drawn, 0);
+    QVERIFY(again.Thumbnail(pdf).width() > 10);
+
+    // The window shows it in place of the file icon.
+    FrmConvertImage window(folders.Options());
+    window.AddFileRow(pdf);
+    TFileListModel* model = window.FileModel();
+    QTRY_VERIFY_WITH_TIMEOUT(model->data(model->index(0, TFileListModel::kColName), Qt::DecorationRole).typeId() ==
+                                 QMetaType::QPixmap,
+                             20000);
+    QVERIFY(model->data(model->index(0, TFileListModel::kColName), Qt::ToolTipRole).toString().startsWith("<img "));
+  }
+
+  void HelpIsTheLocalGuide() {
+    guitest::TTestFolders folders;
+    FrmConvertImage window(folders.Options());
+    auto* guide = window.findChild<plover::TLinkLabel*>("LGuid");
+    QVERIFY(guide->Url().isLocalFile());
+    QVERIFY(QFileInfo(guide->Url().toLocalFile()).isFile());
+    for (const char* name : {"ActHome", "ActUpdate"}) QVERIFY2(!window.findChild<QAction*>(name)->isVisible(), name);
   }
 };
 

@@ -39,6 +39,19 @@ TEST(ConvertPlan, SameNameInOneRunGetsDistinctFolders) {
   EXPECT_EQ(claims.Claim(dir.Path(), "report"), dir.Path() + "/report (2)");
 }
 
+TEST(ConvertPlan, PageFilesOfAnotherRun) {
+  testsupport::TempDir dir;
+  using R = std::vector<plover::TPageRange>;
+  EXPECT_EQ(plover::ForeignPageFile(dir.Path() + "/none", "PNG", {}, 3), "");
+  for (const char* name : {"1.PNG", "2.PNG", "notes.txt", "01.JPEG", "3.png", "x.PNG"}) dir.Write(name, "");
+  // Pages this run writes again are no mixing; another format or a page it skips is.
+  EXPECT_EQ(plover::ForeignPageFile(dir.Path(), "PNG", {}, 2), "");
+  EXPECT_EQ(plover::ForeignPageFile(dir.Path(), "PNG", R{{1, 2}}, 5), "");
+  EXPECT_EQ(plover::ForeignPageFile(dir.Path(), "PNG", R{{2, 2}}, 5), "1.PNG");
+  EXPECT_EQ(plover::ForeignPageFile(dir.Path(), "PNG", {}, 1), "2.PNG");
+  EXPECT_NE(plover::ForeignPageFile(dir.Path(), "JPEG", {}, 9), "");
+}
+
 TEST(ConvertPlan, OverallProgress) {
   EXPECT_EQ(ProgressAtFileStart(1, 2), 25);
   EXPECT_EQ(ProgressAtFileEnd(1, 2), 50);

@@ -47,7 +47,7 @@ TEST(SettingsFile, WritesAllKeysTogetherAndKeepsOthers) {
   EXPECT_EQ(ini->ReadString("set", "P", ""), dir.Path());
   EXPECT_EQ(ini->ReadString("set", "C", ""), "1");
   std::ofstream(path, std::ios::app) << "[extra]\r\nkeep=1\r\n";
-  ASSERT_TRUE(WriteSettings(path, TSettings{1, dir.Path(), false}));
+  ASSERT_TRUE(WriteSettings(path, TSettings{1, dir.Path(), false, 5, 150}));
   ini = plover::TIniFile::Load(path);
   EXPECT_EQ(ini->ReadString("set", "Y", ""), "1");
   EXPECT_EQ(ini->ReadString("set", "C", ""), "0");
@@ -55,6 +55,12 @@ TEST(SettingsFile, WritesAllKeysTogetherAndKeepsOthers) {
   const TSettings back = ReadSettings(path, "/x/");
   EXPECT_EQ(back.Language, 1);
   EXPECT_EQ(back.OutputFolder, dir.Path());
+  EXPECT_EQ(back.FormatIndex, 5);
+  EXPECT_EQ(back.Dpi, 150);
+  // A resolution out of range is not taken.
+  dir.Write("sub/plover.ini", "[set]\r\nD=99999\r\nF=-4\r\n");
+  EXPECT_EQ(ReadSettings(path, "/x/").Dpi, 0);
+  EXPECT_EQ(ReadSettings(path, "/x/").FormatIndex, -1);
 }
 
 TEST(SettingsFile, ConfigFolderFollowsXdg) {

@@ -1,5 +1,6 @@
 #include "app/gui/widgets/file_list_model.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -9,6 +10,7 @@
 
 #include "app/conversion_job.h"
 #include "app/gui/widgets/file_size_text.h"
+#include "app/gui/widgets/thumbnail_cache.h"
 #include "app/status_text.h"
 
 namespace plover {
@@ -34,9 +36,21 @@ QString ReasonText(const QString& reason, int language) {
 
 }  // namespace
 
+int StatusOfOpenFailure(TJobProblem problem) {
+  switch (problem) {
+    case TJobProblem::NotPdf: return kStatusNotPdf;
+    case TJobProblem::NoSuchFile: return kStatusNotFound;
+    case TJobProblem::Damaged:
+    case TJobProblem::NoPages: return kStatusDamaged;
+    case TJobProblem::Unreadable: return kJobFailed;
+    default: return kJobOpenFailed;
+  }
+}
+
 TFileListModel::TFileListModel(QObject* parent)
-    : QAbstractTableModel(parent), countPages_([](const std::string& path, const std::string& password, std::string& reason) {
-        return CountPages(path, password, &reason);
+    : QAbstractTableModel(parent),
+      countPages_([](const std::string& path, const std::string& password, TJobReport& report) {
+        return CountPages(path, password, report);
       }) {
   connect(this, &QAbstractItemModel::rowsInserted, this, &TFileListModel::ContentChanged);
   connect(this, &QAbstractItemModel::rowsRemoved, this, &TFileListModel::ContentChanged);
@@ -52,13 +66,27 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rows_.size()) return {};
   const TFileRow& row = rows_.at(index.row());
   if (role == Qt::CheckStateRole && index.column() == kColCheck) return row.Checked ? Qt::Checked : Qt::Unchecked;
+  const QImage thumbnail = thumbnails_ ? thumbnails_->Thumbnail(row.Folder + row.Name) : QImage();
   if (role == Qt::DecorationRole && index.column() == kColName)
-    return icons_.IconFor(row.Name);
+    return thumbnail.isNull() ? QVariant(icons_.IconFor(row.Name)) : QVariant(QPixmap::fromImage(thumbnail));
+  if (role == Qt::ToolTipRole && index.column() == kColName && !thumbnail.isNull()) {
+    // The page itself, above the path.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    thumbnail.save(&buffer, "PNG");
+    return QStringLiteral("<img src=\"data:image/png;base64,%1\"><br>%2")
+        .arg(QString::fromLatin1(png.toBase64()), (row.Folder + row.Name).toHtmlEscaped());
+  }
   if (role == Qt::ToolTipRole && (index.column() == kColName || index.column() == kColPath))
     return row.Folder + row.Name;
   if (role == Qt::ToolTipRole && index.column() == kColStatus) {
     QStringList lines;
     if (!row.Reason.isEmpty()) lines << ReasonText(row.Reason, language_);
+    // The engine's notes on incompletely drawn pages; the first ones speak for the rest.
+    constexpr int kShownNotes = 8;
+    lines << row.Notes.mid(0, kShownNotes);
+    if (row.Notes.size() > kShownNotes) lines << QStringLiteral("…");
     if (!row.OutputFolder.isEmpty()) lines << QStringLiteral("→ ") + row.OutputFolder;
     return lines.isEmpty() ? QVariant() : QVariant(lines.join(QLatin1Char('\n')));
   }
@@ -102,9 +130,10 @@ bool TFileListModel::setHeaderData(int section, Qt::Orientation orientation, con
   return true;
 }
 
-bool TFileListModel::Contains(const QString& name, const QString& folder) const {
-  return std::any_of(rows_.begin(), rows_.end(),
-                     [&](const TFileRow& r) { return r.Name == name && r.Folder == folder; });
+int TFileListModel::IndexOf(const QString& name, const QString& folder) const {
+  for (int i = 0; i < rows_.size(); ++i)
+    if (rows_.at(i).Name == name && rows_.at(i).Folder == folder) return i;
+  return -1;
 }
 
 bool TFileListModel::AddFileRow(const QString& path, const QString& password) {
@@ -114,26 +143,27 @@ bool TFileListModel::AddFileRow(const QString& path, const QString& password) {
   row.Folder = info.absolutePath();
   if (!row.Folder.endsWith(QLatin1Char('/'))) row.Folder += QLatin1Char('/');
   if (row.Name.isEmpty()) return false;
-  int listed = -1;
-  for (int i = 0; i < rows_.size() && listed < 0; ++i)
-    if (rows_.at(i).Name == row.Name && rows_.at(i).Folder == row.Folder) listed = i;
+  const int listed = IndexOf(row.Name, row.Folder);
   // A listed file is ignored, unless it failed to open: then it is tried again with the
   // password typed now.
-  if (listed >= 0 && rows_.at(listed).State != kJobOpenFailed) return false;
+  if (listed >= 0 && rows_.at(listed).Opened) return false;
   row.Size = FormatSizeText(info.exists() ? info.size() : -1, locale_);
   if (row.Name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-    std::string reason;
+    TJobReport report;
     int count = 0;
     try {
-      count = countPages_(QFile::encodeName(row.Folder + row.Name).toStdString(), password.toStdString(), reason);
+      count = countPages_(QFile::encodeName(row.Folder + row.Name).toStdString(), password.toStdString(), report);
     } catch (const std::exception& e) {
       // An unreadable file is listed like a file that does not open.
       count = 0;
-      reason = e.what();
+      report.Problem = TJobProblem::Unreadable;
+      report.Reason = e.what();
     }
     row.Pages = QString::number(count);
-    row.State = count == 0 ? kJobOpenFailed : 1;
-    if (count == 0) row.Reason = QString::fromStdString(reason);
+    row.Opened = count != 0;
+    row.Password = row.Opened ? password : QString();
+    row.State = row.Opened ? kStatusReady : StatusOfOpenFailure(report.Problem);
+    if (!row.Opened) row.Reason = QString::fromStdString(report.Reason);
   }
   if (listed >= 0) {
     TFileRow& old = rows_[listed];
@@ -141,6 +171,8 @@ bool TFileListModel::AddFileRow(const QString& path, const QString& password) {
     old.Pages = row.Pages;
     old.State = row.State;
     old.Reason = row.Reason;
+    old.Opened = row.Opened;
+    old.Password = row.Password;
     emit dataChanged(index(listed, kColSize), index(listed, kColStatus));
     return true;
   }
@@ -150,6 +182,14 @@ bool TFileListModel::AddFileRow(const QString& path, const QString& password) {
   rows_.push_back(row);
   endInsertRows();
   return true;
+}
+
+void TFileListModel::SetThumbnails(TThumbnailCache* thumbnails) {
+  thumbnails_ = thumbnails;
+  connect(thumbnails, &TThumbnailCache::ThumbnailReady, this, [this](const QString& path) {
+    for (int i = 0; i < rows_.size(); ++i)
+      if (rows_.at(i).Folder + rows_.at(i).Name == path) emit dataChanged(index(i, kColName), index(i, kColName));
+  });
 }
 
 void TFileListModel::SetLanguage(int language) {
@@ -168,17 +208,27 @@ int TFileListModel::RowOfId(quint64 id) const {
   return -1;
 }
 
-void TFileListModel::SetResult(quint64 id, int state, const QString& reason, const QString& outputFolder,
-                               int pageCount) {
+void TFileListModel::SetResult(quint64 id, int state, const QString& reason, const QStringList& notes,
+                               const QString& outputFolder, int pageCount) {
   const int row = RowOfId(id);
   if (row < 0) return;
   TFileRow& r = rows_[row];
   r.State = state;
   r.Reason = reason;
+  r.Notes = notes;
   r.OutputFolder = outputFolder;
   // A file that opened only at conversion time (its password typed later) gets its count.
   if (pageCount > 0) r.Pages = QString::number(pageCount);
   emit dataChanged(index(row, kColPages), index(row, kColStatus));
+}
+
+void TFileListModel::SetState(quint64 id, int state) { SetResult(id, state, QString(), {}, QString(), 0); }
+
+void TFileListModel::SetOpenedWith(quint64 id, const QString& password) {
+  const int row = RowOfId(id);
+  if (row < 0) return;
+  rows_[row].Opened = true;
+  rows_[row].Password = password;
 }
 
 void TFileListModel::SetChecked(int row, bool checked) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "app/conversion_job.h"
 #include "app/gui/widgets/file_icon_cache.h"
 
 namespace plover {
@@ -18,11 +19,15 @@ struct TFileRow {
   QString Size;
   QString Pages;
   // The status as a state (a StatusText position), shown in the current language.
-  int State = 1;
-  // Why the row failed ("wrong password", "damaged file: ..."), and where its images went;
-  // both shown in the status tooltip.
+  int State = kStatusReady;
+  // Why the row failed ("wrong password", "damaged file: ..."), the engine's notes on pages it
+  // could not draw completely, and where its images went; all shown in the status tooltip.
   QString Reason;
+  QStringList Notes;
   QString OutputFolder;
+  // The password the file opened with; empty also when it has not opened yet.
+  QString Password;
+  bool Opened = false;
   // The file's folder, ending in "/".
   QString Folder;
   QString Note;
@@ -32,14 +37,20 @@ struct TFileRow {
   quint64 Id = 0;
 };
 
+class TThumbnailCache;
+
+// The status of a file that did not open: the password status where a password may be the
+// cause, else the status that names the cause.
+int StatusOfOpenFailure(TJobProblem problem);
+
 class TFileListModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   enum TColumn { kColCheck = 0, kColName, kColSize, kColPages, kColStatus, kColPath, kColNote, kColSpare, kColumnCount };
 
   // Page counter used for new rows: (full path in file-system encoding, password) -> count,
-  // with the reason when it is 0.
-  using TPageCounter = std::function<int(const std::string& path, const std::string& password, std::string& reason)>;
+  // with the problem and its reason when it is 0.
+  using TPageCounter = std::function<int(const std::string& path, const std::string& password, TJobReport& report)>;
 
   explicit TFileListModel(QObject* parent = nullptr);
 
@@ -62,10 +73,18 @@ class TFileListModel : public QAbstractTableModel {
 
   const TFileRow& Row(int row) const { return rows_.at(row); }
   int RowOfId(quint64 id) const;
-  bool Contains(const QString& name, const QString& folder) const;
-  // The outcome of a conversion: the state (job result), the reason of a failure, the folder
-  // that received the images (empty when none) and the page count found (0: unknown).
-  void SetResult(quint64 id, int state, const QString& reason, const QString& outputFolder, int pageCount);
+  bool Contains(const QString& name, const QString& folder) const { return IndexOf(name, folder) >= 0; }
+  // The row of the file `name` in `folder` (ending in "/"), or -1.
+  int IndexOf(const QString& name, const QString& folder) const;
+  // The outcome of a conversion: the state (a StatusText position), the reason of a failure,
+  // the engine's page notes, the folder that received the images (empty when none) and the
+  // page count found (0: unknown).
+  void SetResult(quint64 id, int state, const QString& reason, const QStringList& notes, const QString& outputFolder,
+                 int pageCount);
+  // A state without a reason: Ready at the start of a run, Processing, Skipped.
+  void SetState(quint64 id, int state);
+  // The file opened with `password` during a conversion: the row keeps it.
+  void SetOpenedWith(quint64 id, const QString& password);
   void SetChecked(int row, bool checked);
 
   // Deletes the given rows (any order, duplicates allowed).
@@ -83,6 +102,9 @@ class TFileListModel : public QAbstractTableModel {
   void MoveRowsBefore(QList<int> rows, int target);
 
   void SetPageCounter(TPageCounter counter) { countPages_ = std::move(counter); }
+  // Rows show their file's first page, once rendered, in place of the file icon, and larger
+  // as the name's tool tip.
+  void SetThumbnails(TThumbnailCache* thumbnails);
   void SetLocale(const QLocale& locale) { locale_ = locale; }
 
  signals:
@@ -97,6 +119,7 @@ class TFileListModel : public QAbstractTableModel {
   QLocale locale_;
   int language_ = 1;
   mutable TFileIconCache icons_;
+  TThumbnailCache* thumbnails_ = nullptr;
 };
 
 }  // namespace plover

@@ -1,6 +1,7 @@
 #include "app/gui/widgets/file_list_view.h"
 
 #include <QDrag>
+#include <QKeyEvent>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -40,7 +41,8 @@ TFileListView::TFileListView(QWidget* parent) : QTreeView(parent), header_(new T
   setDropIndicatorShown(false);
   setDragDropMode(QAbstractItemView::DragDrop);
   setContextMenuPolicy(Qt::CustomContextMenu);
-  setIconSize(QSize(16, 16));
+  // Room for the first page's thumbnail.
+  setIconSize(QSize(32, 32));
 }
 
 void TFileListView::SetFileModel(TFileListModel* model) {
@@ -73,12 +75,33 @@ QList<int> TFileListView::SelectedRows() const {
 }
 
 void TFileListView::mousePressEvent(QMouseEvent* event) {
-  // A right click opens the list menu without moving the focus or the selection.
+  // A right click makes the row under the mouse the one the list menu acts on: it joins the
+  // selection as the focused row, or replaces a selection it is not part of.
   if (event->button() == Qt::RightButton) {
+    const QModelIndex under = indexAt(event->position().toPoint());
+    if (under.isValid() && selectionModel()) {
+      const bool selected = selectionModel()->isRowSelected(under.row(), QModelIndex());
+      selectionModel()->setCurrentIndex(under, selected ? QItemSelectionModel::NoUpdate
+                                                        : QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
     event->accept();
     return;
   }
   QTreeView::mousePressEvent(event);
+}
+
+void TFileListView::keyPressEvent(QKeyEvent* event) {
+  // Space ticks or clears the focused row's check box, and the other selected rows with it.
+  if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && model_ && FocusedRow() >= 0) {
+    const int focused = FocusedRow();
+    const bool check = !model_->Row(focused).Checked;
+    QList<int> rows = SelectedRows();
+    if (!rows.contains(focused)) rows = {focused};
+    for (int row : rows) model_->SetChecked(row, check);
+    event->accept();
+    return;
+  }
+  QTreeView::keyPressEvent(event);
 }
 
 bool TFileListView::CanDropRowsOn(int target) const {

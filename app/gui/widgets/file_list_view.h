@@ -20,7 +20,7 @@ class TFileListView : public QTreeView {
   TFileListModel* FileModel() const { return model_; }
   TCheckHeader* CheckHeader() const { return header_; }
 
-  // The focused row (last clicked with the left button), or -1.
+  // The focused row (last clicked, with either button), or -1.
   int FocusedRow() const;
   // Selected rows in list order.
   QList<int> SelectedRows() const;
@@ -39,6 +39,7 @@ class TFileListView : public QTreeView {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void startDrag(Qt::DropActions supportedActions) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
