@@ -67,6 +67,8 @@ void DescribeUnreadable(const std::string& path, TJobReport& report);
 
 struct TConvertOptions {
   int Dpi = 96;
+  // Quality of JPEG pages, 1 to 100.
+  int JpegQuality = 75;
   // Pages to convert, ascending and not overlapping; empty converts every page.
   std::vector<TPageRange> Pages;
   // Called after each page with the whole percentage done.

@@ -44,6 +44,8 @@ TSettings ReadSettings(const std::string& path, const std::string& defaultFolder
   settings.FormatIndex = format >= 0 && format < 100 ? format : -1;
   const int dpi = ini->ReadInteger(kSettingsSection, "D", 0);
   settings.Dpi = dpi >= kMinDpi && dpi <= kMaxDpi ? dpi : 0;
+  const int quality = ini->ReadInteger(kSettingsSection, "J", 0);
+  settings.JpegQuality = quality >= 1 && quality <= 100 ? quality : 0;
   return settings;
 }
 
@@ -54,6 +56,7 @@ bool WriteSettings(const std::string& path, const TSettings& settings) {
   ok = ini.WriteString(kSettingsSection, "C", settings.CustomFolder ? "1" : "0") && ok;
   if (settings.FormatIndex >= 0) ok = ini.WriteString(kSettingsSection, "F", std::to_string(settings.FormatIndex)) && ok;
   if (settings.Dpi > 0) ok = ini.WriteString(kSettingsSection, "D", std::to_string(settings.Dpi)) && ok;
+  if (settings.JpegQuality > 0) ok = ini.WriteString(kSettingsSection, "J", std::to_string(settings.JpegQuality)) && ok;
   std::error_code ec;
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
   if (!parent.empty()) std::filesystem::create_directories(parent, ec);

@@ -21,6 +21,8 @@ struct TSettings {
   // when none is stored.
   int FormatIndex = -1;
   int Dpi = 0;
+  // JPEG quality chosen last, 1 to 100; 0 when none is stored.
+  int JpegQuality = 0;
 };
 
 // The folder of the settings and language files: $XDG_CONFIG_HOME/plover/, else

@@ -14,6 +14,7 @@ int RunConversionJob(const TConvertTask& task, const TConvertSettings& settings,
   TConvertOptions options;
   options.Dpi = settings.Dpi > 0 ? settings.Dpi : DpiForScaleIndex(settings.ScaleIndex);
   options.Pages = settings.Pages;
+  options.JpegQuality = settings.JpegQuality;
   options.Progress = progress;
   options.Cancel = &cancel;
   options.Report = &report;

@@ -29,6 +29,7 @@ struct TConvertSettings {
   int ScaleIndex = 3;
   // Dots per inch; 0 takes the scale's.
   int Dpi = 0;
+  int JpegQuality = 75;
   // Pages to convert (ascending, not overlapping); empty converts every page.
   std::vector<TPageRange> Pages;
 };

@@ -133,6 +133,7 @@ void FrmConvertImage::ConnectCommands() {
   connect(openResult_, &QPushButton::clicked, this, [this] {
     if (!lastOutputFolder_.isEmpty()) OpenLocalPath(lastOutputFolder_);
   });
+  connect(format_, &QComboBox::currentIndexChanged, this, [this](int index) { jpegQuality_->setEnabled(index == 1); });
   connect(quality_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (index >= 0) dpi_->setValue(DpiForScaleIndex(index));
   });
@@ -192,6 +193,8 @@ void FrmConvertImage::Start() {
   same_->setChecked(!settings.CustomFolder);
   if (settings.FormatIndex >= 0 && settings.FormatIndex < format_->count()) format_->setCurrentIndex(settings.FormatIndex);
   if (settings.Dpi > 0) dpi_->setValue(settings.Dpi);
+  if (settings.JpegQuality > 0) jpegQuality_->setValue(settings.JpegQuality);
+  jpegQuality_->setEnabled(format_->currentIndex() == 1);
   language_ = settings.Language == -1 ? LanguageFromLocale(options_.Locale) : settings.Language;
   model_->SetLanguage(language_);
   if (!QFileInfo(LanguageFolder()).isDir()) {
@@ -238,6 +241,7 @@ void FrmConvertImage::SaveSettings() {
   settings.CustomFolder = customFolderStored_;
   settings.FormatIndex = format_->currentIndex();
   settings.Dpi = dpi_->value();
+  settings.JpegQuality = jpegQuality_->value();
   WriteSettings(QFile::encodeName(SettingsPath()).toStdString(), settings);
 }
 
@@ -473,6 +477,7 @@ void FrmConvertImage::Convert() {
   settings.FormatIndex = format_->currentIndex();
   settings.ScaleIndex = quality_->currentIndex() >= 0 ? quality_->currentIndex() : 3;
   settings.Dpi = dpi_->value();
+  settings.JpegQuality = jpegQuality_->value();
   const QString pageText = pages_->text().trimmed();
   if (!pageText.isEmpty()) {
     const auto pages = ParsePageList(pageText.toStdString());
@@ -503,6 +508,8 @@ void FrmConvertImage::Convert() {
                                  r.Opened ? r.Password : typed});
   }
   if (!AcceptMixedFolders(tasks, settings)) return;
+  // The choices of a run are the ones the next session starts with.
+  SaveSettings();
 
   // Each file's share of the overall bar is the number of its pages that will be written.
   runTasks_ = tasks;

@@ -194,6 +194,7 @@ class FrmConvertImage : public QMainWindow {
   QComboBox* format_ = nullptr;
   QComboBox* quality_ = nullptr;
   QSpinBox* dpi_ = nullptr;
+  QSpinBox* jpegQuality_ = nullptr;
   QLineEdit* pages_ = nullptr;
   QRadioButton* same_ = nullptr;
   QRadioButton* custom_ = nullptr;

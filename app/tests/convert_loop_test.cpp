@@ -85,7 +85,7 @@ class ConvertLoopTest : public QObject {
     QCOMPARE(guitest::TextOfMessageBox([&] { window.Convert(); }), QString("Please add files!"));
     window.AddFileRow(folders.WritePdf("a.pdf", 1));
     window.FileModel()->SetChecked(0, false);
-    QCOMPARE(guitest::TextOfMessageBox([&] { window.Convert(); }), QString("Please select files!"));
+    QCOMPARE(guitest::TextOfMessageBox([&] { window.Convert(); }), QString("Please tick the check boxes of the files to convert!"));
     QVERIFY(!window.IsConverting());
     QVERIFY(!window.IsOverlayVisible());
 
@@ -172,6 +172,7 @@ class ConvertLoopTest : public QObject {
     window.findChild<QComboBox*>("CBFormat")->setCurrentIndex(5);
     window.findChild<QComboBox*>("CBQuality")->setCurrentIndex(7);
     window.findChild<QLineEdit*>("EPages")->setText("3-4,1");
+    window.findChild<QSpinBox*>("SEJpegQuality")->setValue(90);
     window.AddFileRow(folders.WritePdf("report.final.pdf", 5));
     window.Convert();
     QVERIFY(WaitForConversion(window));
@@ -181,6 +182,7 @@ class ConvertLoopTest : public QObject {
     QCOMPARE(calls[0].Settings.FormatIndex, 5);
     QCOMPARE(calls[0].Settings.ScaleIndex, 7);
     QCOMPARE(calls[0].Settings.Dpi, 192);
+    QCOMPARE(calls[0].Settings.JpegQuality, 90);
     QCOMPARE(calls[0].Settings.Pages, (std::vector<plover::TPageRange>{{1, 1}, {3, 4}}));
     QCOMPARE(calls[0].Task.SourceFolder, folders.Files());
     // Beside the source, named after it without the last extension.

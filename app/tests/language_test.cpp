@@ -121,7 +121,7 @@ class LanguageTest : public QObject {
         {"PN9", "Locate"},
         {"RBsame", "With the source file in the same path"},
         {"RBCustom", "Specify the path"},
-        {"FileGrpList", "File list (pop-up menu,multiSelect, drag and drop sorting)"},
+        {"FileGrpList", "File list (pop-up menu, multi-select, drag and drop sorting)"},
         {"OptionGrpBox", "Setting"},
         {"GBOutPut", "Output (each PDF file is a folder)"},
         {"GBProcess", "Processing ..."},
@@ -131,17 +131,20 @@ class LanguageTest : public QObject {
         {"LabCurFile", "The current file:"},
         {"LabNewOPass", "Image Format:"},
         {"LabNewPPass", "Image output ratio:"},
-        {"Label1", "input before add  files"},
+        {"Label1", "Enter it before adding files"},
         {"LGuid", "Operations Guide"},
         {"RzLabelFW", "Freeware"},
         {"RzLabelTitle", "Getting Started"},
-        {"RzLabel11", "1.Click"},
+        {"RzLabel11", "1. Click"},
         {"RzLabel12", "Add PDF file(s)."},
-        {"RzLabel21", "2.Conversion settings(Image Format,Image output ratio)."},
-        {"RzLabel31", "3.Click"},
+        {"RzLabel21", "2. Conversion settings (Image Format, Image output ratio)."},
+        {"RzLabel31", "3. Click"},
         {"RzLabel32", "Convert."},
         {"LabSoftName", "Plover PDF to Image"},
         {"BTNCancel", "Cancel"},
+        {"ActAddFolder", "Add Folder"},
+        {"LabDpi", "DPI:"},
+        {"LabPages", "Pages:"},
     };
     for (const auto& [name, text] : expected) QCOMPARE(TextOf(&window, name), text);
     QCOMPARE(window.findChild<QAction*>("ActDelete")->toolTip(), QString("Removed from the list of selected files"));
@@ -151,13 +154,13 @@ class LanguageTest : public QObject {
     QCOMPARE(window.findChild<QToolButton*>("BTNSelect")->toolTip(), QString("Select the output path"));
     QCOMPARE(window.findChild<QToolButton*>("BTNOpen")->toolTip(), QString("Open the output folder"));
     QCOMPARE(window.findChild<QToolButton*>("BTNHint2")->toolTip(),
-             QString("If a PDF file needs a password, enter it here. Convert uses it; adding a file whose row "
-                     "failed to open tries it again."));
+             QString("If a PDF file needs a password, enter it here before you add the file; each file keeps the "
+                     "password it opened with. Convert tries it on files that have not opened yet."));
     QCOMPARE(window.findChild<QWidget*>("PassPanel")->toolTip(), QString("Click \"Show / Hide\" open password input box"));
     const QStringList columns{"File name", "Size", "Pages", "Status", "Path", "Note"};
     for (int i = 1; i <= 6; ++i) QCOMPARE(Header(window, i), columns[i - 1]);
     QCOMPARE(window.Message(2), QString("Please add files!"));
-    QCOMPARE(window.Message(3), QString("Please select files!"));
+    QCOMPARE(window.Message(3), QString("Please tick the check boxes of the files to convert!"));
     QCOMPARE(window.Message(4), QString::fromUtf8("Old and new password are empty, the operation does not have any necessary！"));
   }
 
@@ -260,7 +263,7 @@ class LanguageTest : public QObject {
     QByteArray text = QByteArray::fromStdString(std::string(plover::BuiltInLanguageText(1)));
     text.replace("FrmConvertImage.ActRun.Caption=Convert", "FrmConvertImage.ActRun.Caption=Start \xE2\x86\x92");
     text.replace("FrmConvertImage.RBCustom.Caption=Specify the path\n", "");
-    text.replace("T3=Please select files!\n", "");
+    text.replace("T3=Please tick the check boxes of the files to convert!\n", "");
     WriteBytes(en, text);
     // The Chinese file in GBK with one key changed.
     QByteArray chinese = QByteArray::fromStdString(std::string(plover::BuiltInLanguageText(0)));
@@ -276,8 +279,9 @@ class LanguageTest : public QObject {
     QVERIFY(window.SwitchLanguage(1));
     QCOMPARE(TextOf(&window, "ActRun"), QString::fromUtf8("Start →"));
     QCOMPARE(TextOf(&window, "BTNRun"), QString::fromUtf8("Start →"));
-    // A missing component key keeps the text; a missing message key empties the message.
-    QCOMPARE(TextOf(&window, "RBCustom"), QString::fromUtf8("指定路径"));
+    // A missing component key keeps the built-in text of the language (not the last language's);
+    // a missing message key empties the message.
+    QCOMPARE(TextOf(&window, "RBCustom"), QString("Specify the path"));
     QCOMPARE(window.Message(3), QString());
     QCOMPARE(window.Message(2), QString("Please add files!"));
   }

@@ -33,7 +33,7 @@ TEST(LanguageFiles, BothLanguagesCarryTheSameKeys) {
   const TIniFile en = TIniFile::Parse(plover::BuiltInLanguageText(1));
   const std::vector<std::string> keys = Keys(zh, "Lge");
   EXPECT_EQ(keys, Keys(en, "Lge"));
-  EXPECT_EQ(keys.size(), 51u);
+  EXPECT_EQ(keys.size(), 56u);
   EXPECT_EQ(keys.front(), "FrmConvertImage.RBsame.Caption");
   EXPECT_EQ(Keys(zh, "Meg"), (std::vector<std::string>{"T0", "T1", "T2", "T3", "T4", "T5", "T6"}));
   EXPECT_EQ(Keys(en, "Meg"), Keys(zh, "Meg"));
@@ -50,12 +50,12 @@ TEST(LanguageFiles, TextsOfTheTables) {
   EXPECT_EQ(zh.ReadString("Lge", "FrmConvertImage.ActRun.Caption", ""), "\xE8\xBD\xAC\xE6\x8D\xA2");
   EXPECT_EQ(en.ReadString("Lge", "FrmConvertImage.PassPanel.Hint", ""),
             "Click \"Show / Hide\" open password input box");
-  EXPECT_EQ(en.ReadString("Lge", "FrmConvertImage.Label1.Caption", ""), "input before add  files");
+  EXPECT_EQ(en.ReadString("Lge", "FrmConvertImage.Label1.Caption", ""), "Enter it before adding files");
   EXPECT_EQ(zh.ReadString("Lge", "FrmConvertImage.ActHelp.Caption", ""), "\xE5\xB8\xAE  \xE5\x8A\xA9");
   EXPECT_EQ(en.ReadString("Lge", "FrmConvertImage.VTS.Columns6", ""), "Note");
   EXPECT_EQ(en.ReadString("Lge", "FrmAbout.LabMail.Caption", ""), "E-mail:");
   EXPECT_EQ(en.ReadString("Meg", "T2", ""), "Please add files!");
-  EXPECT_EQ(en.ReadString("Meg", "T3", ""), "Please select files!");
+  EXPECT_EQ(en.ReadString("Meg", "T3", ""), "Please tick the check boxes of the files to convert!");
   EXPECT_EQ(zh.ReadString("Meg", "T2", ""), "\xE8\xAF\xB7\xE6\xB7\xBB\xE5\x8A\xA0\xE6\x96\x87\xE4\xBB\xB6\xEF\xBC\x81");
 }
 
