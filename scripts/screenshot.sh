@@ -130,6 +130,8 @@ snap 6-list-switched.png
 stop
 
 # The rows' first pages, drawn in the background; the mouse rests on the first row's name.
+# Back to English, which the last run switched away from.
+sed -i 's/^Y=0/Y=1/' "$work/xdg/plover/plover.ini"
 run en_US.UTF-8 "${pdfs[@]}" "$work/pdfs/damaged.pdf"
 shown
 id="$(window)"

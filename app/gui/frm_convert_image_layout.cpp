@@ -284,11 +284,14 @@ void FrmConvertImage::BuildCentral() {
   // Space activates it, so it takes focus and shows it.
   run_->setFocusPolicy(Qt::StrongFocus);
 
+  // The Convert button under the output choice, so that the window keeps its width.
+  auto* outputColumn = new QVBoxLayout;
+  outputColumn->addWidget(outputGroup);
+  outputColumn->addWidget(run_, 1);
   auto* settingsRow = new QHBoxLayout(settingsGroup_);
   settingsRow->setContentsMargins(6, 4, 6, 6);
   settingsRow->addWidget(formatGroup);
-  settingsRow->addWidget(outputGroup, 1);
-  settingsRow->addWidget(run_);
+  settingsRow->addLayout(outputColumn, 1);
 
   auto* middle = new QHBoxLayout;
   middle->setSpacing(4);

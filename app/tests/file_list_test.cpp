@@ -344,7 +344,7 @@ class FileListTest : public QObject {
     folders.WriteFile("notes.txt", "x", top + "sub/");
     QVERIFY(QFile::link(top, top + "sub/loop"));
     QCOMPARE(window.AddFolder(top), 2);
-    QCOMPARE(Names(window.FileModel()), (QStringList{"a.PDF", "b.pdf"}));
+    QCOMPARE(Names(window.FileModel()), (QStringList{"b.pdf", "a.PDF"}));
     QVERIFY(window.ResultLine().startsWith("2 PDF files added from "));
     window.DropFiles({top, folders.WritePdf("c.pdf", 1)});
     QCOMPARE(window.FileModel()->rowCount(), 3);

@@ -68,7 +68,8 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::CheckStateRole && index.column() == kColCheck) return row.Checked ? Qt::Checked : Qt::Unchecked;
   const QImage thumbnail = thumbnails_ ? thumbnails_->Thumbnail(row.Folder + row.Name) : QImage();
   if (role == Qt::DecorationRole && index.column() == kColName)
-    return thumbnail.isNull() ? QVariant(icons_.IconFor(row.Name)) : QVariant(QPixmap::fromImage(thumbnail));
+    // An icon, so that the list draws it at its icon size.
+    return thumbnail.isNull() ? icons_.IconFor(row.Name) : QIcon(QPixmap::fromImage(thumbnail));
   if (role == Qt::ToolTipRole && index.column() == kColName && !thumbnail.isNull()) {
     // The page itself, above the path.
     QByteArray png;

@@ -74,22 +74,6 @@ QList<int> TFileListView::SelectedRows() const {
   return rows;
 }
 
-void TFileListView::mousePressEvent(QMouseEvent* event) {
-  // A right click makes the row under the mouse the one the list menu acts on: it joins the
-  // selection as the focused row, or replaces a selection it is not part of.
-  if (event->button() == Qt::RightButton) {
-    const QModelIndex under = indexAt(event->position().toPoint());
-    if (under.isValid() && selectionModel()) {
-      const bool selected = selectionModel()->isRowSelected(under.row(), QModelIndex());
-      selectionModel()->setCurrentIndex(under, selected ? QItemSelectionModel::NoUpdate
-                                                        : QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    }
-    event->accept();
-    return;
-  }
-  QTreeView::mousePressEvent(event);
-}
-
 void TFileListView::keyPressEvent(QKeyEvent* event) {
   // Space ticks or clears the focused row's check box, and the other selected rows with it.
   if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && model_ && FocusedRow() >= 0) {

@@ -20,7 +20,8 @@ class TFileListView : public QTreeView {
   TFileListModel* FileModel() const { return model_; }
   TCheckHeader* CheckHeader() const { return header_; }
 
-  // The focused row (last clicked, with either button), or -1.
+  // The focused row, or -1. A right click focuses the row under the mouse (and selects it
+  // unless it is part of the selection), so the list menu acts on that row.
   int FocusedRow() const;
   // Selected rows in list order.
   QList<int> SelectedRows() const;
@@ -38,7 +39,6 @@ class TFileListView : public QTreeView {
   void FilesDropped(const QStringList& paths);
 
  protected:
-  void mousePressEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void startDrag(Qt::DropActions supportedActions) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
