@@ -27,8 +27,6 @@ add_library(plover_gui STATIC
   gui/theme.cpp)
 # The page list field reads pages as the command line's --pages does.
 target_link_libraries(plover_gui PUBLIC plover_job plover_cli_options Qt6::Widgets Qt6::DBus)
-# A build that is run where it was built finds its user guide in the sources.
-set_property(SOURCE gui/product_info.cpp APPEND PROPERTY COMPILE_DEFINITIONS PLOVER_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 add_executable(plover gui/main.cpp)
 target_link_libraries(plover PRIVATE plover_gui)

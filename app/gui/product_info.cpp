@@ -1,8 +1,6 @@
 #include "app/gui/product_info.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QStandardPaths>
+#include "app/install_paths.h"
 
 namespace plover {
 
@@ -18,18 +16,6 @@ const TProductInfo& ProductInfo(int language) {
   return language == 0 ? kChinese : kEnglish;
 }
 
-QString HelpDocument() {
-  // Installed: <prefix>/share/doc/plover/ beside <prefix>/bin/; in a build tree: the sources'.
-  const QString programFolder = QCoreApplication::applicationDirPath();
-  QStringList candidates = {programFolder + QStringLiteral("/../share/doc/plover/README.md")};
-  const QString shared = QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("doc/plover/README.md"));
-  if (!shared.isEmpty()) candidates << shared;
-#ifdef PLOVER_SOURCE_DIR
-  candidates << QStringLiteral(PLOVER_SOURCE_DIR "/README.md");
-#endif
-  for (const QString& candidate : candidates)
-    if (QFileInfo(candidate).isFile()) return QFileInfo(candidate).canonicalFilePath();
-  return {};
-}
+QString HelpDocument() { return QString::fromStdString(DocumentationFile("README.md").string()); }
 
 }  // namespace plover
