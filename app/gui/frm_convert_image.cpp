@@ -152,7 +152,7 @@ void FrmConvertImage::ConnectCommands() {
   connect(overlayTimer_, &QTimer::timeout, this, &FrmConvertImage::HideOverlay);
   connect(panelHP_, &TGettingStartedPanel::Clicked, this, &FrmConvertImage::HideOverlay);
 
-  connect(list_, &QWidget::customContextMenuRequested, this, &FrmConvertImage::ShowListMenu);
+  connect(list_, &TFileListView::MenuRequested, this, &FrmConvertImage::ShowListMenu);
   connect(list_, &TFileListView::FilesDropped, this, &FrmConvertImage::DropFiles);
   connect(list_->CheckHeader(), &TCheckHeader::IndicatorClicked, model_, &TFileListModel::ToggleAllChecks);
   connect(model_, &TFileListModel::ContentChanged, this,
@@ -558,7 +558,9 @@ void FrmConvertImage::Convert() {
 bool FrmConvertImage::AcceptMixedFolders(const QList<TConvertTask>& tasks, const TConvertSettings& settings) {
   const std::string extension = kFormatCaptions[settings.FormatIndex >= 0 && settings.FormatIndex < 8 ? settings.FormatIndex : 1];
   for (const TConvertTask& task : tasks) {
+    // A file that has not opened yet has no known pages to compare with.
     const int count = model_->Row(model_->RowOfId(task.RowId)).Pages.toInt();
+    if (count <= 0) continue;
     const std::string folder = QFile::encodeName(task.OutputFolder).toStdString();
     const std::string foreign = ForeignPageFile(folder, extension, settings.Pages, count);
     if (foreign.empty()) continue;
@@ -619,8 +621,12 @@ void FrmConvertImage::OnFileFinished(int, quint64 rowId, const TFileOutcome& out
   }
   model_->SetResult(rowId, state, outcome.Reason, outcome.PageNotes, outcome.OutputFolder, outcome.PageCount);
   if (outcome.Result != kJobOpenFailed) {
-    for (const TConvertTask& task : runTasks_)
-      if (task.RowId == rowId) model_->SetOpenedWith(rowId, task.Password);
+    for (const TConvertTask& task : runTasks_) {
+      if (task.RowId != rowId) continue;
+      model_->SetOpenedWith(rowId, task.Password);
+      // Drawn once the run is over, for a file that opened only now.
+      thumbnails_->Request(task.SourceFolder + task.FileName, task.Password);
+    }
   }
   if (!outcome.OutputFolder.isEmpty()) lastOutputFolder_ = outcome.OutputFolder;
   runProgress_[rowId] = 100;

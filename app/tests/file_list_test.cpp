@@ -270,7 +270,7 @@ class FileListTest : public QObject {
     plover::TFileListView* view = window.FileList();
     auto action = [&](const char* name) { return window.findChild<QAction*>(name); };
     auto openMenu = [&](QPoint at) {
-      emit view->customContextMenuRequested(at);
+      emit view->MenuRequested(at);
       QMenu* menu = window.findChild<QMenu*>("PopupMenu1");
       QTRY_VERIFY(menu->isVisible());
       menu->hide();
@@ -309,7 +309,9 @@ class FileListTest : public QObject {
     auto at = [&](int row) { return view->visualRect(window.FileModel()->index(row, 2)).center(); };
     auto rightClick = [&](int row) {
       QTest::mousePress(view->viewport(), Qt::RightButton, {}, at(row));
-      emit view->customContextMenuRequested(at(row));
+      // The event the window system sends after the press, in the viewport's coordinates.
+      QContextMenuEvent event(QContextMenuEvent::Mouse, at(row), view->viewport()->mapToGlobal(at(row)));
+      QApplication::sendEvent(view->viewport(), &event);
       QMenu* menu = window.findChild<QMenu*>("PopupMenu1");
       QTRY_VERIFY(menu->isVisible());
       menu->hide();
@@ -320,9 +322,11 @@ class FileListTest : public QObject {
     QCOMPARE(view->FocusedRow(), 1);
     QCOMPARE(view->SelectedRows(), QList<int>{1});
     QVERIFY(window.findChild<QAction*>("PN5")->isEnabled());
+    QVERIFY(window.findChild<QAction*>("PN8")->isEnabled());
     // Inside a selection of several rows, the selection stays and the focus moves.
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, at(2));
     rightClick(2);
+    QVERIFY(window.findChild<QAction*>("PN8")->isEnabled());
     QCOMPARE(view->SelectedRows(), (QList<int>{1, 2}));
     QCOMPARE(view->FocusedRow(), 2);
     // Space ticks the focused row's box, and the selected rows' with it.

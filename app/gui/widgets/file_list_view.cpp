@@ -1,6 +1,7 @@
 #include "app/gui/widgets/file_list_view.h"
 
 #include <QDrag>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QDragEnterEvent>
 #include <QMimeData>
@@ -40,7 +41,6 @@ TFileListView::TFileListView(QWidget* parent) : QTreeView(parent), header_(new T
   setAcceptDrops(true);
   setDropIndicatorShown(false);
   setDragDropMode(QAbstractItemView::DragDrop);
-  setContextMenuPolicy(Qt::CustomContextMenu);
   // Room for the first page's thumbnail.
   setIconSize(QSize(32, 32));
 }
@@ -72,6 +72,13 @@ QList<int> TFileListView::SelectedRows() const {
   for (const QModelIndex& index : selectionModel()->selectedRows()) rows.push_back(index.row());
   std::sort(rows.begin(), rows.end());
   return rows;
+}
+
+void TFileListView::contextMenuEvent(QContextMenuEvent* event) {
+  // The scroll area hands this handler the position in the viewport's coordinates, unlike the
+  // custom-menu signal, which gets it in the list's own (the header's height further down).
+  emit MenuRequested(event->pos());
+  event->accept();
 }
 
 void TFileListView::keyPressEvent(QKeyEvent* event) {

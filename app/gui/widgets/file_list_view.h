@@ -37,9 +37,12 @@ class TFileListView : public QTreeView {
 
  signals:
   void FilesDropped(const QStringList& paths);
+  // The list menu is asked for at `position`, in the viewport's coordinates (those of indexAt).
+  void MenuRequested(const QPoint& position);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void startDrag(Qt::DropActions supportedActions) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
