@@ -137,7 +137,7 @@ shown
 id="$(window)"
 xdotool windowmove "$id" 0 0
 sleep 3
-xdotool mousemove --window "$id" 120 200
+xdotool mousemove --window "$id" 120 146
 sleep 2
 snap 7-thumbnails.png
 stop
