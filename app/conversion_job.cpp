@@ -167,17 +167,19 @@ int ConvertFileWith(const std::string& sourcePath, const std::string& password, 
     // Requested pages past the end are named once, not one by one.
     std::vector<TPageRange> pages = options.Pages;
     if (pages.empty()) pages.push_back({1, count});
-    std::size_t total = 0;
+    std::int64_t total = 0;
     std::int64_t missing = 0;
     int firstMissing = 0, lastMissing = 0;
     for (TPageRange& range : pages) {
-      if (range.Last > count) {
+      // A range to the end names no missing page, unless it starts past the end.
+      const int last = range.Last == kLastPage ? std::max(range.First, count) : range.Last;
+      if (last > count) {
         if (missing == 0) firstMissing = std::max(range.First, count + 1);
-        lastMissing = range.Last;
-        missing += std::int64_t{range.Last} - std::max(range.First, count + 1) + 1;
-        range.Last = count;
+        lastMissing = last;
+        missing += std::int64_t{last} - std::max(range.First, count + 1) + 1;
       }
-      if (range.First <= range.Last) total += static_cast<std::size_t>(range.Last - range.First + 1);
+      range.Last = std::min(range.Last, count);
+      if (range.First <= range.Last) total += (std::int64_t{range.Last} - range.First) / range.Step + 1;
     }
     if (missing > 0) {
       const std::string text = (missing == 1 ? "page " + std::to_string(firstMissing) + " does not exist"
@@ -187,19 +189,36 @@ int ConvertFileWith(const std::string& sourcePath, const std::string& password, 
       fail(TJobProblem::PageErrors, text);
       if (options.PageFailed) options.PageFailed(0, text);
     }
+    if (options.CheckSelection) {
+      if (const std::string why = options.CheckSelection(total, count); !why.empty()) {
+        fail(TJobProblem::PageErrors, why);
+        if (options.PageFailed) options.PageFailed(0, why);
+        return kJobFailed;
+      }
+    }
     bool allWritten = report.Problem == TJobProblem::None;
+    engine.PageView = options.View;
     // A page tree that holds far fewer pages than its declared count (a count of two billion
     // is possible) would keep the loop busy for hours: stop after a long run of missing pages.
     constexpr int kMaxMissingRun = 1000;
     int missingRun = 0;
-    std::size_t k = 0;
+    std::int64_t k = 0;
+    auto progress = [&] {
+      if (options.Progress)
+        options.Progress(static_cast<int>(std::trunc(static_cast<double>(k + 1) / static_cast<double>(total) * 100.0)));
+    };
     for (const TPageRange& range : pages) {
-      for (std::int64_t page = range.First; page <= range.Last; ++page, ++k) {
+      for (std::int64_t page = range.First; page <= range.Last; page += range.Step, ++k) {
         const int n = static_cast<int>(page);
         if (options.Cancel && options.Cancel->load()) {
           report.Problem = TJobProblem::Cancelled;
           report.Reason = "cancelled after page " + std::to_string(k) + " of " + std::to_string(total);
           return kJobFailed;
+        }
+        if (options.SkipPage && options.SkipPage(n)) {
+          report.FolderUsed = report.FolderUsed || !options.WritePage;
+          progress();
+          continue;
         }
         std::string stream;
         std::string problem;
@@ -222,21 +241,26 @@ int ConvertFileWith(const std::string& sourcePath, const std::string& password, 
           fail(TJobProblem::PageErrors, "page " + std::to_string(n) + ": " + problem);
           if (options.PageFailed) options.PageFailed(n, problem);
         } else {
-          if (!report.FolderUsed) {
-            std::error_code ec;
-            if (options.CreateParents) std::filesystem::create_directories(outputFolder, ec);
-            else std::filesystem::create_directory(outputFolder, ec);
-            if (ec) throw std::runtime_error("cannot create the folder " + outputFolder + ": " + ec.message());
-            report.FolderUsed = true;
+          if (options.WritePage) {
+            options.WritePage(n, stream);
+          } else {
+            if (!report.FolderUsed) {
+              std::error_code ec;
+              if (options.CreateParents) std::filesystem::create_directories(outputFolder, ec);
+              else std::filesystem::create_directory(outputFolder, ec);
+              if (ec) throw std::runtime_error("cannot create the folder " + outputFolder + ": " + ec.message());
+              report.FolderUsed = true;
+            }
+            WritePageFile(outputFolder, options.PageName ? options.PageName(n) : std::to_string(n) + "." + extension,
+                          stream);
           }
-          WritePageFile(outputFolder, std::to_string(n) + "." + extension, stream);
           ++report.PagesWritten;
           if (!problem.empty() && report.PageNotes.size() < TJobReport::kMaxPageNotes)
             report.PageNotes.push_back("page " + std::to_string(n) + ": " + problem);
+          if (options.PageWritten) options.PageWritten(n);
           if (!problem.empty() && options.PageNote) options.PageNote(n, problem);
         }
-        if (options.Progress)
-          options.Progress(static_cast<int>(std::trunc(static_cast<double>(k + 1) / static_cast<double>(total) * 100.0)));
+        progress();
       }
     }
     result = allWritten ? kJobComplete : kJobFailed;

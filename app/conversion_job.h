@@ -1,12 +1,15 @@
 #pragma once
 // The conversion job: counts a file's pages and converts a file into one image per page.
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/status_text.h"
+#include "engine/render/render_settings.h"
 
 namespace plover {
 
@@ -52,10 +55,14 @@ struct TJobReport {
 // Page count as above; a count of 0 fills `report` with the problem and its reason.
 int CountPages(const std::string& filePath, const std::string& password, TJobReport& report);
 
-// Pages First to Last (1-based, inclusive).
+// A Last that stands for the document's last page, whatever the count.
+inline constexpr int kLastPage = std::numeric_limits<int>::max();
+
+// Pages First to Last (1-based, inclusive), every Step-th one (2 for odd or even pages).
 struct TPageRange {
   int First = 1;
   int Last = 1;
+  int Step = 1;
   bool operator==(const TPageRange&) const = default;
 };
 
@@ -69,8 +76,22 @@ struct TConvertOptions {
   int Dpi = 96;
   // Quality of JPEG pages, 1 to 100.
   int JpegQuality = 75;
+  // Page box, pixel bounds and annotations.
+  kestrel::TPageView View;
   // Pages to convert, ascending and not overlapping; empty converts every page.
   std::vector<TPageRange> Pages;
+  // Once the document is open: the reason to refuse a selection of this many of its pages
+  // (nothing is then drawn), or an empty string.
+  std::function<std::string(std::int64_t selected, int pageCount)> CheckSelection;
+  // The file name of a page in the output folder; "N.<extension>" when not set.
+  std::function<std::string(int page)> PageName;
+  // Asked before a page is drawn: true keeps what is already there for it, as if written.
+  std::function<bool(int page)> SkipPage;
+  // Receives each page's bytes instead of the output folder (which is then never made);
+  // throws std::runtime_error when they cannot be written.
+  std::function<void(int page, std::string_view bytes)> WritePage;
+  // Called after a page is written.
+  std::function<void(int page)> PageWritten;
   // Called after each page with the whole percentage done.
   std::function<void(int)> Progress;
   // Called for a page that produced no image (page 0: the file as a whole), with the reason.

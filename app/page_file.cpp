@@ -26,10 +26,14 @@ struct TPartSlot {
   char Path[kPathMax];
 };
 std::array<TPartSlot, kSlots> gParts;
+std::atomic<const char*> gSignalNote{nullptr};
 
 extern "C" void RemovePartsAndDie(int signal) {
   for (TPartSlot& slot : gParts)
     if (slot.Published.load()) ::unlink(slot.Path);
+  if (const char* note = gSignalNote.load()) {
+    [[maybe_unused]] const ssize_t written = ::write(2, note, std::strlen(note));
+  }
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }
@@ -102,6 +106,8 @@ void WritePageFile(const std::string& folder, const std::string& name, std::stri
     throw std::runtime_error(Describe("cannot write", target, error));
   }
 }
+
+void SetSignalNote(const char* text) { gSignalNote.store(text); }
 
 void RemovePartFilesOnSignals() {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {

@@ -32,4 +32,8 @@ class TPartFileGuard {
 // process (the signal's default action then proceeds). Call once at program start.
 void RemovePartFilesOnSignals();
 
+// A text the handler above writes to standard error before the process ends ("interrupted"),
+// or nullptr for none. The text must stay alive.
+void SetSignalNote(const char* text);
+
 }  // namespace plover

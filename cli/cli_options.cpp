@@ -12,23 +12,41 @@ namespace plover {
 const char* const kUsage =
     "Usage: plover-cli [options] FILE.pdf...\n"
     "Turns every page of each PDF into an image file: FOLDER/1.JPEG, FOLDER/2.JPEG, ...\n"
-    "where FOLDER is named after the PDF (beside it, or under --output).\n"
+    "where FOLDER is named after the PDF (beside it, or under --output). FILE \"-\" is\n"
+    "standard input. Options take their value as \"--format png\" or \"--format=png\".\n"
     "\n"
-    "Options:\n"
-    "  --format F      bmp, jpeg, wmf, emf, eps, png, gif or tiff (default jpeg)\n"
-    "  --scale N       25 to 500 in steps of 25 (percent; 100 is 96 dpi; default 100)\n"
-    "  --dpi N         resolution in dots per inch (1 to 2400) instead of --scale\n"
-    "  --password PW   open password of encrypted PDFs\n"
-    "  --output DIR    put each PDF's folder under DIR instead of beside the PDF\n"
-    "  --pages LIST    pages to convert, e.g. 1-3,7 (default: all)\n"
-    "  --info          print page count, first page size, PDF version and encryption;\n"
-    "                  convert nothing\n"
-    "  --quiet         print nothing but errors\n"
-    "  --version       print the version\n"
-    "  --help          show this text\n"
+    "Output:\n"
+    "  --format F        bmp, jpeg, wmf, emf, eps, png, gif or tiff (default jpeg)\n"
+    "  --output DIR      put each PDF's folder under DIR instead of beside the PDF\n"
+    "  --name TEMPLATE   page file names (default {page}.{EXT}); fields {page},\n"
+    "                    {page:03} (zero padded), {name} (the PDF's name), {ext}, {EXT}\n"
+    "  --output-file F   write the one page asked for to exactly F (\"-\": standard output)\n"
+    "  --jpeg-quality N  JPEG quality 1 to 100 (default 75)\n"
+    "  --skip-existing   keep page files that are already there, convert only the others\n"
+    "\n"
+    "Pages and size:\n"
+    "  --pages LIST      pages to convert: 1-3,7  5-  -3  odd  even (default: all)\n"
+    "  --scale N         25 to 500 in steps of 25 (percent; 100 is 96 dpi; default 100)\n"
+    "  --dpi N           resolution in dots per inch (1 to 2400) instead of --scale\n"
+    "  --width W         fit each page within W pixels wide, keeping its shape\n"
+    "  --height H        fit each page within H pixels high (with --width: within both)\n"
+    "  --box B           page box shown: media, crop, bleed, trim or art (default crop)\n"
+    "  --hide-annotations  draw the page without its annotations\n"
+    "  --password PW     open password of encrypted PDFs (user or owner)\n"
+    "\n"
+    "Input and reporting:\n"
+    "  --files-from LIST read PDF paths from LIST, one a line (\"-\": standard input)\n"
+    "  --info            print page count, first page size, PDF version and encryption;\n"
+    "                    convert nothing\n"
+    "  --json            one JSON object per PDF on standard output, instead of text\n"
+    "  --progress        one line per page on standard error (a bar on a terminal)\n"
+    "  --quiet           print nothing but errors\n"
+    "  --version         print the version\n"
+    "  --help            show this text\n"
     "\n"
     "Two PDFs of the same name get distinct folders in one run: report, report (2), ...\n"
-    "Exit status: 0 when every file completed, 1 when any failed, 2 for bad usage.\n";
+    "Exit status: 0 when every file completed, 1 when any failed, 2 for bad usage,\n"
+    "130 or 143 when interrupted.\n";
 
 namespace {
 
@@ -56,17 +74,22 @@ std::optional<std::vector<TPageRange>> ParsePageList(const std::string& text, st
     if (v > std::numeric_limits<int>::max()) return std::nullopt;
     return static_cast<int>(v);
   };
+  if (text == "odd") return std::vector<TPageRange>{{1, kLastPage, 2}};
+  if (text == "even") return std::vector<TPageRange>{{2, kLastPage, 2}};
   std::vector<TPageRange> ranges;
   std::size_t start = 0;
   while (true) {
     const std::size_t comma = text.find(',', start);
     const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     if (part.empty()) return bad("empty entry in the page list \"" + text + "\"");
+    if (part == "odd" || part == "even") return bad(part + " stands alone in a page list");
     const std::size_t dash = part.find('-');
     const std::string first = part.substr(0, dash);
     const std::string last = dash == std::string::npos ? first : part.substr(dash + 1);
-    const std::optional<int> a = page(first);
-    const std::optional<int> b = page(last);
+    if (first.empty() && last.empty()) return bad("\"" + part + "\" is not a page range");
+    // "-3" starts at the first page, "5-" ends at the last.
+    const std::optional<int> a = first.empty() ? 1 : page(first);
+    const std::optional<int> b = last.empty() ? kLastPage : page(last);
     if (!a) return bad("\"" + first + "\" is not a page number");
     if (!b) return bad("\"" + last + "\" is not a page number");
     if (*a == 0 || *b == 0) return bad("page 0 does not exist: pages count from 1");
@@ -88,8 +111,123 @@ std::optional<std::vector<TPageRange>> ParsePageList(const std::string& text, st
 
 namespace {
 
-const char* const kOptionNames[] = {"--format", "--scale", "--dpi",   "--password", "--output",
-                                    "--pages",  "--info",  "--quiet", "--help",     "--version"};
+// The options that set the page size exclude each other, except --width with --height.
+std::string ClaimSize(TCliOptions& o, const std::string& option) {
+  auto group = [](const std::string& name) { return name == "--height" ? std::string("--width") : name; };
+  if (!o.SizeOption.empty() && group(o.SizeOption) != group(option))
+    return o.SizeOption + " and " + option + " both set the page size: give one of them";
+  o.SizeOption = option;
+  return {};
+}
+
+std::string ParseFormat(TCliOptions& o, const std::string& v) {
+  std::string upper = v;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper == "JPG") upper = "JPEG";
+  if (upper == "TIF") upper = "TIFF";
+  auto it = std::find_if(std::begin(kFormatCaptions), std::end(kFormatCaptions),
+                         [&](const char* c) { return upper == c; });
+  if (it == std::end(kFormatCaptions)) return "unknown format: " + v;
+  o.FormatIndex = static_cast<int>(it - std::begin(kFormatCaptions));
+  return {};
+}
+
+std::string ParseScale(TCliOptions& o, const std::string& v) {
+  auto n = ParseInt(v);
+  if (!n || *n < 25 || *n > 500 || *n % 25 != 0) return "--scale takes 25 to 500 in steps of 25";
+  o.Dpi = DpiForScaleIndex(*n / 25 - 1);
+  return ClaimSize(o, "--scale");
+}
+
+std::string ParseDpi(TCliOptions& o, const std::string& v) {
+  auto n = ParseInt(v);
+  if (!n || *n < 1 || *n > 2400) return "--dpi takes 1 to 2400";
+  o.Dpi = *n;
+  return ClaimSize(o, "--dpi");
+}
+
+// Pixel bounds as large as the largest --dpi gives for a big page.
+constexpr int kMaxFitPixels = 100000;
+
+std::string ParseWidth(TCliOptions& o, const std::string& v) {
+  auto n = ParseInt(v);
+  if (!n || *n < 1 || *n > kMaxFitPixels) return "--width takes 1 to 100000 pixels";
+  o.FitWidth = *n;
+  return ClaimSize(o, "--width");
+}
+
+std::string ParseHeight(TCliOptions& o, const std::string& v) {
+  auto n = ParseInt(v);
+  if (!n || *n < 1 || *n > kMaxFitPixels) return "--height takes 1 to 100000 pixels";
+  o.FitHeight = *n;
+  return ClaimSize(o, "--height");
+}
+
+std::string ParsePages(TCliOptions& o, const std::string& v) {
+  std::string why;
+  auto pages = ParsePageList(v, &why);
+  if (!pages) return "--pages: " + why;
+  o.Pages = *pages;
+  return {};
+}
+
+std::string ParseName(TCliOptions& o, const std::string& v) {
+  std::string why;
+  auto name = TNameTemplate::Parse(v, why);
+  if (!name) return "--name: " + why;
+  o.Name = *name;
+  return {};
+}
+
+std::string ParseBox(TCliOptions& o, const std::string& v) {
+  static constexpr std::pair<const char*, kestrel::TPageBox> kBoxes[] = {
+      {"media", kestrel::TPageBox::Media}, {"crop", kestrel::TPageBox::Crop}, {"bleed", kestrel::TPageBox::Bleed},
+      {"trim", kestrel::TPageBox::Trim},   {"art", kestrel::TPageBox::Art}};
+  for (const auto& [name, box] : kBoxes)
+    if (v == name) {
+      o.Box = box;
+      return {};
+    }
+  return "--box takes media, crop, bleed, trim or art";
+}
+
+std::string ParseJpegQuality(TCliOptions& o, const std::string& v) {
+  auto n = ParseInt(v);
+  if (!n || *n < 1 || *n > 100) return "--jpeg-quality takes 1 to 100";
+  o.JpegQuality = *n;
+  return {};
+}
+
+std::string NotEmpty(const std::string& v, const char* option) {
+  return v.empty() ? std::string(option) + " needs a value" : std::string();
+}
+
+const TCliOptionSpec kOptions[] = {
+    {"--format", nullptr, "F", ParseFormat},
+    {"--output", "-o", "DIR", [](TCliOptions& o, const std::string& v) { return (o.OutputDir = v, NotEmpty(v, "--output")); }},
+    {"--name", nullptr, "TEMPLATE", ParseName},
+    {"--output-file", nullptr, "FILE",
+     [](TCliOptions& o, const std::string& v) { return (o.OutputFile = v, NotEmpty(v, "--output-file")); }},
+    {"--jpeg-quality", nullptr, "N", ParseJpegQuality},
+    {"--skip-existing", nullptr, nullptr, [](TCliOptions& o, const std::string&) { return (o.SkipExisting = true, std::string()); }},
+    {"--pages", nullptr, "LIST", ParsePages},
+    {"--scale", nullptr, "N", ParseScale},
+    {"--dpi", nullptr, "N", ParseDpi},
+    {"--width", nullptr, "W", ParseWidth},
+    {"--height", nullptr, "H", ParseHeight},
+    {"--box", nullptr, "B", ParseBox},
+    {"--hide-annotations", nullptr, nullptr,
+     [](TCliOptions& o, const std::string&) { return (o.HideAnnotations = true, std::string()); }},
+    {"--password", nullptr, "PW", [](TCliOptions& o, const std::string& v) { return (o.Password = v, std::string()); }},
+    {"--files-from", nullptr, "LIST",
+     [](TCliOptions& o, const std::string& v) { return (o.FilesFrom = v, NotEmpty(v, "--files-from")); }},
+    {"--info", nullptr, nullptr, [](TCliOptions& o, const std::string&) { return (o.Info = true, std::string()); }},
+    {"--json", nullptr, nullptr, [](TCliOptions& o, const std::string&) { return (o.Json = true, std::string()); }},
+    {"--progress", nullptr, nullptr, [](TCliOptions& o, const std::string&) { return (o.Progress = true, std::string()); }},
+    {"--quiet", "-q", nullptr, [](TCliOptions& o, const std::string&) { return (o.Quiet = true, std::string()); }},
+    {"--version", nullptr, nullptr, [](TCliOptions& o, const std::string&) { return (o.Version = true, std::string()); }},
+    {"--help", "-h", nullptr, [](TCliOptions& o, const std::string&) { return (o.Help = true, std::string()); }},
+};
 
 std::size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<std::size_t> row(b.size() + 1);
@@ -106,7 +244,31 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
+bool OnePage(const std::vector<TPageRange>& pages) {
+  return pages.size() == 1 && pages.front().First == pages.front().Last;
+}
+
+// Rules between options, checked once all are read.
+std::string CheckCombination(const TCliOptions& o) {
+  if (o.Help || o.Version) return {};
+  if (o.Files.empty() && o.FilesFrom.empty()) return "no PDF files given";
+  const auto stdinUses = std::count(o.Files.begin(), o.Files.end(), "-") + (o.FilesFrom == "-" ? 1 : 0);
+  if (stdinUses > 1) return "standard input can be read only once (\"-\" is given twice)";
+  if (!o.OutputFile.empty()) {
+    if (!o.OutputDir.empty()) return "--output-file and --output exclude each other";
+    if (o.Name.Text() != TNameTemplate().Text()) return "--output-file and --name exclude each other";
+    if (o.Files.size() != 1 || !o.FilesFrom.empty()) return "--output-file takes one PDF file";
+    if (!o.Pages.empty() && !OnePage(o.Pages)) return "--output-file takes one page: give it with --pages N";
+    if (o.OutputFile == "-" && o.Json) return "--output-file - and --json both write to standard output";
+  }
+  if (!o.Name.NamesPages() && !OnePage(o.Pages))
+    return "--name needs a {page} field, unless --pages names one page";
+  return {};
+}
+
 }  // namespace
+
+std::span<const TCliOptionSpec> CliOptionTable() { return kOptions; }
 
 std::string NearestOption(const std::string& unknown) {
   // "-format" and "format" are near enough too: compare with the dashes put right.
@@ -115,10 +277,10 @@ std::string NearestOption(const std::string& unknown) {
   key = "--" + key;
   std::string best;
   std::size_t bestDistance = 3;  // three edits or more is no longer a typo
-  for (const char* name : kOptionNames) {
-    if (const std::size_t d = EditDistance(key, name); d < bestDistance) {
+  for (const TCliOptionSpec& option : kOptions) {
+    if (const std::size_t d = EditDistance(key, option.Name); d < bestDistance) {
       bestDistance = d;
-      best = name;
+      best = option.Name;
     }
   }
   return best;
@@ -128,83 +290,45 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
   TCliOptions o;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&](const char* name) -> std::optional<std::string> {
-      if (i + 1 >= args.size()) {
-        error = std::string(name) + " needs a value";
-        return std::nullopt;
-      }
-      return args[++i];
-    };
-    if (a == "--help" || a == "-h") {
-      o.Help = true;
-    } else if (a == "--version") {
-      o.Version = true;
-    } else if (a == "--info") {
-      o.Info = true;
-    } else if (a == "--quiet" || a == "-q") {
-      o.Quiet = true;
-    } else if (a == "--format") {
-      auto v = value("--format");
-      if (!v) return std::nullopt;
-      std::string upper = *v;
-      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      if (upper == "JPG") upper = "JPEG";
-      if (upper == "TIF") upper = "TIFF";
-      auto it = std::find_if(std::begin(kFormatCaptions), std::end(kFormatCaptions),
-                             [&](const char* c) { return upper == c; });
-      if (it == std::end(kFormatCaptions)) {
-        error = "unknown format: " + *v;
-        return std::nullopt;
-      }
-      o.FormatIndex = static_cast<int>(it - std::begin(kFormatCaptions));
-    } else if (a == "--scale") {
-      auto v = value("--scale");
-      if (!v) return std::nullopt;
-      auto n = ParseInt(*v);
-      if (!n || *n < 25 || *n > 500 || *n % 25 != 0) {
-        error = "--scale takes 25 to 500 in steps of 25";
-        return std::nullopt;
-      }
-      o.Dpi = DpiForScaleIndex(*n / 25 - 1);
-    } else if (a == "--dpi") {
-      auto v = value("--dpi");
-      if (!v) return std::nullopt;
-      auto n = ParseInt(*v);
-      if (!n || *n < 1 || *n > 2400) {
-        error = "--dpi takes 1 to 2400";
-        return std::nullopt;
-      }
-      o.Dpi = *n;
-    } else if (a == "--password") {
-      auto v = value("--password");
-      if (!v) return std::nullopt;
-      o.Password = *v;
-    } else if (a == "--output" || a == "-o") {
-      auto v = value("--output");
-      if (!v) return std::nullopt;
-      o.OutputDir = *v;
-    } else if (a == "--pages") {
-      auto v = value("--pages");
-      if (!v) return std::nullopt;
-      std::string why;
-      auto pages = ParsePageList(*v, &why);
-      if (!pages) {
-        error = "--pages: " + why;
-        return std::nullopt;
-      }
-      o.Pages = *pages;
-    } else if (a.size() > 1 && a[0] == '-' && a != "--") {
+    if (a == "--") {
+      for (++i; i < args.size(); ++i) o.Files.push_back(args[i]);
+      break;
+    }
+    if (a.size() < 2 || a[0] != '-') {  // "-" alone is standard input
+      o.Files.push_back(a);
+      continue;
+    }
+    const std::size_t equals = a.starts_with("--") ? a.find('=') : std::string::npos;
+    const std::string name = a.substr(0, equals);
+    const TCliOptionSpec* spec = nullptr;
+    for (const TCliOptionSpec& option : kOptions)
+      if (name == option.Name || (option.Short && name == option.Short)) spec = &option;
+    if (!spec) {
       error = "unknown option: " + a;
       if (std::string near = NearestOption(a); !near.empty()) error += " (did you mean " + near + "?)";
       return std::nullopt;
-    } else if (a == "--") {
-      for (++i; i < args.size(); ++i) o.Files.push_back(args[i]);
+    }
+    std::string value;
+    if (!spec->ValueName) {
+      if (equals != std::string::npos) {
+        error = std::string(spec->Name) + " takes no value";
+        return std::nullopt;
+      }
+    } else if (equals != std::string::npos) {
+      value = a.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
     } else {
-      o.Files.push_back(a);
+      error = std::string(spec->Name) + " needs a value";
+      return std::nullopt;
+    }
+    if (std::string why = spec->Apply(o, value); !why.empty()) {
+      error = why;
+      return std::nullopt;
     }
   }
-  if (!o.Help && !o.Version && o.Files.empty()) {
-    error = "no PDF files given";
+  if (std::string why = CheckCombination(o); !why.empty()) {
+    error = why;
     return std::nullopt;
   }
   return o;

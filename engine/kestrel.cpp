@@ -148,7 +148,7 @@ int32_t TKestrel::RenderPageToStream(const TSmartPDFLink* handle, const TPDFObje
   if (!doc->IsPageRef(pageRef)) return 0;
   kestrel::RenderPageToStream(*doc, *As<TPDFIndRef>(pageRef), static_cast<TOutputFormat>(format),
                               LastRenderProblem, out, RenderSettings, JpegQuality,
-                              dpi * ResolutionFactor, handle->Fonts());
+                              dpi * ResolutionFactor, handle->Fonts(), PageView);
   return 1;
 }
 

@@ -95,6 +95,8 @@ class TKestrel {
   std::string LastErrorText;
   std::string LastRenderProblem;
   TGDIPlusSettings RenderSettings;
+  // Page box, pixel bounds to fit and annotations, for every page rendered.
+  TPageView PageView;
   int32_t JpegQuality = 75;
   double ResolutionFactor = 1.0;
 

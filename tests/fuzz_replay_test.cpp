@@ -44,3 +44,7 @@ TEST(FuzzReplay, ImageTargets) {
 #include "fuzz/harness/fax.h"
 
 TEST(FuzzReplay, FaxTargets) { EXPECT_GT(Replay("ccitt", fuzzharness::CCITT), 0); }
+
+#include "fuzz/harness/cli.h"
+
+TEST(FuzzReplay, CommandLine) { EXPECT_GT(Replay("cli_options", fuzzharness::CliArguments), 0); }

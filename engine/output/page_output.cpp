@@ -13,9 +13,10 @@ namespace {
 
 bool PrepareRenderer(TPDFRenderer& renderer, TSmartPDFDocument& doc, const TPDFIndRef& page,
                      const TGDIPlusSettings& settings, double dpi, TPDFFontCollection* fonts,
-                     std::string& problem) {
+                     const TPageView& view, std::string& problem) {
   renderer.Settings = settings;
   renderer.Resolution = dpi;
+  renderer.View = view;
   renderer.TargetKind = TRenderTargetKind::Bitmap;
   renderer.PageDictionary = doc.PageDictionary(&page);
   renderer.Resolver = [&doc](TPDFIndRef* ref) { return doc.ResolveForRender(ref); };
@@ -26,6 +27,7 @@ bool PrepareRenderer(TPDFRenderer& renderer, TSmartPDFDocument& doc, const TPDFI
     problem = "the page object could not be read";
     return false;
   }
+  renderer.Resolution = renderer.FittedResolution();
   return true;
 }
 
@@ -33,10 +35,10 @@ bool PrepareRenderer(TPDFRenderer& renderer, TSmartPDFDocument& doc, const TPDFI
 
 std::optional<TRasterImage> RenderPageImage(TSmartPDFDocument& doc, const TPDFIndRef& page, std::string& problem,
                                             const TGDIPlusSettings& settings, double dpi,
-                                            TPDFFontCollection* fonts) {
+                                            TPDFFontCollection* fonts, const TPageView& view) {
   problem.clear();
   TPDFRenderer renderer;
-  if (!PrepareRenderer(renderer, doc, page, settings, dpi, fonts, problem)) return std::nullopt;
+  if (!PrepareRenderer(renderer, doc, page, settings, dpi, fonts, view, problem)) return std::nullopt;
   std::optional<TRasterImage> bitmap;
   RenderPageBitmap(renderer, bitmap);
   problem = renderer.ErrorText();
@@ -45,7 +47,7 @@ std::optional<TRasterImage> RenderPageImage(TSmartPDFDocument& doc, const TPDFIn
 
 void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format,
                         std::string& problem, TBytes& out, const TGDIPlusSettings& settings,
-                        int32_t jpegQuality, double dpi, TPDFFontCollection* fonts) {
+                        int32_t jpegQuality, double dpi, TPDFFontCollection* fonts, const TPageView& view) {
   problem.clear();
   const bool vector = format == kFormatWMF || format == kFormatEMF || format == kFormatEPS ||
                       format == kFormatEMFPlus;
@@ -55,7 +57,7 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
   }
   if (vector) {
     TPDFRenderer renderer;
-    if (!PrepareRenderer(renderer, doc, page, settings, dpi, fonts, problem)) return;
+    if (!PrepareRenderer(renderer, doc, page, settings, dpi, fonts, view, problem)) return;
     if (format == kFormatEPS) {
       RenderEPSPage(renderer, out, problem);
     } else if (format == kFormatEMFPlus) {
@@ -67,7 +69,7 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
   }
   // A refused page (a bitmap past the pixel limit) yields its reason and no bytes; content
   // errors are reported, and what was drawn before them is still encoded.
-  std::optional<TRasterImage> bitmap = RenderPageImage(doc, page, problem, settings, dpi, fonts);
+  std::optional<TRasterImage> bitmap = RenderPageImage(doc, page, problem, settings, dpi, fonts, view);
   if (!bitmap) return;
   TBytes bytes = EncodeRaster(*bitmap, format, jpegQuality);
   if (bytes.empty()) {

@@ -18,13 +18,13 @@ class TPDFFontCollection;
 // or could not start (the bytes drawn so far are still encoded when there are any).
 void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format, std::string& problem,
                         TBytes& out, const TGDIPlusSettings& settings, int32_t jpegQuality, double dpi,
-                        TPDFFontCollection* fonts = nullptr);
+                        TPDFFontCollection* fonts = nullptr, const TPageView& view = {});
 
 // The page drawn on a new white bitmap, for callers that want pixels rather than a file. Empty
 // when no bitmap can be made, with `problem` saying why; a content error still gives what was
 // drawn before it, with `problem` naming the error.
 std::optional<TRasterImage> RenderPageImage(TSmartPDFDocument& doc, const TPDFIndRef& page, std::string& problem,
                                             const TGDIPlusSettings& settings, double dpi,
-                                            TPDFFontCollection* fonts = nullptr);
+                                            TPDFFontCollection* fonts = nullptr, const TPageView& view = {});
 
 }  // namespace kestrel

@@ -61,6 +61,8 @@ class TPDFRenderer {
   // Without a callback, references resolve through their own pool.
   TResolveCallback Resolver;
   TGDIPlusSettings Settings;
+  // The page box shown, a pixel size to fit, and whether annotations are drawn.
+  TPageView View;
   TRenderTargetKind TargetKind = TRenderTargetKind::Bitmap;
   // The document's font cache (borrowed). Without one the renderer keeps its own for the page.
   TPDFFontCollection* Fonts = nullptr;
@@ -81,6 +83,8 @@ class TPDFRenderer {
 
   // The geometry a page target is made with for the page and resolution set.
   TPageGeometry PageGeometry();
+  // The resolution at which the page fits View's pixel bounds; Resolution when it sets none.
+  double FittedResolution();
 
   // Interprets the page onto a canvas the caller made, sized as PageGeometry() says (no
   // background is painted). A content error is kept in ErrorText(); what was drawn before it

@@ -50,6 +50,7 @@ TPDFStream* NormalAppearance(TPDFRenderer& r, TPDFDictionary& annot, TPDFIndRef*
 
 void TPDFRenderer::DrawAnnotations(TPDFGenericCanvas& canvas, TPDFDictionary& page,
                                    TPDFDictionary* resources) {
+  if (View.HideAnnotations) return;
   auto* annots = As<TPDFArray>(ResolveObject(page.GetValue("Annots", false)));
   if (!annots) return;
   for (int i = 0; i < annots->Count(); ++i) {

@@ -1,6 +1,7 @@
 // Page set-up: page box, rotation, target size and the page matrix.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/graphics/graphics_limits.h"
 #include "engine/render/renderer.h"
@@ -45,12 +46,25 @@ TPageGeometry TPDFRenderer::PageGeometry() {
   const double dpi = Resolution == 0 ? 1 : Resolution;
 
   std::optional<TBox4> media = ReadBox(*this, LookupInherited(PageDictionary, "MediaBox"));
-  std::optional<TBox4> box = ReadBox(*this, LookupInherited(PageDictionary, "CropBox"));
-  if (box && media) {
-    // The visible area is the crop box within the media box.
-    TBox4 clipped{std::max(box->llx, media->llx), std::max(box->lly, media->lly),
-                  std::min(box->urx, media->urx), std::min(box->ury, media->ury)};
-    if (clipped.llx < clipped.urx && clipped.lly < clipped.ury) box = clipped;
+  // A box shows what lies within the media box too.
+  auto withinMedia = [&](std::optional<TBox4> box) {
+    if (box && media) {
+      TBox4 clipped{std::max(box->llx, media->llx), std::max(box->lly, media->lly),
+                    std::min(box->urx, media->urx), std::min(box->ury, media->ury)};
+      if (clipped.llx < clipped.urx && clipped.lly < clipped.ury) box = clipped;
+    }
+    return box;
+  };
+  std::optional<TBox4> box;
+  if (View.Box != TPageBox::Media) {
+    box = withinMedia(ReadBox(*this, LookupInherited(PageDictionary, "CropBox")));
+    // Bleed, trim and art boxes are not inherited, and stand in for the crop box when present.
+    const char* key = View.Box == TPageBox::Bleed ? "BleedBox"
+                      : View.Box == TPageBox::Trim ? "TrimBox"
+                      : View.Box == TPageBox::Art  ? "ArtBox"
+                                                   : nullptr;
+    if (key)
+      if (std::optional<TBox4> own = withinMedia(ReadBox(*this, PageDictionary->GetValue(key, false)))) box = own;
   }
   if (!box) box = media;
   if (box) {
@@ -72,6 +86,9 @@ TPageGeometry TPDFRenderer::PageGeometry() {
   g.Height = h;
   g.PixelWidth = PixelExtent(w, dpi);
   g.PixelHeight = PixelExtent(h, dpi);
+  // At the fitted resolution, rounding up must not pass the bounds.
+  if (View.FitWidth > 0) g.PixelWidth = std::clamp<std::int64_t>(g.PixelWidth, 1, View.FitWidth);
+  if (View.FitHeight > 0) g.PixelHeight = std::clamp<std::int64_t>(g.PixelHeight, 1, View.FitHeight);
 
   // User space: translate the box corner to the origin, rotate, then scale to pixels with y
   // growing downwards. The page's top edge lies on the bitmap's top edge (a fraction of a
@@ -92,6 +109,15 @@ TPageGeometry TPDFRenderer::PageGeometry() {
   MatrixMultiply(ctm, shift, ctm);
   g.PageMatrix = ctm;
   return g;
+}
+
+double TPDFRenderer::FittedResolution() {
+  if (View.FitWidth <= 0 && View.FitHeight <= 0) return Resolution;
+  const TPageGeometry g = PageGeometry();
+  double dpi = std::numeric_limits<double>::infinity();
+  if (View.FitWidth > 0) dpi = std::min(dpi, View.FitWidth * limits::kPointsPerInch / g.Width);
+  if (View.FitHeight > 0) dpi = std::min(dpi, View.FitHeight * limits::kPointsPerInch / g.Height);
+  return dpi;
 }
 
 void TPDFRenderer::RenderPageOn(TPDFGenericCanvas& canvas) {

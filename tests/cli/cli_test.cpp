@@ -1,45 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "cli/cli_options.h"
+#include "cli/run_cli.h"
 #include "support/pdf_builder.h"
 #include "support/temp_dir.h"
 
 using namespace plover;
 
-namespace {
-
-struct RunResult {
-  int Exit = -1;
-  std::string Out;  // stdout and stderr together
-  std::string Err;  // stderr alone
-};
-
-RunResult RunCli(const std::string& args) {
-  RunResult r;
-  testsupport::TempDir errDir;
-  const std::string errFile = errDir.Path() + "/stderr";
-  std::string cmd = std::string(PLOVER_CLI_PATH) + " " + args + " 2>" + errFile;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  std::size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.Out.append(buf.data(), n);
-  int status = ::pclose(p);
-  r.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream in(errFile);
-  r.Err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  r.Out += r.Err;
-  return r;
-}
-
-}  // namespace
+using plovertest::RunCli;
+using plovertest::RunResult;
 
 TEST(CliOptions, PageLists) {
   using R = std::vector<TPageRange>;
