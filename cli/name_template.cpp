@@ -21,14 +21,13 @@ std::string Upper(std::string s) {
 
 }  // namespace
 
-TNameTemplate::TNameTemplate() {
-  std::string unused;
-  *this = *Parse("{page}.{EXT}", unused);
-}
+TNameTemplate::TNameTemplate()
+    : text_("{page}.{EXT}"), parts_{{TKind::Page, {}, 0}, {TKind::Text, ".", 0}, {TKind::UpperExt, {}, 0}} {}
 
 std::optional<TNameTemplate> TNameTemplate::Parse(const std::string& text, std::string& error) {
   TNameTemplate t;
   t.text_ = text;
+  t.parts_.clear();
   auto literal = [&](char c) {
     if (t.parts_.empty() || t.parts_.back().Kind != TKind::Text) t.parts_.push_back({TKind::Text, {}, 0});
     t.parts_.back().Text.push_back(c);

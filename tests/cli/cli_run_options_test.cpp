@@ -1,6 +1,10 @@
 // plover-cli run end to end once per option, on documents made here.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -184,4 +188,40 @@ TEST(CliRunOptions, FilesFromProgressAndSkipExisting) {
   EXPECT_EQ(r.Exit, 0);
   EXPECT_NE(r.Err.find(a + ": " + out + "/a still holds 2 page files this run did not write, from an earlier run: 2.JPEG, 3.JPEG"),
             std::string::npos) << r.Err;
+}
+
+TEST(CliRunOptions, InterruptedRunSaysSoAndLeavesNoPartFile) {
+  testsupport::TempDir dir;
+  const std::string pdf = dir.Write("long.pdf", testpdf::SimpleDocument(400, "0 0 m 200 100 l S"));
+  const std::string out = dir.Path() + "/out";
+  int errPipe[2];
+  ASSERT_EQ(::pipe(errPipe), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::dup2(errPipe[1], 2);
+    ::close(errPipe[0]);
+    ::execl(PLOVER_CLI_PATH, "plover-cli", "--progress", "--quiet", "--dpi", "600", "-o", out.c_str(), pdf.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(errPipe[1]);
+  std::string err;
+  char buffer[256];
+  bool signalled = false;
+  for (ssize_t n; (n = ::read(errPipe[0], buffer, sizeof buffer)) > 0;) {
+    err.append(buffer, static_cast<std::size_t>(n));
+    if (!signalled && err.find("page 2 of 400") != std::string::npos) {
+      ::kill(child, SIGTERM);
+      signalled = true;
+    }
+  }
+  ::close(errPipe[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(signalled) << err;
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;  // the shell's 143
+  EXPECT_TRUE(err.ends_with("plover-cli: interrupted\n")) << err;
+  for (const auto& entry : fs::directory_iterator(out + "/long"))
+    EXPECT_FALSE(entry.path().string().ends_with(".part")) << entry.path();
 }
