@@ -142,7 +142,7 @@ TEST(CliOptions, HelpManPageAndCompletionNameEveryOption) {
     std::ifstream in(std::string(PLOVER_SOURCE_DIR) + "/cli/" + name);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   };
-  const std::string manPage = read("plover-cli.1"), completion = read("plover-cli.bash");
+  const std::string manPage = read("plover-cli.1"), completion = read("plover-cli.bash-completion");
   ASSERT_FALSE(manPage.empty());
   ASSERT_FALSE(completion.empty());
   for (const TCliOptionSpec& option : CliOptionTable()) {
