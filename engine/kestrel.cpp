@@ -31,6 +31,15 @@ bool ReadBox(TPDFObject* obj, double box[4]) {
   return true;
 }
 
+// "object 12 0 R not found" for the objects a page named and the file does not hold.
+std::string MissingObjectsText(const std::vector<std::pair<int32_t, int32_t>>& missing) {
+  std::string text;
+  for (const auto& [num, gen] : missing)
+    text += (text.empty() ? "" : ", ") + std::to_string(num) + " " + std::to_string(gen) + " R";
+  if (text.empty()) return text;
+  return (missing.size() == 1 ? "object " : "objects ") + text + " not found";
+}
+
 }  // namespace
 
 int32_t OpenProblemCode(const std::string& word) {
@@ -146,9 +155,13 @@ int32_t TKestrel::RenderPageToStream(const TSmartPDFLink* handle, const TPDFObje
   if (!IsValidHandle(handle)) return 0;
   TSmartPDFDocument* doc = handle->Document();
   if (!doc->IsPageRef(pageRef)) return 0;
+  handle->Reader()->TakeMissingObjects();  // what earlier lookups missed is not this page's
   kestrel::RenderPageToStream(*doc, *As<TPDFIndRef>(pageRef), static_cast<TOutputFormat>(format),
                               LastRenderProblem, out, RenderSettings, JpegQuality,
                               dpi * ResolutionFactor, handle->Fonts(), PageView);
+  // Objects the page names that the file does not hold leave parts of it undrawn: say which.
+  if (std::string missing = MissingObjectsText(handle->Reader()->TakeMissingObjects()); !missing.empty())
+    LastRenderProblem += (LastRenderProblem.empty() ? "" : "; ") + missing;
   return 1;
 }
 

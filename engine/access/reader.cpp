@@ -1,6 +1,7 @@
 #include "engine/access/reader.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "engine/access/xref_locator.h"
 #include "engine/access/xref_scan.h"
@@ -15,6 +16,8 @@ constexpr std::size_t kCacheCapacity = 100;
 constexpr std::size_t kTrailerWindow = 64 * 1024;
 // Object headers the scan keeps: far more than any real file, a bound for garbage.
 constexpr std::size_t kMaxScannedObjects = 16'000'000;
+// Missing objects remembered between two TakeMissingObjects calls.
+constexpr std::size_t kMaxMissingNoted = 16;
 }
 
 // The parsed header of an object stream: its decoded data and the (number, offset) pairs.
@@ -80,7 +83,10 @@ TSmartPDFReader::TSmartPDFReader(TByteView source)
       }
     }
   }
-  encrypted_ = trailers_.front()->GetValue("Encrypt", false) != nullptr;
+  // An "Encrypt" entry that names no dictionary (a damaged object) leaves the file readable as
+  // it is, as other readers take it.
+  encrypted_ = trailers_.front()->GetValue("Encrypt", false) != nullptr && TrailerDictionary("Encrypt");
+  missing_.clear();
 }
 
 bool TSmartPDFReader::StructureUsable() {
@@ -92,9 +98,12 @@ bool TSmartPDFReader::StructureUsable() {
 }
 
 const TXRefScan& TSmartPDFReader::Scan() {
-  if (!scan_) {
+  // Made once per document: the offsets are kept relative to the bytes read, which change
+  // only when the file turns out to count its offsets from a header further in.
+  if (!scan_ || scanSource_.data() != source_.data() || scanSource_.size() != source_.size()) {
     scan_ = std::make_unique<TXRefScan>(ScanForObjects(
         source_, static_cast<int32_t>(limits::kMaxObjectNumber), kMaxScannedObjects));
+    scanSource_ = source_;
   }
   return *scan_;
 }
@@ -241,8 +250,7 @@ void TSmartPDFReader::ResetStructure() {
   objectStreams_.clear();
   hasXRefStream_ = false;
   objectStreamsPending_ = false;
-  // The scan belongs to the bytes it was made of; the source may change with the structure.
-  scan_.reset();
+  tableDamaged_ = false;
   pool_->Reset();
   pool_->OnResolveRef = [this](TPDFIndRef*, int32_t objNum, int32_t) { return LoadObject(objNum); };
 }
@@ -269,54 +277,97 @@ bool TSmartPDFReader::IsCompressed(int32_t objNum) const {
   return e && e->Type == 'c';
 }
 
-TBytes TSmartPDFReader::LoadObjectText(int32_t objNum) {
-  const TXRefEntry* e = Entry(objNum);
-  if (!e) return {};
-  if (e->Type == 'c') return TBytes(ObjectStreamText(objNum, *e));
-  const int64_t s = e->Location;
-  const auto size = static_cast<int64_t>(source_.size());
-  auto textAt = [&](int64_t s) -> TByteView {
-    if (s < 0 || s >= size) return {};
-    int64_t end = knownOffsets_.NextAfter(s);
-    if (end - 1 <= s) end = size;
-    return Read(s, end - s);
-  };
-  TByteView text = textAt(s);
+namespace {
+
+enum class THeader { None, OtherObject, Unnumbered, Match };
+
+// Whether `text` holds the header of object `objNum` before its first "obj"; `body` is the
+// text after that "obj" and `generation` the header's generation.
+THeader HeaderOf(TByteView text, int32_t objNum, TByteView& body, int64_t& generation) {
+  // The "obj" of an "endobj" before the header (an offset a few bytes early) is not it.
   std::size_t obj = text.find("obj");
-  // An entry in use whose bytes are not this object's header: the object is looked up in the
-  // scan of the file before it is given up (a sound file never needs the scan).
-  if (e->Type == 'n') {
-    int64_t number = 0, generation = 0;
-    std::size_t start = 0;
-    const bool header = obj != TByteView::npos &&
-                        ObjectHeaderBefore(text, obj, number, generation, start) && number == objNum;
-    if (!header) {
-      const int64_t found = ScannedOffset(objNum);
-      if (found >= 0 && found != s) {
-        // Bounded by the next header the scan found: the table's offsets are the wrong ones.
-        const auto& objects = Scan().Objects;
-        const auto next = std::upper_bound(
-            objects.begin(), objects.end(), found,
-            [](int64_t at, const TScannedObject& o) { return at < o.Offset; });
-        const int64_t end = next == objects.end() ? size : next->Offset;
-        TByteView again = Read(found, end - found);
-        const std::size_t at = again.find("obj");
-        if (at != TByteView::npos) {
-          text = again;
-          obj = at;
-        }
+  while (obj != TByteView::npos && obj >= 3 && text.substr(obj - 3, 3) == "end") obj = text.find("obj", obj + 3);
+  if (obj == TByteView::npos) return THeader::None;
+  body = text.substr(obj + 3);
+  int64_t number = 0;
+  std::size_t start = 0;
+  if (!ObjectHeaderBefore(text, obj, number, generation, start)) return THeader::Unnumbered;
+  return number == objNum ? THeader::Match : THeader::OtherObject;
+}
+
+}  // namespace
+
+TByteView TSmartPDFReader::TextFromTable(int64_t s) const {
+  const auto size = static_cast<int64_t>(source_.size());
+  if (s < 0 || s >= size) return {};
+  int64_t end = knownOffsets_.NextAfter(s);
+  if (end - 1 <= s) end = size;
+  return Read(s, end - s);
+}
+
+TByteView TSmartPDFReader::TextFromScan(int64_t s) {
+  // Bounded by the next header the scan found: the table's offsets may be the wrong ones.
+  const auto& objects = Scan().Objects;
+  const auto next = std::upper_bound(objects.begin(), objects.end(), s,
+                                     [](int64_t at, const TScannedObject& o) { return at < o.Offset; });
+  const int64_t end = next == objects.end() ? static_cast<int64_t>(source_.size()) : next->Offset;
+  return Read(s, end - s);
+}
+
+TPDFObject* TSmartPDFReader::ParseBody(TByteView body, TPDFStructure& pool, bool& lengthMatched) {
+  return ParseIndirectObjectText(body, pool, [this](const TPDFIndRef* ref) { return LoadLengthRef(ref); },
+                                 &lengthMatched);
+}
+
+TPDFObject* TSmartPDFReader::LoadFromBody(int32_t objNum, TPDFStructure& pool, int32_t& gen) {
+  const TXRefEntry* e = Entry(objNum);
+  if (e && e->Type == 'f') return nullptr;
+  const bool listed = e && e->Type == 'n';
+  TPDFObject* obj = nullptr;
+  bool matched = true;
+  bool doubted = true;  // what the table says is not quite this object
+  bool otherGeneration = false;
+  TByteView unnumbered;  // text after an "obj" with no header before it: kept as a last resort
+  int64_t tableAt = -1;
+  if (listed) {
+    gen = e->Second;
+    tableAt = e->Location;
+    TByteView body;
+    int64_t headerGen = 0;
+    const THeader header = HeaderOf(TextFromTable(tableAt), objNum, body, headerGen);
+    if (header == THeader::Match) {
+      obj = ParseBody(body, pool, matched);
+      otherGeneration = headerGen != e->Second;
+      doubted = !matched || otherGeneration;
+    } else if (header == THeader::Unnumbered) {
+      unnumbered = body;
+    }
+  }
+  // Offsets that point elsewhere, objects the table lacks because part of it could not be
+  // read, and streams whose length does not reach "endstream" are looked up in the scan of
+  // the whole file (made once, never for a sound file).
+  if (doubted && (listed || tableDamaged_ || repaired_)) {
+    const int64_t found = ScannedOffset(objNum);
+    TByteView body;
+    int64_t foundGen = 0;
+    if (found >= 0 && (found != tableAt || !matched) &&
+        HeaderOf(TextFromScan(found), objNum, body, foundGen) == THeader::Match) {
+      bool foundMatched = true;
+      TPDFObject* again = ParseBody(body, pool, foundMatched);
+      if (!obj || (foundMatched && (!matched || (otherGeneration && foundGen == e->Second)))) {
+        obj = again;
+        gen = static_cast<int32_t>(foundGen);
       }
     }
   }
-  if (obj == TByteView::npos) return {};
-  return TBytes(text.substr(obj + 3));
+  if (!obj && !unnumbered.empty()) obj = ParseBody(unnumbered, pool, matched);
+  return obj;
 }
 
 TPDFObject* TSmartPDFReader::LoadLengthRef(const TPDFIndRef* ref) { return LoadObject(ref->RefObjNum); }
 
 TPDFObject* TSmartPDFReader::LoadUncached(int32_t objNum, TPDFStructure& pool) {
-  const TXRefEntry* e = Entry(objNum);
-  if (!e) return nullptr;
+  if (objNum < 1 || objNum > limits::kMaxObjectNumber) return nullptr;
   // Nested loads (a "Length" or an object stream that needs another object) are bounded so
   // that objects naming themselves cannot recurse without end.
   if (loadDepth_ >= limits::kMaxLoadDepth) return nullptr;
@@ -326,17 +377,13 @@ TPDFObject* TSmartPDFReader::LoadUncached(int32_t objNum, TPDFStructure& pool) {
     ~DepthGuard() { --d; }
   } guard{loadDepth_};
 
-  TPDFObject* obj = nullptr;
-  if (e->Type == 'c') {
+  const TXRefEntry* e = Entry(objNum);
+  if (e && e->Type == 'c') {
     TByteView text = ObjectStreamText(objNum, *e);
-    if (text.empty()) return nullptr;
-    obj = pool.ParseObject(text);
-    return obj;
+    return text.empty() ? nullptr : pool.ParseObject(text);
   }
-  const int32_t gen = e->Second;
-  TBytes text = LoadObjectText(objNum);
-  if (text.empty()) return nullptr;
-  obj = ParseIndirectObjectText(text, pool, [this](const TPDFIndRef* ref) { return LoadLengthRef(ref); });
+  int32_t gen = 0;
+  TPDFObject* obj = LoadFromBody(objNum, pool, gen);
   if (obj) {
     obj->MarkIndirect(objNum, gen);
     if (loadedHook_) loadedHook_(obj, objNum, gen);
@@ -344,11 +391,31 @@ TPDFObject* TSmartPDFReader::LoadUncached(int32_t objNum, TPDFStructure& pool) {
   return obj;
 }
 
+void TSmartPDFReader::NoteMissing(int32_t objNum) {
+  const TXRefEntry* e = Entry(objNum);
+  if (objNum < 1 || (e && e->Type == 'f')) return;  // a free object is null by definition
+  const int32_t gen = e && e->Type == 'n' ? e->Second : 0;
+  const std::pair<int32_t, int32_t> ref{objNum, gen};
+  if (missing_.size() < kMaxMissingNoted && std::find(missing_.begin(), missing_.end(), ref) == missing_.end())
+    missing_.push_back(ref);
+}
+
+std::vector<std::pair<int32_t, int32_t>> TSmartPDFReader::TakeMissingObjects() {
+  return std::exchange(missing_, {});
+}
+
 TPDFObject* TSmartPDFReader::LoadObject(int32_t objNum, TPDFStructure* pool) {
-  if (pool) return LoadUncached(objNum, *pool);
+  // Only what a caller asks for counts as missing, not the loads made on the way there.
+  const bool asked = loadDepth_ == 0;
+  if (pool) {
+    TPDFObject* obj = LoadUncached(objNum, *pool);
+    if (!obj && asked) NoteMissing(objNum);
+    return obj;
+  }
   for (const auto& [num, obj] : cache_)
     if (num == objNum && obj) return obj;
   TPDFObject* obj = LoadUncached(objNum, *pool_);
+  if (!obj && asked) NoteMissing(objNum);
   auto it = std::find_if(cache_.begin(), cache_.end(), [objNum](const auto& p) { return p.first == objNum; });
   if (it != cache_.end()) {
     it->second = obj;  // a cached empty result is replaced in place

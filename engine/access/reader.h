@@ -46,7 +46,6 @@ class TSmartPDFReader {
   // The object, or null. Without a pool it goes through the cache and lives in the reader's
   // pool; with a pool it is parsed afresh into that pool.
   TPDFObject* LoadObject(int32_t objNum, TPDFStructure* pool = nullptr);
-  TBytes LoadObjectText(int32_t objNum);
   TPDFDictionary* TrailerDictionary(TByteView key);
   TPDFIndRef* TrailerReference(TByteView key);
   bool IsCompressed(int32_t objNum) const;
@@ -59,6 +58,12 @@ class TSmartPDFReader {
   const std::string& Damage() const { return damage_; }
   // Whether the file was scanned for objects (never for a sound file).
   bool Scanned() const { return scan_ != nullptr; }
+  // Whether a cross-reference section could be read only in part (the rest comes from the scan).
+  bool TableDamaged() const { return tableDamaged_; }
+
+  // Objects (number, generation) asked for through LoadObject and not found since the last
+  // call, in the order asked; free objects are null by definition and not listed.
+  std::vector<std::pair<int32_t, int32_t>> TakeMissingObjects();
 
   // Called for every object loaded from the file body (not from an object stream), before
   // anyone sees it: the security handler decrypts its strings and streams here.
@@ -94,6 +99,14 @@ class TSmartPDFReader {
   TByteView Read(int64_t pos, int64_t len) const;
 
   TPDFObject* LoadUncached(int32_t objNum, TPDFStructure& pool);
+  // An object of the file body: at its table offset when the object found there is the one
+  // asked for, else where the scan found it. `gen` receives the generation of the one taken.
+  TPDFObject* LoadFromBody(int32_t objNum, TPDFStructure& pool, int32_t& gen);
+  TPDFObject* ParseBody(TByteView body, TPDFStructure& pool, bool& lengthMatched);
+  // An object's bytes from an offset, up to the next offset the table (or the scan) knows.
+  TByteView TextFromTable(int64_t offset) const;
+  TByteView TextFromScan(int64_t offset);
+  void NoteMissing(int32_t objNum);
   TByteView ObjectStreamText(int32_t objNum, const TXRefEntry& e);
   ObjectStreamIndex* OpenObjectStream(int32_t streamNum);
   TPDFObject* LoadLengthRef(const TPDFIndRef* ref);
@@ -114,6 +127,9 @@ class TSmartPDFReader {
   int loadDepth_ = 0;
   LoadedObjectHook loadedHook_;
   std::unique_ptr<TXRefScan> scan_;
+  TByteView scanSource_;  // the bytes the scan was made of
+  bool tableDamaged_ = false;
+  std::vector<std::pair<int32_t, int32_t>> missing_;
   bool repaired_ = false;
   // Object streams of a rebuilt encrypted file wait for the security handler's hook.
   bool objectStreamsPending_ = false;

@@ -31,6 +31,36 @@ int64_t ParseDecimal(TByteView s) {
   return v;
 }
 
+// One entry "oooooooooo ggggg n" and its line end at `at`: the number of bytes it takes, or 0
+// when the bytes there do not have that form. Offsets of up to 10 digits and generations of up
+// to 5 are taken whatever their width, as writers that pad them short produce.
+std::size_t ReadXRefEntry(TByteView s, std::size_t at, TXRefEntry& e) {
+  std::size_t i = at;
+  auto number = [&](std::size_t maxDigits, int64_t& value) {
+    const std::size_t from = i;
+    value = 0;
+    while (i < s.size() && IsDigit(static_cast<unsigned char>(s[i])) && i - from < maxDigits)
+      value = value * 10 + (s[i++] - '0');
+    return i > from && (i >= s.size() || !IsDigit(static_cast<unsigned char>(s[i])));
+  };
+  auto spaces = [&] {
+    const std::size_t from = i;
+    while (i < s.size() && s[i] == ' ') ++i;
+    return i > from;
+  };
+  int64_t offset = 0, generation = 0;
+  if (!number(10, offset) || !spaces() || !number(5, generation) || !spaces()) return 0;
+  if (i >= s.size() || (s[i] != 'n' && s[i] != 'f')) return 0;
+  e.Type = s[i++];
+  e.Location = offset;
+  e.Second = static_cast<int32_t>(generation);
+  // The line end: one or two of space, CR and LF (three from writers that put all of them).
+  const std::size_t end = i;
+  while (i < s.size() && i - end < 3 && (s[i] == ' ' || s[i] == '\r' || s[i] == '\n')) ++i;
+  if (i == end && i < s.size()) return 0;
+  return i - at;
+}
+
 }  // namespace
 
 TByteView TSmartPDFReader::Read(int64_t pos, int64_t len) const { return ReadWindow(source_, pos, len); }
@@ -81,9 +111,13 @@ bool TSmartPDFReader::ReadSection(int64_t offset, int64_t& prev) {
 
 bool TSmartPDFReader::ReadClassicTable(std::size_t p, int64_t& prev) {
   const std::size_t size = source_.size();
+  // Anything but a subsection or "trailer" where a subsection header belongs: the section is
+  // damaged, and the objects it would have listed are found by the scan when asked for.
+  bool broken = false;
   for (;;) {
     TByteView w = Read(static_cast<int64_t>(p), 20);
     if (w.substr(0, 3).find('%') != TByteView::npos || w.find("trailer") != TByteView::npos) break;
+    broken = true;
     std::size_t k = 0;
     while (k < w.size() && !IsDigit(static_cast<unsigned char>(w[k]))) ++k;
     if (k >= w.size()) break;
@@ -107,22 +141,24 @@ bool TSmartPDFReader::ReadClassicTable(std::size_t p, int64_t& prev) {
     // A count larger than the rest of the file could hold is a damaged header.
     if (count > static_cast<int64_t>((size - std::min(p, size)) / 19 + 1)) break;
     if (!GrowTable(start + count)) break;
+    broken = false;
 
-    TByteView entries = Read(static_cast<int64_t>(p), count * 20);
-    std::size_t cursor = 0;
-    for (int64_t i = 0; i < count && cursor + 18 <= entries.size(); ++i) {
-      TByteView e = entries.substr(cursor, 20);
+    // Entries are read as far as they have the form of one.
+    int64_t i = 0;
+    for (; i < count; ++i) {
       TXRefEntry entry;
-      entry.Location = ParseDecimal(e.substr(0, 10));
-      entry.Second = static_cast<int32_t>(ParseDecimal(e.substr(11, 5)));
-      entry.Type = e[17];
+      const std::size_t used = ReadXRefEntry(source_, p, entry);
+      if (used == 0) break;
+      p += used;
       if (entry.Type == 'n') knownOffsets_.Add(entry.Location);
-      if (entry.Type == 'n' || entry.Type == 'f') StoreEntry(start + i, entry);
-      cursor += (e.size() >= 20 && IsDigit(static_cast<unsigned char>(e[19]))) ? 19 : 20;
+      StoreEntry(start + i, entry);
     }
-    p += static_cast<std::size_t>(count * 20);
-    if (cursor < static_cast<std::size_t>(count * 20)) p -= static_cast<std::size_t>(count);
+    if (i < count) {
+      broken = true;
+      break;
+    }
   }
+  tableDamaged_ = tableDamaged_ || broken;
 
   std::size_t t = p < size ? source_.find("trailer", p) : TByteView::npos;
   if (t == TByteView::npos) return false;
@@ -194,9 +230,7 @@ bool TSmartPDFReader::ReadXRefStream(std::size_t q, int64_t& prev, bool override
   // The data follows the "stream" keyword after the dictionary's last ">>".
   const std::size_t keyword = head.find("stream", dictEnd);
   if (keyword == TByteView::npos) return true;
-  const std::optional<std::size_t> dataStart = StreamDataStart(head, keyword);
-  if (!dataStart) return true;
-  const std::size_t p = *dataStart;
+  const std::size_t p = StreamDataStart(head, keyword);
   auto* lengthNum = As<TPDFNumeric>(dict->GetValue("Length", false));
   if (!lengthNum || !(lengthNum->Value >= 0)) return true;
   TByteView raw = Read(static_cast<int64_t>(q + p), static_cast<int64_t>(std::min(lengthNum->Value, 1e15)));

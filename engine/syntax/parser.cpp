@@ -62,19 +62,69 @@ class Scanner {
     return true;
   }
 
+  bool AtDictionaryEnd() const { return pos + 1 < t_.size() && t_[pos] == '>' && t_[pos + 1] == '>'; }
+
+  // A keyword that no dictionary holds: the object's text ended without its ">>".
+  bool AtStructureKeyword() const {
+    for (std::string_view kw : {"stream", "endstream", "endobj", "obj", "trailer", "startxref", "xref"}) {
+      if (t_.substr(pos, kw.size()) != kw) continue;
+      const std::size_t end = pos + kw.size();
+      if (end >= t_.size() || IsPDFWhitespace(static_cast<unsigned char>(t_[end])) ||
+          IsPDFDelimiter(static_cast<unsigned char>(t_[end])))
+        return true;
+    }
+    return false;
+  }
+
+  // Whether a name comes next, after blanks and comments (the position stays).
+  bool NameFollows() {
+    const std::size_t at = pos;
+    Skip();
+    const bool name = pos < t_.size() && t_[pos] == '/';
+    pos = at;
+    return name;
+  }
+
+  // Steps over a token that starts no object: one stray delimiter, or a run of regular bytes.
+  void SkipJunkToken() {
+    const auto c = static_cast<unsigned char>(t_[pos]);
+    ++pos;
+    if (IsPDFDelimiter(c)) return;
+    while (pos < t_.size() && !IsPDFWhitespace(static_cast<unsigned char>(t_[pos])) &&
+           !IsPDFDelimiter(static_cast<unsigned char>(t_[pos])))
+      ++pos;
+  }
+
+  // Junk inside a dictionary costs only itself: a key that is not a name is dropped, a value
+  // that cannot be read drops its key, and reading goes on at the next name. The dictionary
+  // ends at ">>", at a keyword such as "stream" or "endobj", at an unbalanced string, or at
+  // the end of the text.
   TPDFObject* ReadDictionary(int depth) {
     pos += 2;
     auto* dict = pool_.NewDictionary();
     for (;;) {
       Skip();
+      if (pos >= t_.size() || AtStructureKeyword()) break;
+      if (AtDictionaryEnd()) {
+        pos += 2;
+        // A ">>" too many inside an object's dictionary: keys that follow it still belong to
+        // the object, which is never followed by a name.
+        if (depth > 0 || !NameFollows()) break;
+        continue;
+      }
       TPDFObject* key = Read(depth + 1);
-      Skip();
-      TPDFObject* value = key ? Read(depth + 1) : nullptr;
+      if (!key) {
+        // An unbalanced "(" runs to the end of the text: reading on would only repeat that.
+        if (t_[pos] == '(' || depth + 1 > limits::kMaxParseDepth) break;
+        SkipJunkToken();
+        continue;
+      }
       auto* name = As<TPDFName>(key);
-      if (!name || !value) break;
-      dict->SetEntry(name, value);
+      if (!name) continue;
+      Skip();
+      if (AtDictionaryEnd() || AtStructureKeyword()) continue;
+      if (TPDFObject* value = Read(depth + 1)) dict->SetEntry(name, value);
     }
-    if (pos + 1 < t_.size() && t_[pos] == '>' && t_[pos + 1] == '>') pos += 2;
     return dict;
   }
 

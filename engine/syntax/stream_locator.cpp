@@ -8,22 +8,7 @@ namespace {
 
 bool IsBlank(char c) { return c == 0 || c == '\t' || c == '\f' || c == ' '; }
 
-}  // namespace
-
-std::optional<std::size_t> StreamDataStart(TByteView text, std::size_t kw) {
-  std::size_t p = kw + 6;
-  while (p < text.size() && IsBlank(text[p])) ++p;
-  if (p >= text.size()) return std::nullopt;
-  if (text[p] == '\r') {
-    ++p;
-    if (p < text.size() && text[p] == '\n') ++p;
-    return p;
-  }
-  if (text[p] == '\n') return p + 1;
-  return std::nullopt;
-}
-
-namespace {
+constexpr std::size_t kKeywordSize = 6;  // "stream"
 
 // Length of the data when it runs up to "endstream" (without the line end before it).
 std::optional<std::size_t> LengthToEndstream(TByteView text, std::size_t start) {
@@ -35,52 +20,85 @@ std::optional<std::size_t> LengthToEndstream(TByteView text, std::size_t start) 
   return len;
 }
 
+// Where "endstream" should stand after data of `length` bytes from `start`: past at most one
+// blank and one line end.
+std::size_t AfterData(TByteView text, std::size_t start, std::size_t length) {
+  std::size_t p = start + length;
+  if (p < text.size() && IsBlank(text[p])) ++p;
+  if (p < text.size() && text[p] == '\r') ++p;
+  if (p < text.size() && text[p] == '\n') ++p;
+  return p;
+}
+
+bool EndsAt(TByteView text, std::size_t start, std::size_t length) {
+  return start + length <= text.size() && text.substr(AfterData(text, start, length), 9) == "endstream";
+}
+
 }  // namespace
+
+std::size_t StreamDataStart(TByteView text, std::size_t kw) {
+  std::size_t p = kw + kKeywordSize;
+  while (p < text.size() && IsBlank(text[p])) ++p;
+  if (p < text.size() && text[p] == '\r') {
+    ++p;
+    if (p < text.size() && text[p] == '\n') ++p;
+    return p;
+  }
+  if (p < text.size() && text[p] == '\n') return p + 1;
+  p = kw + kKeywordSize;
+  while (p < text.size() && text[p] == ' ') ++p;
+  return std::min(p, text.size());
+}
 
 std::optional<TStreamBody> LocateStreamBody(TByteView text, const TPDFDictionary* dict,
                                             std::size_t afterDict, const TLengthLoader& loadLength) {
   if (!dict || afterDict > text.size() || text.size() - afterDict < 13) return std::nullopt;
   std::size_t kw = text.find("stream", afterDict);
   if (kw == TByteView::npos) return std::nullopt;
-  auto start = StreamDataStart(text, kw);
-  if (!start) return std::nullopt;
+  const std::size_t start = StreamDataStart(text, kw);
 
   TPDFObject* lengthObj = dict->GetValue("Length", false);
   if (auto* ref = As<TPDFIndRef>(lengthObj)) lengthObj = loadLength ? loadLength(ref) : nullptr;
   auto* lengthNum = As<TPDFNumeric>(lengthObj);
-  double declared = lengthNum ? std::nearbyint(lengthNum->Value) : -1;
+  const double declared = lengthNum ? std::nearbyint(lengthNum->Value) : -1;
+  const bool fits = declared >= 0 && declared <= static_cast<double>(text.size() - start);
+  const auto length = fits ? static_cast<std::size_t>(declared) : 0;
 
-  // A missing, negative or too long "Length" is repaired by the "endstream" keyword, as
-  // every other reader does, rather than losing the stream.
-  if (!(declared >= 0) || declared > static_cast<double>(text.size() - *start)) {
-    auto len = LengthToEndstream(text, *start);
-    if (!len) return std::nullopt;
-    return TStreamBody{*start, *len};
+  if (fits) {
+    if (EndsAt(text, start, length)) return TStreamBody{start, length, true};
+    // The declared length tells where the data starts when the line end after the keyword is
+    // unusual: a lone CR before data that begins with LF, or data right after the keyword.
+    for (std::size_t alt : {kw + kKeywordSize + 1, kw + kKeywordSize})
+      if (alt != start && alt <= text.size() && EndsAt(text, alt, length)) return TStreamBody{alt, length, true};
   }
-  std::size_t length = static_cast<std::size_t>(declared);
-  std::size_t p = *start + length;
-  if (p < text.size() && IsBlank(text[p])) ++p;
-  if (p < text.size() && text[p] == '\r') ++p;
-  if (p < text.size() && text[p] == '\n') ++p;
-  std::size_t found = text.find("endstream", p);
-  if (found == TByteView::npos) {
-    // The declared length runs past the end of the object: cut at "endstream" if any.
-    auto len = LengthToEndstream(text, *start);
-    if (!len) return std::nullopt;
-    return TStreamBody{*start, *len};
+  // A missing, negative, too long or too short "Length" is repaired by the "endstream"
+  // keyword, as every other reader does, rather than losing the stream.
+  if (fits) {
+    const std::size_t p = AfterData(text, start, length);
+    // A short "Length" grows to reach "endstream" (the line end before it stays in the data).
+    if (std::size_t found = text.find("endstream", p); found != TByteView::npos)
+      return TStreamBody{start, found - start, false};
   }
-  if (found == p) return TStreamBody{*start, length};
-  // A short "Length" grows to reach "endstream" (the line end before it stays in the data).
-  return TStreamBody{*start, found - *start};
+  if (auto len = LengthToEndstream(text, start)) return TStreamBody{start, *len, false};
+  // No "endstream" at all: the declared length is all there is to go by.
+  if (fits) return TStreamBody{start, length, false};
+  return std::nullopt;
 }
 
-TPDFObject* ParseIndirectObjectText(TByteView text, TPDFStructure& pool, const TLengthLoader& loadLength) {
+TPDFObject* ParseIndirectObjectText(TByteView text, TPDFStructure& pool, const TLengthLoader& loadLength,
+                                    bool* lengthMatched) {
+  if (lengthMatched) *lengthMatched = true;
   std::size_t consumed = 0;
   TPDFObject* obj = pool.ParseObjectAt(text, consumed);
   auto* dict = As<TPDFDictionary>(obj);
   if (!dict) return obj;
   auto body = LocateStreamBody(text, dict, consumed, loadLength);
-  if (!body) return obj;
+  if (!body) {
+    // A "stream" keyword with no data found after it is a stream that went missing.
+    if (lengthMatched && text.find("stream", consumed) != TByteView::npos) *lengthMatched = false;
+    return obj;
+  }
+  if (lengthMatched) *lengthMatched = body->LengthMatched;
   return pool.NewStreamOf(dict, TBytes(text.substr(body->Start, body->Length)));
 }
 
