@@ -30,8 +30,12 @@ std::size_t AfterData(TByteView text, std::size_t start, std::size_t length) {
   return p;
 }
 
-bool EndsAt(TByteView text, std::size_t start, std::size_t length) {
-  return start + length <= text.size() && text.substr(AfterData(text, start, length), 9) == "endstream";
+// How well data of `length` bytes from `start` ends: 2 at a line end and "endstream", 1 at
+// "endstream" without the line end, 0 elsewhere.
+int EndsAt(TByteView text, std::size_t start, std::size_t length) {
+  if (start + length > text.size() || text.substr(AfterData(text, start, length), 9) != "endstream") return 0;
+  const std::size_t end = start + length;
+  return end < text.size() && (text[end] == '\r' || text[end] == '\n') ? 2 : 1;
 }
 
 }  // namespace
@@ -65,11 +69,19 @@ std::optional<TStreamBody> LocateStreamBody(TByteView text, const TPDFDictionary
   const auto length = fits ? static_cast<std::size_t>(declared) : 0;
 
   if (fits) {
-    if (EndsAt(text, start, length)) return TStreamBody{start, length, true};
     // The declared length tells where the data starts when the line end after the keyword is
-    // unusual: a lone CR before data that begins with LF, or data right after the keyword.
-    for (std::size_t alt : {kw + kKeywordSize + 1, kw + kKeywordSize})
-      if (alt != start && alt <= text.size() && EndsAt(text, alt, length)) return TStreamBody{alt, length, true};
+    // unusual: a lone CR before data that begins with LF, or data right after the keyword. Of
+    // the starts whose data ends at "endstream", the one with a line end before it wins.
+    std::size_t best = start;
+    int quality = EndsAt(text, start, length);
+    for (std::size_t alt : {kw + kKeywordSize + 1, kw + kKeywordSize}) {
+      if (quality == 2) break;
+      if (const int q = alt <= text.size() ? EndsAt(text, alt, length) : 0; q > quality) {
+        best = alt;
+        quality = q;
+      }
+    }
+    if (quality > 0) return TStreamBody{best, length, true};
   }
   // A missing, negative, too long or too short "Length" is repaired by the "endstream"
   // keyword, as every other reader does, rather than losing the stream.

@@ -54,7 +54,7 @@ void ExpectLikeSound(const std::string& sound, const std::string& damaged, const
   for (int n = 1; n <= good.Document()->GetPageCount(); ++n) {
     const std::string want = Render(good, n);
     ASSERT_FALSE(want.empty()) << name;
-    EXPECT_EQ(Render(link, n), want) << name << " page " << n;
+    EXPECT_TRUE(Render(link, n) == want) << name << " page " << n;
   }
 }
 
@@ -262,7 +262,7 @@ TEST(XRefRepair, APageWithAnObjectNowhereInTheFileSaysWhichOne) {
   };
   const std::string sound = ScanAndLab();
   EXPECT_EQ(problemOfPage1(sound), "");
-  std::string lost = SetOffset(sound, 5, OffsetOf(sound, 4));
+  std::string lost = sound;
   lost.replace(ObjectAt(lost, 5) + 2, 5, "0 xyz");  // "5 0 obj" gone: the scan cannot find it
   EXPECT_EQ(problemOfPage1(lost), "object 5 0 R not found");
 }
