@@ -327,7 +327,9 @@ TPDFObject* TSmartPDFReader::LoadFromBody(int32_t objNum, TPDFStructure& pool, i
   bool matched = true;
   bool doubted = true;  // what the table says is not quite this object
   bool otherGeneration = false;
-  TByteView unnumbered;  // text after an "obj" with no header before it: kept as a last resort
+  // The text after the "obj" at the table's offset when it is not this object's header: used
+  // as it is when the scan knows nothing better.
+  TByteView lastResort;
   int64_t tableAt = -1;
   if (listed) {
     gen = e->Second;
@@ -339,8 +341,8 @@ TPDFObject* TSmartPDFReader::LoadFromBody(int32_t objNum, TPDFStructure& pool, i
       obj = ParseBody(body, pool, matched);
       otherGeneration = headerGen != e->Second;
       doubted = !matched || otherGeneration;
-    } else if (header == THeader::Unnumbered) {
-      unnumbered = body;
+    } else if (header != THeader::None) {
+      lastResort = body;
     }
   }
   // Offsets that point elsewhere, objects the table lacks because part of it could not be
@@ -360,7 +362,7 @@ TPDFObject* TSmartPDFReader::LoadFromBody(int32_t objNum, TPDFStructure& pool, i
       }
     }
   }
-  if (!obj && !unnumbered.empty()) obj = ParseBody(unnumbered, pool, matched);
+  if (!obj && !lastResort.empty()) obj = ParseBody(lastResort, pool, matched);
   return obj;
 }
 
