@@ -30,19 +30,15 @@ function(plover_install_gzipped source destination name)
   set(_gzipped ${_gzipped} ${_gz} PARENT_SCOPE)
 endfunction()
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/cli/plover-cli.1)
-  plover_install_gzipped(${CMAKE_SOURCE_DIR}/cli/plover-cli.1 ${CMAKE_INSTALL_MANDIR}/man1 plover-cli.1)
-endif()
+plover_install_gzipped(${CMAKE_SOURCE_DIR}/cli/plover-cli.1 ${CMAKE_INSTALL_MANDIR}/man1 plover-cli.1)
 if(TARGET plover)
   plover_install_gzipped(${CMAKE_SOURCE_DIR}/resources/man/plover.1 ${CMAKE_INSTALL_MANDIR}/man1 plover.1)
 endif()
 plover_install_gzipped(${CMAKE_SOURCE_DIR}/resources/debian/changelog ${CMAKE_INSTALL_DOCDIR} changelog)
 add_custom_target(plover_gzipped_docs ALL DEPENDS ${_gzipped})
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/cli/plover-cli.bash-completion)
-  install(FILES ${CMAKE_SOURCE_DIR}/cli/plover-cli.bash-completion
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME plover-cli)
-endif()
+install(FILES ${CMAKE_SOURCE_DIR}/cli/plover-cli.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME plover-cli)
 
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/resources/sample.pdf
         ${CMAKE_SOURCE_DIR}/resources/debian/copyright
