@@ -192,8 +192,8 @@ class ConvertLoopTest : public QObject {
     window.findChild<QSpinBox*>("SEDpi")->setValue(150);
     QCOMPARE(window.findChild<QComboBox*>("CBQuality")->currentIndex(), -1);
     // Pages that cannot be read stop the run with a message.
-    window.findChild<QLineEdit*>("EPages")->setText("2-");
-    QVERIFY(guitest::TextOfMessageBox([&] { window.Convert(); }).contains("\"2-\""));
+    window.findChild<QLineEdit*>("EPages")->setText("2-x");
+    QVERIFY(guitest::TextOfMessageBox([&] { window.Convert(); }).contains("\"2-x\""));
     QVERIFY(!window.IsConverting());
     window.findChild<QLineEdit*>("EPages")->clear();
     window.Convert();
