@@ -24,7 +24,7 @@ namespace {
 constexpr char kNoteOnBar[] = " interrupted\n";
 constexpr char kNoteAlone[] = "plover-cli: interrupted\n";
 
-// Names of stale files listed in a warning; the rest are counted.
+// Names of stale files (or numbers of pages drawn in part) listed in a line; the rest are counted.
 constexpr std::size_t kStaleNamesShown = 5;
 
 void DrawBar(const std::string& name, int percent) {
@@ -51,9 +51,28 @@ const char* StatusWord(int result) {
   return result == kJobComplete ? "complete" : result == kJobFailed ? "failed" : "open-failed";
 }
 
+// "page 3 drawn in part", "pages 1, 4 drawn in part", "9 pages drawn in part: 1, 2, 3, 4, 5 and 4 more".
+std::string PartialPagesText(std::vector<int> pages) {
+  std::sort(pages.begin(), pages.end());
+  std::string list;
+  for (std::size_t i = 0; i < std::min(pages.size(), kStaleNamesShown); ++i)
+    list += (i ? ", " : "") + std::to_string(pages[i]);
+  if (pages.size() == 1) return "page " + list + " drawn in part";
+  if (pages.size() <= kStaleNamesShown) return "pages " + list + " drawn in part";
+  return std::to_string(pages.size()) + " pages drawn in part: " + list + " and " +
+         std::to_string(pages.size() - kStaleNamesShown) + " more";
+}
+
 std::string JsonList(const std::vector<std::string>& texts) {
   std::string out = "[";
   for (const std::string& text : texts) out += (out.size() > 1 ? "," : "") + JsonString(text);
+  return out + "]";
+}
+
+std::string JsonInts(std::vector<int> values) {
+  std::sort(values.begin(), values.end());
+  std::string out = "[";
+  for (int v : values) out += (out.size() > 1 ? "," : "") + std::to_string(v);
   return out + "]";
 }
 
@@ -142,6 +161,8 @@ bool TFileRun::Convert(const std::string& file) {
     Say(file, text);
   };
   job.PageNote = [&](int page, const std::string& note) {
+    if (page > 0 && std::find(outcome.PartialPages.begin(), outcome.PartialPages.end(), page) == outcome.PartialPages.end())
+      outcome.PartialPages.push_back(page);
     outcome.Warnings.push_back("page " + std::to_string(page) + ": " + note);
     Say(file, outcome.Warnings.back());
   };
@@ -199,11 +220,15 @@ void TFileRun::Report(const std::string& file, const TJobReport& report, const T
               << ",\"page_count\":" << report.PageCount << ",\"written\":" << pages(outcome.Written)
               << ",\"kept\":" << pages(outcome.Kept)
               << ",\"reason\":" << (report.Reason.empty() ? "null" : JsonString(report.Reason))
+              << ",\"partial_pages\":" << JsonInts(outcome.PartialPages)
               << ",\"errors\":" << JsonList(outcome.Errors) << ",\"warnings\":" << JsonList(outcome.Warnings) << "}\n";
     return;
   }
   if (o_.Quiet || o_.OutputFile == "-") return;
   std::cout << Printable(file) << ": " << StatusText(1, outcome.Result);
+  // A file that completed with pages missing content says so on its status line too, so a
+  // summary read from stdout alone does not take it for a sound conversion.
+  if (!outcome.PartialPages.empty()) std::cout << " (" << PartialPagesText(outcome.PartialPages) << ")";
   if (wrote) std::cout << " -> " << Printable(outcome.Destination);
   std::cout << "\n";
 }

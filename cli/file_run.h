@@ -28,6 +28,7 @@ class TFileRun {
     std::string Destination;  // the folder, or the --output-file
     std::vector<TPageFile> Written, Kept;
     std::vector<std::string> Errors, Warnings;
+    std::vector<int> PartialPages;  // written, but something on them could not be drawn
   };
   // A line on stderr about the file, on a line of its own, control characters escaped.
   void Say(const std::string& file, const std::string& text);

@@ -21,6 +21,7 @@
 #include "app/gui/frm_convert_image.h"
 #include "app/status_text.h"
 #include "gui_test_support.h"
+#include "support/pdf_builder.h"
 
 using plover::FrmConvertImage;
 using plover::TConvertSettings;
@@ -339,6 +340,30 @@ class ConvertLoopTest : public QObject {
     QCOMPARE(window.ResultLine(), QString("1 converted, 1 failed"));
     QCOMPARE(window.LastOutputFolder(), folders.Files() + "two/");
     QVERIFY(window.findChild<QPushButton*>("BTNOpenResult")->isEnabled());
+  }
+
+  void PartlyDrawnFileCompletesWithAWarningSign() {
+    guitest::TTestFolders folders;
+    FrmConvertImage window(folders.Options());
+    testpdf::PdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 50 50] /Contents 9 0 R >>");
+    b.TrailerEntries("/Root 1 0 R");
+    const std::string holed = b.Build();
+    window.AddFileRow(folders.WriteFile("holed.pdf", QByteArray(holed.data(), static_cast<qsizetype>(holed.size()))));
+    window.AddFileRow(folders.WritePdf("sound.pdf", 1));
+    window.Convert();
+    QVERIFY(WaitForConversion(window));
+    plover::TFileListModel* model = window.FileModel();
+    auto sign = [&](int row) {
+      return model->data(model->index(row, plover::TFileListModel::kColStatus), Qt::DecorationRole);
+    };
+    QCOMPARE(model->StatusOf(0), QString("Complete"));
+    QVERIFY2(StatusTip(window, 0).contains("page 1: object 9 0 R not found"), qPrintable(StatusTip(window, 0)));
+    QVERIFY(sign(0).isValid());
+    QCOMPARE(model->StatusOf(1), QString("Complete"));
+    QVERIFY(!sign(1).isValid());
   }
 
   void SameNamesGetTheirOwnFolders() {

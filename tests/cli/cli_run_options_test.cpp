@@ -225,3 +225,23 @@ TEST(CliRunOptions, InterruptedRunSaysSoAndLeavesNoPartFile) {
   for (const auto& entry : fs::directory_iterator(out + "/long"))
     EXPECT_FALSE(entry.path().string().ends_with(".part")) << entry.path();
 }
+
+TEST(CliRunOptions, PageMissingAnObjectCompletesDrawnInPart) {
+  testsupport::TempDir dir;
+  testpdf::PdfBuilder b;
+  b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  b.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>");
+  b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 50 50] /Contents 5 0 R >>");
+  b.Object(4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 50 50] /Contents 9 0 R >>");
+  b.Stream(5, "", "0 0 1 rg 0 0 50 50 re f");
+  b.TrailerEntries("/Root 1 0 R");
+  const std::string pdf = dir.Write("holed.pdf", b.Build());
+  const std::string out = dir.Path() + "/out";
+  RunResult r = RunCli("--dpi 9 --format png -o " + out + " " + pdf);
+  EXPECT_EQ(r.Exit, 0) << r.Err;
+  EXPECT_NE(r.Err.find("holed.pdf: page 2: object 9 0 R not found\n"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Out.find("holed.pdf: Complete (page 2 drawn in part) -> " + out + "/holed\n"), std::string::npos) << r.Out;
+  EXPECT_TRUE(Exists(out + "/holed/2.PNG"));
+  r = RunCli("--json --dpi 9 --format png -o " + out + " " + pdf);
+  EXPECT_NE(r.Out.find("\"partial_pages\":[2],"), std::string::npos) << r.Out;
+}

@@ -1,9 +1,11 @@
 #include "app/gui/widgets/file_list_model.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QStyle>
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -79,6 +81,10 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const {
     return QStringLiteral("<img src=\"data:image/png;base64,%1\"><br>%2")
         .arg(QString::fromLatin1(png.toBase64()), (row.Folder + row.Name).toHtmlEscaped());
   }
+  // A file that completed with pages drawn only in part carries a warning sign beside
+  // "Complete"; its tooltip says what was left out.
+  if (role == Qt::DecorationRole && index.column() == kColStatus && row.State == kJobComplete && !row.Notes.isEmpty())
+    return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
   if (role == Qt::ToolTipRole && (index.column() == kColName || index.column() == kColPath))
     return row.Folder + row.Name;
   if (role == Qt::ToolTipRole && index.column() == kColStatus) {
