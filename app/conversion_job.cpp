@@ -138,6 +138,7 @@ int ConvertFileWith(const std::string& sourcePath, const std::string& password, 
   int result = kJobOpenFailed;
   kestrel::TKestrel0725 engine;
   engine.JpegQuality = std::clamp(options.JpegQuality, 1, 100);
+  engine.Output = options.Output;
   std::string buffer;
   try {
     try {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/status_text.h"
+#include "engine/output/output_options.h"
 #include "engine/render/render_settings.h"
 
 namespace plover {
@@ -105,6 +106,8 @@ struct TConvertOptions {
   bool CreateParents = false;
   // Filled in when given.
   TJobReport* Report = nullptr;
+  // Colours, transparency and encoder choices of the page files.
+  kestrel::TOutputOptions Output;
 };
 
 // Converts sourceFolder + fileName into outputFolder/1.<extension>, 2.<extension>, ...

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <iterator>
 #include <limits>
+#include <utility>
 
 #include "app/conversion_job.h"
 
@@ -16,12 +18,17 @@ const char* const kUsage =
     "standard input. Options take their value as \"--format png\" or \"--format=png\".\n"
     "\n"
     "Output:\n"
-    "  --format F        bmp, jpeg, wmf, emf, eps, png, gif or tiff (default jpeg)\n"
+    "  --format F        bmp, jpeg, wmf, emf, eps, png, gif, tiff, svg, webp, ppm,\n"
+    "                    pgm, pbm or pam (default jpeg)\n"
     "  --output DIR      put each PDF's folder under DIR instead of beside the PDF\n"
     "  --name TEMPLATE   page file names (default {page}.{EXT}); fields {page},\n"
     "                    {page:03} (zero padded), {name} (the PDF's name), {ext}, {EXT}\n"
     "  --output-file F   write the one page asked for to exactly F (\"-\": standard output)\n"
     "  --jpeg-quality N  JPEG quality 1 to 100 (default 75)\n"
+    "  --webp-quality N  lossy WebP at quality 0 to 100 (default lossless)\n"
+    "  --tiff-compression C  deflate, lzw, packbits, none or g4 (mono) (default deflate)\n"
+    "  --colour C        rgb, gray or mono (dithered) pages (default rgb; also --color)\n"
+    "  --transparent     leave the background transparent (png, tiff, webp, pam, svg)\n"
     "  --skip-existing   keep page files that are already there, convert only the others\n"
     "\n"
     "Pages and size:\n"
@@ -50,6 +57,11 @@ const char* const kUsage =
 
 namespace {
 
+// Formats past the window's list, with their numbers (8 is the window's EMF+ recording,
+// which the command line does not offer).
+constexpr std::pair<const char*, int> kMoreFormats[] = {{"SVG", 9}, {"WEBP", 10}, {"PPM", 11},
+                                                        {"PGM", 12}, {"PBM", 13}, {"PAM", 14}};
+
 std::optional<int> ParseInt(const std::string& s) {
   if (s.empty() || s.size() > 9) return std::nullopt;
   for (char c : s)
@@ -58,6 +70,14 @@ std::optional<int> ParseInt(const std::string& s) {
 }
 
 }  // namespace
+
+const char* FormatCaption(int formatIndex) {
+  if (formatIndex >= 0 && formatIndex < static_cast<int>(std::size(kFormatCaptions)))
+    return kFormatCaptions[formatIndex];
+  for (const auto& [caption, number] : kMoreFormats)
+    if (number == formatIndex) return caption;
+  return "";
+}
 
 std::optional<std::vector<TPageRange>> ParsePageList(const std::string& text, std::string* error) {
   auto bad = [&](const std::string& why) -> std::optional<std::vector<TPageRange>> {
@@ -127,8 +147,14 @@ std::string ParseFormat(TCliOptions& o, const std::string& v) {
   if (upper == "TIF") upper = "TIFF";
   auto it = std::find_if(std::begin(kFormatCaptions), std::end(kFormatCaptions),
                          [&](const char* c) { return upper == c; });
-  if (it == std::end(kFormatCaptions)) return "unknown format: " + v;
-  o.FormatIndex = static_cast<int>(it - std::begin(kFormatCaptions));
+  auto more = std::find_if(std::begin(kMoreFormats), std::end(kMoreFormats),
+                           [&](const auto& f) { return upper == f.first; });
+  if (it != std::end(kFormatCaptions))
+    o.FormatIndex = static_cast<int>(it - std::begin(kFormatCaptions));
+  else if (more != std::end(kMoreFormats))
+    o.FormatIndex = more->second;
+  else
+    return "unknown format: " + v;
   return {};
 }
 
@@ -198,6 +224,36 @@ std::string ParseJpegQuality(TCliOptions& o, const std::string& v) {
   return {};
 }
 
+std::string ParseWebPQuality(TCliOptions& o, const std::string& v) {
+  auto n = ParseInt(v);
+  if (!n || *n > 100) return "--webp-quality takes 0 to 100";
+  o.Output.WebPQuality = *n;
+  return {};
+}
+
+std::string ParseTIFFCompression(TCliOptions& o, const std::string& v) {
+  using kestrel::TTIFFCompression;
+  static constexpr std::pair<const char*, TTIFFCompression> kNames[] = {
+      {"deflate", TTIFFCompression::kDeflate}, {"lzw", TTIFFCompression::kLZW},
+      {"packbits", TTIFFCompression::kPackBits}, {"none", TTIFFCompression::kNone},
+      {"g4", TTIFFCompression::kG4}};
+  for (const auto& [name, compression] : kNames)
+    if (v == name) {
+      o.Output.TIFFCompression = compression;
+      return {};
+    }
+  return "--tiff-compression takes deflate, lzw, packbits, none or g4";
+}
+
+std::string ParseColour(TCliOptions& o, const std::string& v) {
+  using kestrel::TColourMode;
+  if (v == "rgb") o.Output.Colour = TColourMode::kRGB;
+  else if (v == "gray" || v == "grey") o.Output.Colour = TColourMode::kGray;
+  else if (v == "mono") o.Output.Colour = TColourMode::kMono;
+  else return "--colour takes rgb, gray or mono";
+  return {};
+}
+
 std::string NotEmpty(const std::string& v, const char* option) {
   return v.empty() ? std::string(option) + " needs a value" : std::string();
 }
@@ -209,6 +265,10 @@ const TCliOptionSpec kOptions[] = {
     {"--output-file", nullptr, "FILE",
      [](TCliOptions& o, const std::string& v) { return (o.OutputFile = v, NotEmpty(v, "--output-file")); }},
     {"--jpeg-quality", nullptr, "N", ParseJpegQuality},
+    {"--webp-quality", nullptr, "N", ParseWebPQuality},
+    {"--tiff-compression", nullptr, "C", ParseTIFFCompression},
+    {"--colour", "--color", "C", ParseColour},
+    {"--transparent", nullptr, nullptr, [](TCliOptions& o, const std::string&) { return (o.Output.Transparent = true, std::string()); }},
     {"--skip-existing", nullptr, nullptr, [](TCliOptions& o, const std::string&) { return (o.SkipExisting = true, std::string()); }},
     {"--pages", nullptr, "LIST", ParsePages},
     {"--scale", nullptr, "N", ParseScale},

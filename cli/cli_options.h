@@ -11,6 +11,7 @@ namespace plover {
 
 struct TCliOptions {
   int FormatIndex = 1;  // JPEG
+  kestrel::TOutputOptions Output;
   int Dpi = 96;
   // Fit each page inside this many pixels (0: no bound on that side), keeping its shape.
   int FitWidth = 0;
@@ -42,7 +43,7 @@ struct TCliOptions {
 // and returns the reason it refuses it, or an empty string.
 struct TCliOptionSpec {
   const char* Name;        // "--format"
-  const char* Short;       // "-o", or nullptr
+  const char* Short;       // "-o" (or an alias such as "--color"), or nullptr
   const char* ValueName;   // "F" in the help text; nullptr for a flag
   std::string (*Apply)(TCliOptions&, const std::string& value);
 };
@@ -61,6 +62,10 @@ std::optional<std::vector<TPageRange>> ParsePageList(const std::string& text, st
 
 // The known option nearest to an unknown one ("--fromat" -> "--format"), or empty.
 std::string NearestOption(const std::string& unknown);
+
+// The page files' extension of a format number: the window's captions, then SVG, WEBP, PPM,
+// PGM, PBM and PAM from 9 on.
+const char* FormatCaption(int formatIndex);
 
 extern const char* const kUsage;
 

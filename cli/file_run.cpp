@@ -103,7 +103,7 @@ bool TFileRun::Convert(const std::string& file) {
   const bool toFile = !o_.OutputFile.empty();
   const std::string fileName = file == "-" ? "stdin" : fs::path(file).filename().string();
   const std::string baseName = FolderNameFor(fileName);
-  const std::string extension = kFormatCaptions[o_.FormatIndex];
+  const std::string extension = FormatCaption(o_.FormatIndex);
   std::string folder;
   if (!toFile) {
     const std::string parent =
@@ -119,6 +119,7 @@ bool TFileRun::Convert(const std::string& file) {
   TConvertOptions job;
   job.Dpi = o_.Dpi;
   job.JpegQuality = o_.JpegQuality;
+  job.Output = o_.Output;
   job.View = {o_.Box, o_.FitWidth, o_.FitHeight, o_.HideAnnotations};
   job.Pages = o_.Pages;
   job.CreateParents = true;
@@ -183,7 +184,7 @@ void TFileRun::WarnStaleFiles(const std::string& file, const std::string& folder
                               const std::vector<int>& failedPages, TOutcome& outcome) {
   std::error_code ec;
   if (!fs::is_directory(fs::symlink_status(folder, ec))) return;
-  const std::string extension = kFormatCaptions[o_.FormatIndex];
+  const std::string extension = FormatCaption(o_.FormatIndex);
   // Page files named as this run names them, for pages the document does not have or that
   // failed this time: a reader would take them for this document's pages.
   std::vector<std::pair<int, std::string>> stale;

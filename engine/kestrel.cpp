@@ -158,7 +158,7 @@ int32_t TKestrel::RenderPageToStream(const TSmartPDFLink* handle, const TPDFObje
   handle->Reader()->TakeMissingObjects();  // what earlier lookups missed is not this page's
   kestrel::RenderPageToStream(*doc, *As<TPDFIndRef>(pageRef), static_cast<TOutputFormat>(format),
                               LastRenderProblem, out, RenderSettings, JpegQuality,
-                              dpi * ResolutionFactor, handle->Fonts(), PageView);
+                              dpi * ResolutionFactor, handle->Fonts(), PageView, Output);
   // Objects the page names that the file does not hold leave parts of it undrawn: say which.
   if (std::string missing = MissingObjectsText(handle->Reader()->TakeMissingObjects()); !missing.empty())
     LastRenderProblem += (LastRenderProblem.empty() ? "" : "; ") + missing;

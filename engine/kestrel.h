@@ -11,6 +11,7 @@
 #include "engine/access/security_info.h"
 #include "engine/fonts/font_collection.h"
 #include "engine/graphics/raster_image.h"
+#include "engine/output/output_options.h"
 #include "engine/render/render_settings.h"
 
 namespace kestrel {
@@ -98,6 +99,8 @@ class TKestrel {
   // Page box, pixel bounds to fit and annotations, for every page rendered.
   TPageView PageView;
   int32_t JpegQuality = 75;
+  // Colours, transparency and encoder choices of the pages written.
+  TOutputOptions Output;
   double ResolutionFactor = 1.0;
 
   bool IsValidHandle(const TSmartPDFLink* handle) const;

@@ -14,6 +14,12 @@ enum TOutputFormat : int32_t {
   kFormatGIF = 6,
   kFormatTIFF = 7,
   kFormatEMFPlus = 8,
+  kFormatSVG = 9,
+  kFormatWebP = 10,
+  kFormatPPM = 11,
+  kFormatPGM = 12,
+  kFormatPBM = 13,
+  kFormatPAM = 14,
 };
 
 }  // namespace kestrel

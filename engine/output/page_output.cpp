@@ -35,22 +35,24 @@ bool PrepareRenderer(TPDFRenderer& renderer, TSmartPDFDocument& doc, const TPDFI
 
 std::optional<TRasterImage> RenderPageImage(TSmartPDFDocument& doc, const TPDFIndRef& page, std::string& problem,
                                             const TGDIPlusSettings& settings, double dpi,
-                                            TPDFFontCollection* fonts, const TPageView& view) {
+                                            TPDFFontCollection* fonts, const TPageView& view,
+                                            TRgbPixel background) {
   problem.clear();
   TPDFRenderer renderer;
   if (!PrepareRenderer(renderer, doc, page, settings, dpi, fonts, view, problem)) return std::nullopt;
   std::optional<TRasterImage> bitmap;
-  RenderPageBitmap(renderer, bitmap);
+  RenderPageBitmap(renderer, bitmap, background);
   problem = renderer.ErrorText();
   return bitmap;
 }
 
 void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format,
                         std::string& problem, TBytes& out, const TGDIPlusSettings& settings,
-                        int32_t jpegQuality, double dpi, TPDFFontCollection* fonts, const TPageView& view) {
+                        int32_t jpegQuality, double dpi, TPDFFontCollection* fonts, const TPageView& view,
+                        const TOutputOptions& options) {
   problem.clear();
   const bool vector = format == kFormatWMF || format == kFormatEMF || format == kFormatEPS ||
-                      format == kFormatEMFPlus;
+                      format == kFormatEMFPlus || format == kFormatSVG;
   if (!vector && !IsRasterFormat(format)) {
     problem = "output format " + std::to_string(static_cast<int>(format)) + " is not available";
     return;
@@ -62,6 +64,8 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
       RenderEPSPage(renderer, out, problem);
     } else if (format == kFormatEMFPlus) {
       RenderEmfPlusPage(renderer, out, problem);
+    } else if (format == kFormatSVG) {
+      RenderSVGPage(renderer, options, out, problem);
     } else {
       RenderMetafilePage(renderer, format, out, problem);
     }
@@ -71,7 +75,17 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
   // errors are reported, and what was drawn before them is still encoded.
   std::optional<TRasterImage> bitmap = RenderPageImage(doc, page, problem, settings, dpi, fonts, view);
   if (!bitmap) return;
-  TBytes bytes = EncodeRaster(*bitmap, format, jpegQuality);
+  // A transparent background is found by drawing the page a second time, on black: what
+  // shows the background differs between the two.
+  std::optional<TRasterImage> onBlack;
+  if (options.Transparent && CarriesAlpha(format, options)) {
+    std::string again;  // the same problems as the first drawing
+    onBlack = RenderPageImage(doc, page, again, settings, dpi, fonts, view, 0x000000);
+  }
+  const TPagePicture picture(std::move(*bitmap), onBlack ? &*onBlack : nullptr,
+                             PictureColour(format, options));
+  onBlack.reset();
+  TBytes bytes = EncodeRaster(picture, format, jpegQuality, options);
   if (bytes.empty()) {
     if (!problem.empty()) problem += "\r\n";
     problem += "the page bitmap could not be encoded";

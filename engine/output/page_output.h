@@ -5,6 +5,7 @@
 
 #include "engine/graphics/raster_image.h"
 #include "engine/output/output_format.h"
+#include "engine/output/output_options.h"
 #include "engine/render/render_settings.h"
 #include "engine/syntax/bytes.h"
 
@@ -18,13 +19,15 @@ class TPDFFontCollection;
 // or could not start (the bytes drawn so far are still encoded when there are any).
 void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format, std::string& problem,
                         TBytes& out, const TGDIPlusSettings& settings, int32_t jpegQuality, double dpi,
-                        TPDFFontCollection* fonts = nullptr, const TPageView& view = {});
+                        TPDFFontCollection* fonts = nullptr, const TPageView& view = {},
+                        const TOutputOptions& options = {});
 
-// The page drawn on a new white bitmap, for callers that want pixels rather than a file. Empty
+// The page drawn on a new bitmap, white or `background`, for callers that want pixels rather than a file. Empty
 // when no bitmap can be made, with `problem` saying why; a content error still gives what was
 // drawn before it, with `problem` naming the error.
 std::optional<TRasterImage> RenderPageImage(TSmartPDFDocument& doc, const TPDFIndRef& page, std::string& problem,
                                             const TGDIPlusSettings& settings, double dpi,
-                                            TPDFFontCollection* fonts = nullptr, const TPageView& view = {});
+                                            TPDFFontCollection* fonts = nullptr, const TPageView& view = {},
+                                            TRgbPixel background = 0xFFFFFF);
 
 }  // namespace kestrel

@@ -6,7 +6,8 @@
 
 namespace kestrel {
 
-bool RenderPageBitmap(TPDFRenderer& renderer, std::optional<TRasterImage>& bitmap) {
+bool RenderPageBitmap(TPDFRenderer& renderer, std::optional<TRasterImage>& bitmap,
+                      TRgbPixel background) {
   bitmap.reset();
   renderer.TargetKind = TRenderTargetKind::Bitmap;
   const TPageGeometry g = renderer.PageGeometry();
@@ -15,9 +16,8 @@ bool RenderPageBitmap(TPDFRenderer& renderer, std::optional<TRasterImage>& bitma
     renderer.SetErrorText("Page not rendered: " + problem);
     return false;
   }
-  // The background is white from the start.
   std::optional<TRasterImage> image =
-      TRasterImage::Create(g.PixelWidth, g.PixelHeight, renderer.Resolution, 0xFFFFFF);
+      TRasterImage::Create(g.PixelWidth, g.PixelHeight, renderer.Resolution, background);
   if (!image) {
     renderer.SetErrorText("Page not rendered: the page bitmap could not be created");
     return false;

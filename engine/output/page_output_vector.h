@@ -1,5 +1,5 @@
 #pragma once
-// The page outputs that are not encoded from the page bitmap: metafiles and EPS. Each renders
+// The page outputs that are not encoded from the page bitmap: metafiles, EPS and SVG. Each renders
 // the page with the renderer prepared by RenderPageToStream (page, resolution, settings and
 // resolver set) and appends the file's bytes to `out`. `problem` receives the renderer's error
 // text, or why nothing could be written; false when nothing was written.
@@ -18,6 +18,9 @@ bool RenderMetafilePage(TPDFRenderer& renderer, TOutputFormat format, TBytes& ou
                         std::string& problem);
 // Format 8: an enhanced metafile of EMF+ records only.
 bool RenderEmfPlusPage(TPDFRenderer& renderer, TBytes& out, std::string& problem);
+// Format 9: SVG 1.1, white or (options.Transparent) transparent where nothing is drawn.
+bool RenderSVGPage(TPDFRenderer& renderer, const TOutputOptions& options, TBytes& out,
+                   std::string& problem);
 // Format 4: Encapsulated PostScript.
 bool RenderEPSPage(TPDFRenderer& renderer, TBytes& out, std::string& problem);
 

@@ -11,11 +11,13 @@ namespace kestrel {
 
 class TPDFRenderer;
 
-// A new white bitmap of the page's size with the page drawn on it through the raster canvas.
+// A new bitmap of the page's size, white or `background`, with the page drawn on it through
+// the raster canvas.
 // False, with the renderer's ErrorText() saying why and no bitmap, when the bitmap cannot be
 // made (a size past the pixel limit). A content error still gives true: the bitmap holds what
 // was drawn before it and ErrorText() says what went wrong.
-bool RenderPageBitmap(TPDFRenderer& renderer, std::optional<TRasterImage>& bitmap);
+bool RenderPageBitmap(TPDFRenderer& renderer, std::optional<TRasterImage>& bitmap,
+                      TRgbPixel background = 0xFFFFFF);
 // The page as a finished EPS writer, the renderer's ErrorText() saying whether content failed
 // (the lines written before the failure are kept).
 std::unique_ptr<TPDFEPSExport> RenderPageEPS(TPDFRenderer& renderer);

@@ -64,7 +64,8 @@ bool HaveProgram(const std::string& name) {
   return RunProgram({"sh", "-c", "command -v " + name}) == 0;
 }
 
-TBytes ConvertFirstPage(const std::string& pdf, int format, double dpi, std::string* problem) {
+TBytes ConvertFirstPage(const std::string& pdf, int format, double dpi, std::string* problem,
+                        const TOutputOptions& options) {
   TSmartPDFLink link(TByteView(pdf), "");
   if (!link.Okay()) return {};
   TSmartPDFDocument* doc = link.Document();
@@ -72,7 +73,8 @@ TBytes ConvertFirstPage(const std::string& pdf, int format, double dpi, std::str
   if (!page) return {};
   std::string text;
   TBytes out;
-  RenderPageToStream(*doc, *page, static_cast<TOutputFormat>(format), text, out, TGDIPlusSettings{}, 75, dpi);
+  RenderPageToStream(*doc, *page, static_cast<TOutputFormat>(format), text, out, TGDIPlusSettings{}, 75, dpi,
+                     nullptr, options);
   if (problem) *problem = text;
   return out;
 }

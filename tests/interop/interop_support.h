@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "pixel_compare.h"
+#include "engine/output/output_options.h"
 #include "engine/syntax/bytes.h"
 
 namespace kestrel::interop {
@@ -23,7 +24,7 @@ bool HaveProgram(const std::string& name);
 // The first page of `pdf` in output format `format` (the numbers of page_output.h) at `dpi`,
 // as the conversion writes it. `problem` receives the renderer's text.
 TBytes ConvertFirstPage(const std::string& pdf, int format, double dpi,
-                        std::string* problem = nullptr);
+                        std::string* problem = nullptr, const TOutputOptions& options = {});
 
 // A PNG file decoded to RGB, transparency composed over white.
 std::optional<TRgbImage> LoadPng(const std::string& path);

@@ -1,8 +1,10 @@
 #include "engine/output/raster/bmp_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 namespace kestrel {
 
@@ -68,5 +70,49 @@ TBytes EncodeBMP(const TPixelView& pixels, double dpi) {
 }
 
 TBytes EncodeBMP(const TRasterImage& image) { return EncodeBMP(image.View(), image.Dpi()); }
+
+TBytes EncodeBMP(const TPagePicture& picture) {
+  const TPixelView view = picture.View();
+  if (picture.Colour() == TColourMode::kRGB || view.Data == nullptr) return EncodeBMP(view, picture.Dpi());
+  const bool mono = picture.Colour() == TColourMode::kMono;
+  const std::uint32_t colours = mono ? 2 : 256;
+  const std::uint64_t headerSize = 14 + 40 + 4 * colours;
+  const std::uint64_t rowBytes = ((std::uint64_t(view.Width) * (mono ? 1 : 8) + 31) / 32) * 4;
+  const std::uint64_t imageBytes = rowBytes * std::uint64_t(view.Height);
+  const std::uint64_t fileBytes = headerSize + imageBytes;
+  if (fileBytes > std::numeric_limits<std::uint32_t>::max()) return {};
+
+  TBytes out(fileBytes, '\0');
+  auto* p = reinterpret_cast<std::uint8_t*>(out.data());
+  p[0] = 'B';
+  p[1] = 'M';
+  PutLE32(p + 2, static_cast<std::uint32_t>(fileBytes));
+  PutLE32(p + 10, static_cast<std::uint32_t>(headerSize));
+  PutLE32(p + 14, 40);
+  PutLE32(p + 18, static_cast<std::uint32_t>(view.Width));
+  PutLE32(p + 22, static_cast<std::uint32_t>(view.Height));
+  PutLE16(p + 26, 1);
+  PutLE16(p + 28, mono ? 1 : 8);
+  PutLE32(p + 34, static_cast<std::uint32_t>(imageBytes));
+  const std::uint32_t ppm = PixelsPerMetre(picture.Dpi());
+  PutLE32(p + 38, ppm);
+  PutLE32(p + 42, ppm);
+  PutLE32(p + 46, colours);
+  for (std::uint32_t i = 0; i < colours; ++i) {
+    const std::uint8_t v = mono ? static_cast<std::uint8_t>(i * 255) : static_cast<std::uint8_t>(i);
+    PutLE32(p + 54 + 4 * i, std::uint32_t(v) * 0x010101u);
+  }
+  std::uint8_t* rowOut = p + headerSize;
+  for (int y = view.Height - 1; y >= 0; --y, rowOut += rowBytes) {
+    const std::uint8_t* row = view.Row(y);
+    if (!mono) {
+      std::copy_n(row, view.Width, rowOut);
+      continue;
+    }
+    for (int x = 0; x < view.Width; ++x)
+      if (row[x] >= 128) rowOut[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+  }
+  return out;
+}
 
 }  // namespace kestrel

@@ -1,6 +1,8 @@
 #pragma once
-// Windows BMP output: 24 bits a pixel, uncompressed, rows bottom-up padded to 4 bytes.
+// Windows BMP output: 24 bits a pixel (8 with a gray palette, 1 for mono pages),
+// uncompressed, rows bottom-up padded to 4 bytes.
 #include "engine/graphics/raster_image.h"
+#include "engine/output/raster/page_picture.h"
 #include "engine/syntax/bytes.h"
 
 namespace kestrel {
@@ -9,5 +11,8 @@ namespace kestrel {
 // Empty when the file would pass the 4 GiB the format's size fields can describe.
 TBytes EncodeBMP(const TPixelView& pixels, double dpi);
 TBytes EncodeBMP(const TRasterImage& image);
+// Colour pages at 24 bits, gray ones at 8 with a 256-gray palette, mono ones at 1 (0 black,
+// 1 white). BMP readers do not agree on alpha: a transparent page is written on white.
+TBytes EncodeBMP(const TPagePicture& picture);
 
 }  // namespace kestrel

@@ -227,16 +227,31 @@ void TPNGWriter::SetICCProfile(TByteView profile) {
 }
 
 void TPNGWriter::FillRow(int y, std::uint8_t* out) const {
+  const bool gray = Source_.Layout == TPixelLayout::kGray8;
   if (!HasAlpha_) {
-    RowToRGB(Source_, y, out);
+    if (!gray) {
+      RowToRGB(Source_, y, out);
+    } else if (!OneBit_) {
+      std::copy_n(Source_.Row(y), Source_.Width, out);
+    } else {
+      const std::uint8_t* row = Source_.Row(y);
+      std::fill_n(out, (std::size_t(Source_.Width) + 7) / 8, 0);
+      for (int x = 0; x < Source_.Width; ++x)
+        if (row[x] >= 128) out[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+    }
     return;
   }
   const std::uint8_t* row = Source_.Row(y);
   const std::size_t my = MaskIndex(y, Source_.Height - 1, MaskHeight_ - 1);
   const std::uint8_t* alphaRow = Alpha_.data() + my * MaskWidth_;
-  for (int x = 0; x < Source_.Width; ++x, out += 4) {
-    Source_.ReadRGB(row, x, out);
-    out[3] = alphaRow[MaskIndex(x, Source_.Width - 1, MaskWidth_ - 1)];
+  for (int x = 0; x < Source_.Width; ++x) {
+    if (gray) {
+      *out++ = row[x];
+    } else {
+      Source_.ReadRGB(row, x, out);
+      out += 3;
+    }
+    *out++ = alphaRow[MaskIndex(x, Source_.Width - 1, MaskWidth_ - 1)];
   }
 }
 
@@ -247,8 +262,11 @@ TBytes TPNGWriter::WriteTo() const {
   TBytes header;
   AppendBE32(header, static_cast<std::uint32_t>(Source_.Width));
   AppendBE32(header, static_cast<std::uint32_t>(Source_.Height));
-  header += static_cast<char>(8);
-  header += static_cast<char>(HasAlpha_ ? 6 : 2);
+  // Colour types: 0 gray, 2 RGB, 4 gray and alpha, 6 RGB and alpha.
+  const bool gray = Source_.Layout == TPixelLayout::kGray8;
+  const bool oneBit = gray && OneBit_ && !HasAlpha_;
+  header += static_cast<char>(oneBit ? 1 : 8);
+  header += static_cast<char>((gray ? 0 : 2) + (HasAlpha_ ? 4 : 0));
   header.append(3, '\0');  // compression, filter, interlace
   WriteChunk(out, "IHDR", header);
 
@@ -267,8 +285,10 @@ TBytes TPNGWriter::WriteTo() const {
     WriteChunk(out, "iCCP", iccp);
   }
 
-  const int bpp = HasAlpha_ ? 4 : 3;
-  const std::size_t rowBytes = std::size_t(Source_.Width) * bpp;
+  // Filters look back one pixel, and at least one byte.
+  const int bpp = (gray ? 1 : 3) + (HasAlpha_ ? 1 : 0);
+  const std::size_t rowBytes =
+      oneBit ? (std::size_t(Source_.Width) + 7) / 8 : std::size_t(Source_.Width) * bpp;
   std::vector<std::uint8_t> raw(rowBytes), prior(rowBytes, 0), filtered(rowBytes + 1), best;
   if (Filter_ == TPNGFilter::kAdaptive) best.resize(rowBytes + 1);
   TIDATStream idat(out, Level_);
@@ -294,6 +314,15 @@ TBytes TPNGWriter::WriteTo() const {
   idat.Finish();
   WriteChunk(out, "IEND", {});
   return out;
+}
+
+TBytes EncodePNG(const TPagePicture& picture) {
+  TPNGWriter writer(picture.View());
+  const double dpi = picture.Dpi();
+  writer.SetResolution(dpi > 0 && dpi < 1e6 ? RoundHalfEven(dpi) : 0);
+  writer.SetOneBit(picture.Colour() == TColourMode::kMono);
+  if (picture.HasAlpha()) writer.SetAlphaMask(picture.AlphaView(), false);
+  return writer.WriteTo();
 }
 
 TBytes EncodePNG(const TRasterImage& image) {

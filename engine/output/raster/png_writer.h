@@ -1,9 +1,11 @@
 #pragma once
-// PNG output (ISO/IEC 15948): 8-bit RGB, or RGBA when an alpha mask is given.
+// PNG output (ISO/IEC 15948): 8-bit RGB or gray (a kGray8 source), with alpha when a mask is
+// given; 1-bit gray for mono pages.
 #include <cstdint>
 #include <vector>
 
 #include "engine/graphics/raster_image.h"
+#include "engine/output/raster/page_picture.h"
 #include "engine/syntax/bytes.h"
 
 namespace kestrel {
@@ -37,6 +39,9 @@ class TPNGWriter {
   // Alpha of each pixel from a mask of any size, scaled to the image by index; the mask's
   // blue component is the alpha, complemented when `invert` is set.
   void SetAlphaMask(const TPixelView& mask, bool invert);
+  // A kGray8 source of black and white only is written at one bit a pixel (samples from 128
+  // up are white); ignored with an alpha mask.
+  void SetOneBit(bool on) { OneBit_ = on; }
   // Embeds an ICC profile in an iCCP chunk named "KesProfile".
   void SetICCProfile(TByteView profile);
 
@@ -51,6 +56,7 @@ class TPNGWriter {
   int Level_ = kDefaultLevel;
   TPNGFilter Filter_ = kDefaultFilter;
   bool HasAlpha_ = false;
+  bool OneBit_ = false;
   int MaskWidth_ = 0;
   int MaskHeight_ = 0;
   std::vector<std::uint8_t> Alpha_;  // MaskWidth_ × MaskHeight_ values
@@ -59,6 +65,8 @@ class TPNGWriter {
 
 // Convenience for page output: PNG of a page bitmap at its resolution, rounded half to even.
 TBytes EncodePNG(const TRasterImage& image);
+// The same for a page picture: gray, mono (1 bit) or with alpha as the picture is.
+TBytes EncodePNG(const TPagePicture& picture);
 
 // Standard CRC-32 of a chunk's type and data, as PNG stores it.
 std::uint32_t PNGChunkCRC(TByteView typeAndData);

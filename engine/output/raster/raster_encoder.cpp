@@ -1,17 +1,45 @@
 #include "engine/output/raster/raster_encoder.h"
 
 #include "engine/images/dct_encoder.h"
-#include "engine/output/raster/bmp_writer.h"
 #include "engine/output/gif/gif_writer.h"
 #include "engine/output/page_output.h"
+#include "engine/output/raster/bmp_writer.h"
 #include "engine/output/raster/png_writer.h"
+#include "engine/output/raster/pnm_writer.h"
 #include "engine/output/raster/tiff_writer.h"
+#include "engine/output/raster/webp_writer.h"
 
 namespace kestrel {
 
 bool IsRasterFormat(TOutputFormat format) {
-  return format == kFormatBMP || format == kFormatJPEG || format == kFormatPNG ||
-         format == kFormatGIF || format == kFormatTIFF;
+  switch (format) {
+    case kFormatBMP:
+    case kFormatJPEG:
+    case kFormatPNG:
+    case kFormatGIF:
+    case kFormatTIFF:
+    case kFormatWebP:
+    case kFormatPPM:
+    case kFormatPGM:
+    case kFormatPBM:
+    case kFormatPAM:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool CarriesAlpha(TOutputFormat format, const TOutputOptions& options) {
+  if (format == kFormatTIFF) return options.TIFFCompression != TTIFFCompression::kG4;
+  return format == kFormatPNG || format == kFormatWebP || format == kFormatPAM;
+}
+
+TColourMode PictureColour(TOutputFormat format, const TOutputOptions& options) {
+  if (format == kFormatPBM) return TColourMode::kMono;
+  if (format == kFormatTIFF && options.TIFFCompression == TTIFFCompression::kG4)
+    return TColourMode::kMono;
+  if (format == kFormatPGM && options.Colour == TColourMode::kRGB) return TColourMode::kGray;
+  return options.Colour;
 }
 
 TBytes EncodeRaster(const TRasterImage& image, TOutputFormat format, int jpegQuality) {
@@ -26,6 +54,40 @@ TBytes EncodeRaster(const TRasterImage& image, TOutputFormat format, int jpegQua
       return EncodeGIF(image);
     case kFormatTIFF:
       return EncodeTIFF(image);
+    default:
+      return {};
+  }
+}
+
+TBytes EncodeRaster(const TPagePicture& picture, TOutputFormat format, int jpegQuality,
+                    const TOutputOptions& options) {
+  switch (format) {
+    case kFormatBMP:
+      return EncodeBMP(picture);
+    case kFormatJPEG:
+      return EncodeJPEG(picture.View(), jpegQuality, picture.Dpi());
+    case kFormatPNG:
+      return EncodePNG(picture);
+    case kFormatGIF: {
+      TPDFGIFWriter writer;
+      writer.SetFrom(picture.View());
+      return writer.WriteTo();
+    }
+    case kFormatTIFF: {
+      TTIFFOptions tiff;
+      tiff.Compression = options.TIFFCompression;
+      return EncodeTIFF(picture, tiff);
+    }
+    case kFormatWebP:
+      return EncodeWebP(picture, options.WebPQuality);
+    case kFormatPPM:
+      return EncodePNM(picture, TPNMKind::kPPM);
+    case kFormatPGM:
+      return EncodePNM(picture, TPNMKind::kPGM);
+    case kFormatPBM:
+      return EncodePNM(picture, TPNMKind::kPBM);
+    case kFormatPAM:
+      return EncodePNM(picture, TPNMKind::kPAM);
     default:
       return {};
   }

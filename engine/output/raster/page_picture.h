@@ -1,0 +1,50 @@
+#pragma once
+// The page's pixels as the encoders take them: the page bitmap in colour, or gray or mono
+// samples made from it, and the opacity of each pixel when the background is transparent.
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/graphics/raster_image.h"
+#include "engine/output/output_options.h"
+
+namespace kestrel {
+
+class TPagePicture {
+ public:
+  // `onWhite` is the page drawn on white. `onBlack`, when given, is the same page drawn on
+  // black: where the two differ the page lets its background through, which gives each pixel's
+  // opacity, and the colour is taken back out of the drawing on black.
+  TPagePicture(TRasterImage onWhite, const TRasterImage* onBlack, TColourMode colour);
+
+  int Width() const { return Width_; }
+  int Height() const { return Height_; }
+  double Dpi() const { return Dpi_; }
+  TColourMode Colour() const { return Mode_; }
+  bool HasAlpha() const { return !Alpha_.empty(); }
+
+  // Colour pages: the bitmap (kXRGB32). Gray and mono pages: kGray8 samples; mono ones are
+  // 0 or 255 only.
+  TPixelView View() const;
+  // The opacities, one byte a pixel (kGray8, 255 opaque), straight (not premultiplied).
+  // Empty data when the page is opaque.
+  TPixelView AlphaView() const;
+  // One row as gray bytes (Width bytes at `out`), whatever the mode.
+  void RowToGray(int y, std::uint8_t* out) const;
+
+ private:
+  int Width_ = 0;
+  int Height_ = 0;
+  double Dpi_ = 96;
+  TColourMode Mode_;
+  std::optional<TRasterImage> Colour_;  // colour pages only
+  std::vector<std::uint8_t> Gray_;
+  std::vector<std::uint8_t> Alpha_;
+};
+
+// Gray of a red-green-blue triple (ITU-R BT.601 weights), as the gray pages use.
+constexpr std::uint8_t GrayOf(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  return static_cast<std::uint8_t>((77 * r + 150 * g + 29 * b + 128) >> 8);
+}
+
+}  // namespace kestrel
