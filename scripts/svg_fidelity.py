@@ -50,7 +50,7 @@ def main():
                 if os.path.exists(made):
                     os.replace(made, svg)
             elif via == "pdftocairo":
-                cmd = ["pdftocairo", "-svg", "-cropbox", "-f", str(page), "-l", str(page)]
+                cmd = ["pdftocairo", "-svg", "-f", str(page), "-l", str(page)]
                 cmd += ["-upw", password] if password else []
                 subprocess.run(cmd + [pdf, svg], stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, timeout=300)

@@ -48,3 +48,7 @@ TEST(FuzzReplay, FaxTargets) { EXPECT_GT(Replay("ccitt", fuzzharness::CCITT), 0)
 #include "fuzz/harness/cli.h"
 
 TEST(FuzzReplay, CommandLine) { EXPECT_GT(Replay("cli_options", fuzzharness::CliArguments), 0); }
+
+#include "fuzz/harness/svg.h"
+
+TEST(FuzzReplay, SVGCanvas) { EXPECT_GT(Replay("svg_canvas", fuzzharness::RunSVGProgram), 0); }

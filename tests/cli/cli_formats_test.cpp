@@ -35,6 +35,12 @@ TEST(CliFormats, EveryFormatWritesItsOwnKindOfFile) {
       {"png", "PNG", "\x89PNG\r\n\x1A\n", 0},
       {"gif", "GIF", "GIF87a", 0},
       {"tiff", "TIFF", "II*\0"s, 0},
+      {"svg", "SVG", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg ", 0},
+      {"webp", "WEBP", "WEBPVP8L", 8},  // lossless
+      {"ppm", "PPM", "P6\n", 0},
+      {"pgm", "PGM", "P5\n", 0},
+      {"pbm", "PBM", "P4\n", 0},
+      {"pam", "PAM", "P7\nWIDTH ", 0},
   };
   testsupport::TempDir dir;
   const std::string pdf = dir.Write("doc.pdf", testpdf::SimpleDocument(2));
@@ -51,6 +57,7 @@ TEST(CliFormats, EveryFormatWritesItsOwnKindOfFile) {
       EXPECT_EQ(bytes.substr(f.offset, f.magic.size()), f.magic) << path;
       if (std::string_view(f.name) == "eps") EXPECT_TRUE(bytes.ends_with("%%EOF\r\n")) << path;
       if (std::string_view(f.name) == "gif") EXPECT_EQ(bytes.back(), ';') << path;
+      if (std::string_view(f.name) == "svg") EXPECT_TRUE(bytes.ends_with("</svg>\n")) << path;
     }
   }
 }

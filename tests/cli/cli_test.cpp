@@ -54,6 +54,22 @@ TEST(CliOptions, FormatsScaleAndFolders) {
   EXPECT_FALSE(ParseCliOptions({"--format", "xyz", "a.pdf"}, error));
   EXPECT_FALSE(ParseCliOptions({}, error));
   EXPECT_EQ(ParseCliOptions({"a.pdf"}, error)->FormatIndex, 1);
+
+  o = ParseCliOptions({"--format", "WebP", "--colour", "mono", "--transparent", "--tiff-compression",
+                       "g4", "--webp-quality", "80", "a.pdf"}, error);
+  ASSERT_TRUE(o);
+  EXPECT_EQ(std::string(FormatCaption(o->FormatIndex)), "WEBP");
+  EXPECT_EQ(o->Output.Colour, kestrel::TColourMode::kMono);
+  EXPECT_TRUE(o->Output.Transparent);
+  EXPECT_EQ(o->Output.TIFFCompression, kestrel::TTIFFCompression::kG4);
+  EXPECT_EQ(o->Output.WebPQuality, 80);
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--colour", "cmyk"}, {"--tiff-compression", "jpeg"}, {"--webp-quality", "101"},
+        {"--format", "emf+"}}) {
+    std::vector<std::string> args = bad;
+    args.push_back("a.pdf");
+    EXPECT_FALSE(ParseCliOptions(args, error)) << bad[0] << " " << bad[1];
+  }
 }
 
 TEST(CliRun, UsageAndInfo) {

@@ -91,7 +91,7 @@ std::vector<TCase> Cases() {
       {"pam-gray", kFormatPAM, Colour(TColourMode::kGray)},
       {"pam-alpha", kFormatPAM, Transparent(), TReader::kImageMagick, kUnblended},
       {"webp", kFormatWebP, {}, TReader::kDwebp},
-      {"webp-lossy", kFormatWebP, lossy, TReader::kDwebp, {48, 24, 3, 96, 0.03}},
+      {"webp-lossy", kFormatWebP, lossy, TReader::kDwebp, TPixelTolerance{48, 24, 3, 96, 0.03}},
       {"webp-alpha", kFormatWebP, Transparent(), TReader::kDwebp, kUnblended},
       {"png-gray", kFormatPNG, Colour(TColourMode::kGray)},
       {"png-mono", kFormatPNG, Colour(TColourMode::kMono), TReader::kImageMagick, kMonoBlocks, true},

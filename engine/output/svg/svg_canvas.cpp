@@ -31,6 +31,15 @@ void AppendNumber(std::string& out, double v) {
   out += s;
 }
 
+// A matrix coefficient: nine significant digits, so that a picture of many pixels drawn into a
+// small place keeps its (small) scale.
+void AppendCoefficient(std::string& out, double v) {
+  char buf[32];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::isfinite(v) ? v : 0.0,
+                                 std::chars_format::general, 9);
+  if (ec == std::errc()) out.append(buf, end);
+}
+
 std::string Number(double v) {
   std::string s;
   AppendNumber(s, v);
@@ -335,6 +344,10 @@ void TSVGCanvas::DrawBitmap(const TCanvasBitmap& bitmap, double x1, double y1, d
     return;
   for (double v : {x1, y1, x2, y2, x3, y3})
     if (!std::isfinite(v) || std::fabs(v) > kMaxCoord) return;
+  const double w = bitmap.Width, h = bitmap.Height;
+  const double a = (x2 - x1) / w, b = (y2 - y1) / w, c = (x3 - x1) / h, d = (y3 - y1) / h;
+  // A picture drawn into a line or a point shows nothing, and renderers refuse the matrix.
+  if (!(std::fabs(a * d - b * c) > 1e-12)) return;
   if (!Room()) {
     ++dropped_;
     return;
@@ -359,13 +372,14 @@ void TSVGCanvas::DrawBitmap(const TCanvasBitmap& bitmap, double x1, double y1, d
   }
   if (found->second == 0) return;  // nothing to see
   SyncClip();
-  const double w = bitmap.Width, h = bitmap.Height;
   std::string& out = Body().Text;
   out += "<use xlink:href=\"#i" + std::to_string(found->second) + "\" transform=\"matrix(";
-  for (double v : {(x2 - x1) / w, (y2 - y1) / w, (x3 - x1) / h, (y3 - y1) / h, x1}) {
-    AppendNumber(out, v);
+  for (double v : {a, b, c, d}) {
+    AppendCoefficient(out, v);
     out += ' ';
   }
+  AppendNumber(out, x1);
+  out += ' ';
   AppendNumber(out, y1);
   out += ")\"";
   if (sampling == TImageSampling::Nearest) out += " style=\"image-rendering:optimizeSpeed\"";
