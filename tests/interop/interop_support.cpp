@@ -74,7 +74,7 @@ TBytes ConvertFirstPage(const std::string& pdf, int format, double dpi, std::str
   std::string text;
   TBytes out;
   RenderPageToStream(*doc, *page, static_cast<TOutputFormat>(format), text, out, TGDIPlusSettings{}, 75, dpi,
-                     nullptr, options);
+                     nullptr, {}, options);
   if (problem) *problem = text;
   return out;
 }

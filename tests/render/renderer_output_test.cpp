@@ -62,7 +62,7 @@ TEST(PageOutput, BmpHoldsTheDrawing) {
 
 TEST(PageOutput, UnknownFormatsProduceNothingAndSayWhy) {
   TOpened doc(OnePage("0 0 m 1 1 l S"));
-  for (int format : {9, -1, 1000}) {
+  for (int format : {15, -1, 1000}) {
     std::string problem;
     EXPECT_TRUE(Render(doc, format, problem).empty()) << format;
     EXPECT_FALSE(problem.empty()) << format;
