@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,8 +87,11 @@ struct TConvertOptions {
   std::function<std::string(std::int64_t selected, int pageCount)> CheckSelection;
   // The file name of a page in the output folder; "N.<extension>" when not set.
   std::function<std::string(int page)> PageName;
-  // Asked before a page is drawn: true keeps what is already there for it, as if written.
-  std::function<bool(int page)> SkipPage;
+  // Asked before a page is drawn, with the output folder: true keeps what is already there for
+  // it, as if written.
+  std::function<bool(const std::string& folder, int page)> SkipPage;
+  // Called for a page SkipPage kept.
+  std::function<void(int page)> PageKept;
   // Receives each page's bytes instead of the output folder (which is then never made);
   // throws std::runtime_error when they cannot be written.
   std::function<void(int page, std::string_view bytes)> WritePage;
@@ -108,6 +112,8 @@ struct TConvertOptions {
   TJobReport* Report = nullptr;
   // Colours, transparency and encoder choices of the page files.
   kestrel::TOutputOptions Output;
+  // Workers drawing pages at once, each through a document handle of its own.
+  int Jobs = 1;
 };
 
 // Converts sourceFolder + fileName into outputFolder/1.<extension>, 2.<extension>, ...
@@ -116,10 +122,16 @@ int ConvertFile(const std::string& sourceFolder, const std::string& fileName, co
                 const std::string& extension, int formatIndex, int scaleIndex, const std::string& outputFolder,
                 const std::function<void(int)>& progress);
 
+// Callbacks as ConvertFiles (app/parallel_convert.h) calls them: PageName, SkipPage,
+// CheckSelection and WritePage on a worker thread, the others on the calling thread in page order.
 int ConvertFileWith(const std::string& sourcePath, const std::string& password, const std::string& extension,
                     int formatIndex, const std::string& outputFolder, const TConvertOptions& options);
 
 // Whole file into memory; throws std::runtime_error when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
+
+// The bytes the engine reads: a private copy of the source, never the user's file. Null when
+// it cannot be read, with the reason in `report`.
+std::shared_ptr<const std::string> ReadSource(const std::string& path, TJobReport& report);
 
 }  // namespace plover

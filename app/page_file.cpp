@@ -18,7 +18,8 @@ namespace {
 
 // Paths of the temporary files being written, readable from a signal handler: fixed slots
 // that a writer claims, fills and releases; the handler unlinks every published path.
-constexpr std::size_t kSlots = 8;
+// One per worker (kMaxJobs): every page file being written has one.
+constexpr std::size_t kSlots = 256;
 constexpr std::size_t kPathMax = 4096;
 struct TPartSlot {
   std::atomic<bool> Busy{false};

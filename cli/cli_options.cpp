@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/conversion_job.h"
+#include "app/parallel_convert.h"
 
 namespace plover {
 
@@ -43,6 +44,7 @@ const char* const kUsage =
     "\n"
     "Input and reporting:\n"
     "  --files-from LIST read PDF paths from LIST, one a line (\"-\": standard input)\n"
+    "  --jobs N          convert N pages at once (default: one per core available)\n"
     "  --info            print page count, first page size, PDF version and encryption;\n"
     "                    convert nothing\n"
     "  --json            one JSON object per PDF on standard output, instead of text\n"
@@ -254,6 +256,13 @@ std::string ParseColour(TCliOptions& o, const std::string& v) {
   return {};
 }
 
+std::string ParseJobs(TCliOptions& o, const std::string& v) {
+  auto n = ParseInt(v);
+  if (!n || *n < 1 || *n > kMaxJobs) return "--jobs takes 1 to " + std::to_string(kMaxJobs);
+  o.Jobs = *n;
+  return {};
+}
+
 std::string NotEmpty(const std::string& v, const char* option) {
   return v.empty() ? std::string(option) + " needs a value" : std::string();
 }
@@ -281,6 +290,7 @@ const TCliOptionSpec kOptions[] = {
     {"--password", nullptr, "PW", [](TCliOptions& o, const std::string& v) { return (o.Password = v, std::string()); }},
     {"--files-from", nullptr, "LIST",
      [](TCliOptions& o, const std::string& v) { return (o.FilesFrom = v, NotEmpty(v, "--files-from")); }},
+    {"--jobs", "-j", "N", ParseJobs},
     {"--info", nullptr, nullptr, [](TCliOptions& o, const std::string&) { return (o.Info = true, std::string()); }},
     {"--json", nullptr, nullptr, [](TCliOptions& o, const std::string&) { return (o.Json = true, std::string()); }},
     {"--progress", nullptr, nullptr, [](TCliOptions& o, const std::string&) { return (o.Progress = true, std::string()); }},

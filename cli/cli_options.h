@@ -25,6 +25,7 @@ struct TCliOptions {
   kestrel::TPageBox Box = kestrel::TPageBox::Crop;
   int JpegQuality = 75;
   bool HideAnnotations = false;
+  int Jobs = 0;  // pages converted at once; 0: one per core the process may use
   bool Info = false;
   bool Quiet = false;
   bool Progress = false;

@@ -99,34 +99,38 @@ void TFileRun::Say(const std::string& file, const std::string& text) {
   std::cerr << Printable(file) << ": " << Printable(text) << std::endl;
 }
 
-bool TFileRun::Convert(const std::string& file) {
+std::string TFileRun::PagePath(const TFileState& state, int page) const {
+  return !o_.OutputFile.empty() ? o_.OutputFile
+                                : state.Folder + "/" + o_.Name.Expand(page, state.BaseName, FormatCaption(o_.FormatIndex));
+}
+
+TBatchFile TFileRun::Prepare(TFileState& state) {
+  const std::string& file = state.File;
   const bool toFile = !o_.OutputFile.empty();
   const std::string fileName = file == "-" ? "stdin" : fs::path(file).filename().string();
-  const std::string baseName = FolderNameFor(fileName);
+  state.BaseName = FolderNameFor(fileName);
   const std::string extension = FormatCaption(o_.FormatIndex);
-  std::string folder;
+  TBatchFile batchFile;
+  batchFile.Source = SourcePath(file);
+  batchFile.Password = o_.Password;
   if (!toFile) {
     const std::string parent =
         !o_.OutputDir.empty() ? o_.OutputDir : file == "-" ? std::string() : fs::path(file).parent_path().string();
-    folder = claims_.Claim(parent.empty() ? "." : parent, baseName);
+    batchFile.ClaimParent = parent.empty() ? "." : parent;
+    batchFile.ClaimName = state.BaseName;
   }
-  auto pagePath = [&](int page) { return toFile ? o_.OutputFile : folder + "/" + o_.Name.Expand(page, baseName, extension); };
-
-  TOutcome outcome;
-  outcome.Destination = toFile ? o_.OutputFile : folder;
-  std::vector<int> failedPages;
-  TJobReport report;
-  TConvertOptions job;
+  TConvertOptions& job = batchFile.Options;
   job.Dpi = o_.Dpi;
   job.JpegQuality = o_.JpegQuality;
   job.Output = o_.Output;
   job.View = {o_.Box, o_.FitWidth, o_.FitHeight, o_.HideAnnotations};
   job.Pages = o_.Pages;
   job.CreateParents = true;
-  job.Report = &report;
-  job.PageName = [&](int page) { return o_.Name.Expand(page, baseName, extension); };
+  job.Report = &state.Report;
+  // Called on the workers: they read only what does not change during the run.
+  job.PageName = [this, baseName = state.BaseName, extension](int page) { return o_.Name.Expand(page, baseName, extension); };
   if (toFile) {
-    job.WritePage = [&](int, std::string_view bytes) { WriteOutputFile(o_.OutputFile, bytes); };
+    job.WritePage = [this](int, std::string_view bytes) { WriteOutputFile(o_.OutputFile, bytes); };
     job.CheckSelection = [](std::int64_t selected, int pageCount) {
       return selected <= 1 ? std::string()
                            : "--output-file takes one page, and the document has " + std::to_string(pageCount) +
@@ -134,49 +138,83 @@ bool TFileRun::Convert(const std::string& file) {
     };
   }
   if (o_.SkipExisting && o_.OutputFile != "-") {
-    job.SkipPage = [&](int page) {
-      const std::string path = pagePath(page);
+    job.SkipPage = [this, baseName = state.BaseName, extension](const std::string& folder, int page) {
+      const std::string path =
+          !o_.OutputFile.empty() ? o_.OutputFile : folder + "/" + o_.Name.Expand(page, baseName, extension);
       std::error_code ec;
-      if (!fs::is_regular_file(fs::symlink_status(path, ec))) return false;
-      outcome.Kept.push_back({page, path});
-      if (lines_) Say(file, "page " + std::to_string(page) + " of " + std::to_string(report.PageCount) + " kept: " + path);
-      return true;
+      return fs::is_regular_file(fs::symlink_status(path, ec));
     };
   }
-  job.PageWritten = [&](int page) {
-    outcome.Written.push_back({page, pagePath(page)});
+  // Called on this thread, page by page in order.
+  job.PageKept = [this, &state](int page) {
+    state.Outcome.Kept.push_back({page, PagePath(state, page)});
     if (lines_)
-      Say(file, "page " + std::to_string(page) + " of " + std::to_string(report.PageCount) + " -> " + outcome.Written.back().Path);
+      Say(state.File, "page " + std::to_string(page) + " of " + std::to_string(state.Report.PageCount) +
+                          " kept: " + state.Outcome.Kept.back().Path);
+  };
+  job.PageWritten = [this, &state](int page) {
+    state.Outcome.Written.push_back({page, PagePath(state, page)});
+    if (lines_)
+      Say(state.File, "page " + std::to_string(page) + " of " + std::to_string(state.Report.PageCount) + " -> " +
+                          state.Outcome.Written.back().Path);
   };
   if (bar_) {
-    job.Progress = [&](int percent) {
+    job.Progress = [this, fileName](int percent) {
       DrawBar(Printable(fileName), percent);
       barShown_ = true;
       SetSignalNote(kNoteOnBar);
     };
   }
-  job.PageFailed = [&](int page, const std::string& problem) {
+  job.PageFailed = [this, &state](int page, const std::string& problem) {
     const std::string text = page > 0 ? "page " + std::to_string(page) + ": " + problem : problem;
-    if (page > 0) failedPages.push_back(page);
-    outcome.Errors.push_back(text);
-    Say(file, text);
+    if (page > 0) state.FailedPages.push_back(page);
+    state.Outcome.Errors.push_back(text);
+    Say(state.File, text);
   };
-  job.PageNote = [&](int page, const std::string& note) {
-    if (page > 0 && std::find(outcome.PartialPages.begin(), outcome.PartialPages.end(), page) == outcome.PartialPages.end())
-      outcome.PartialPages.push_back(page);
-    outcome.Warnings.push_back("page " + std::to_string(page) + ": " + note);
-    Say(file, outcome.Warnings.back());
+  job.PageNote = [this, &state](int page, const std::string& note) {
+    std::vector<int>& partial = state.Outcome.PartialPages;
+    if (page > 0 && std::find(partial.begin(), partial.end(), page) == partial.end()) partial.push_back(page);
+    state.Outcome.Warnings.push_back("page " + std::to_string(page) + ": " + note);
+    Say(state.File, state.Outcome.Warnings.back());
   };
+  return batchFile;
+}
 
-  outcome.Result = ConvertFileWith(SourcePath(file), o_.Password, extension, o_.FormatIndex, folder, job);
-  EndBar();
-  if (outcome.Result == kJobOpenFailed) Say(file, report.Reason);
-  if (!toFile) {
-    // A file that wrote nothing made no folder, and its name is free for the next file.
-    if (!report.FolderUsed) claims_.Release(folder);
-    if (report.PageCount > 0) WarnStaleFiles(file, folder, baseName, report.PageCount, failedPages, outcome);
+bool TFileRun::Convert(const std::vector<std::string>& files) {
+  // Each file's state stays in place while the workers run: its callbacks point into it.
+  std::vector<TFileState> states(files.size());
+  std::vector<TBatchFile> batchFiles;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    states[i].File = files[i];
+    batchFiles.push_back(Prepare(states[i]));
   }
-  Report(file, report, outcome);
+  TFolderClaims claims;
+  TBatch batch;
+  batch.Extension = FormatCaption(o_.FormatIndex);
+  batch.FormatIndex = o_.FormatIndex;
+  batch.Jobs = o_.Jobs > 0 ? o_.Jobs : AvailableCores();
+  if (o_.OutputFile.empty()) batch.Claims = &claims;
+  bool complete = true;
+  batch.Started = [&](std::size_t i, const std::string& folder) {
+    states[i].Folder = folder;
+    states[i].Outcome.Destination = o_.OutputFile.empty() ? folder : o_.OutputFile;
+  };
+  batch.Finished = [&](std::size_t i, int result, const TJobReport&) {
+    states[i].Outcome.Result = result;
+    if (!Finish(states[i])) complete = false;
+  };
+  ConvertFiles(batchFiles, batch);
+  return complete;
+}
+
+bool TFileRun::Finish(TFileState& state) {
+  const TJobReport& report = state.Report;
+  TOutcome& outcome = state.Outcome;
+  EndBar();
+  if (outcome.Result == kJobOpenFailed) Say(state.File, report.Reason);
+  if (o_.OutputFile.empty() && report.PageCount > 0)
+    WarnStaleFiles(state.File, state.Folder, state.BaseName, report.PageCount, state.FailedPages, outcome);
+  Report(state.File, report, outcome);
   return outcome.Result == kJobComplete;
 }
 

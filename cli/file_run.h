@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/convert_plan.h"
+#include "app/parallel_convert.h"
 #include "cli/cli_options.h"
 
 namespace plover {
@@ -15,8 +16,9 @@ std::string SourcePath(const std::string& file);
 class TFileRun {
  public:
   explicit TFileRun(const TCliOptions& options);
-  // Converts one file; false when it did not complete.
-  bool Convert(const std::string& file);
+  // Converts the files, their pages spread over the --jobs workers; each file's lines come
+  // together, in input order. False when one did not complete.
+  bool Convert(const std::vector<std::string>& files);
 
  private:
   struct TPageFile {
@@ -30,6 +32,19 @@ class TFileRun {
     std::vector<std::string> Errors, Warnings;
     std::vector<int> PartialPages;  // written, but something on them could not be drawn
   };
+  // One file of the run.
+  struct TFileState {
+    std::string File;
+    std::string BaseName;  // of its folder and page names
+    std::string Folder;    // claimed when it starts
+    TJobReport Report;
+    TOutcome Outcome;
+    std::vector<int> FailedPages;
+  };
+  TBatchFile Prepare(TFileState& state);
+  std::string PagePath(const TFileState& state, int page) const;
+  // What is said when the file is done; false when it did not complete.
+  bool Finish(TFileState& state);
   // A line on stderr about the file, on a line of its own, control characters escaped.
   void Say(const std::string& file, const std::string& text);
   void EndBar();
@@ -38,7 +53,6 @@ class TFileRun {
   void Report(const std::string& file, const TJobReport& report, const TOutcome& outcome);
 
   const TCliOptions& o_;
-  TFolderClaims claims_;
   bool bar_ = false;       // a bar redrawn on a terminal
   bool lines_ = false;     // a line per page
   bool barShown_ = false;  // the bar is on the current line

@@ -116,9 +116,7 @@ int main(int argc, char** argv) {
     for (const auto& f : o.Files) PrintInfo(f, o, exitCode);
   } else {
     RemovePartFilesOnSignals();
-    TFileRun run(o);
-    for (const auto& file : o.Files)
-      if (!run.Convert(file)) exitCode = 1;
+    if (!TFileRun(o).Convert(o.Files)) exitCode = 1;
   }
   // Results that did not reach stdout (a full disk, a closed pipe) are a failure too.
   std::cout.flush();

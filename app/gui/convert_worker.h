@@ -46,15 +46,12 @@ struct TFileOutcome {
   int PageCount = 0;
 };
 
-// The job for one file: returns kJobOpenFailed, kJobComplete or kJobFailed and says in
+// A job for one file (the window's tests give one): returns kJobOpenFailed, kJobComplete or kJobFailed and says in
 // `report` why and whether the output folder was used.
 using TConvertJob =
     std::function<int(const TConvertTask& task, const TConvertSettings& settings,
                       const std::function<void(int)>& progress, const std::atomic<bool>& cancel, TJobReport& report)>;
 
-// The real job: ConvertFileWith on the task's file; the output folder is made with the first page.
-int RunConversionJob(const TConvertTask& task, const TConvertSettings& settings,
-                     const std::function<void(int)>& progress, const std::atomic<bool>& cancel, TJobReport& report);
 
 class TConvertWorker : public QObject {
   Q_OBJECT
@@ -62,8 +59,10 @@ class TConvertWorker : public QObject {
   TConvertWorker(TConvertJob job, std::shared_ptr<std::atomic<bool>> cancel)
       : job_(std::move(job)), cancel_(std::move(cancel)) {}
 
-  // Converts the tasks in order; runs on the worker's thread. Stops before the next file once
-  // the cancel flag is set.
+  // Converts the tasks; runs on the worker's thread. Without a job of its own the files and
+  // their pages are spread over one worker per core (each page file is written whole or not at
+  // all); either way the signals come file by file in order, and no file starts once the cancel
+  // flag is set.
   void Run(const QList<TConvertTask>& tasks, const TConvertSettings& settings);
 
  signals:
@@ -73,6 +72,8 @@ class TConvertWorker : public QObject {
   void AllDone();
 
  private:
+  void RunWithWorkers(const QList<TConvertTask>& tasks, const TConvertSettings& settings);
+
   TConvertJob job_;
   std::shared_ptr<std::atomic<bool>> cancel_;
 };

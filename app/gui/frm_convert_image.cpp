@@ -69,7 +69,6 @@ FrmConvertImage::FrmConvertImage(TStartOptions options, QWidget* parent)
   if (options_.CacheFolder.isEmpty())
     options_.CacheFolder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/plover/thumbnails");
   options_.CacheFolder = WithSlash(options_.CacheFolder);
-  if (!options_.Job) options_.Job = &RunConversionJob;
 
   BuildActions();
   BuildMenus();

@@ -39,7 +39,7 @@ struct TWindowOptions {
   QString ConfigFolder;
   // Decides the language when none is stored, and the number format of sizes.
   QLocale Locale = QLocale::system();
-  // The job for one file; empty means the real conversion job.
+  // The job for one file; empty converts the files with one worker per core.
   TConvertJob Job;
   // Where first-page thumbnails are kept between sessions; empty means the user's cache
   // folder.

@@ -143,3 +143,35 @@ TEST(CliRun, WrongPasswordIsNamed) {
   EXPECT_NE(r.Err.find("locked.pdf: wrong password"), std::string::npos) << r.Err;
   EXPECT_EQ(RunCli("--info --password secret " + locked).Exit, 0);
 }
+
+// Several workers print what one prints: each file's page lines, errors and JSON object
+// together and in input order, kept pages as kept, the same exit status.
+TEST(CliRun, JobsGiveWhatOneJobGives) {
+  std::string error;
+  EXPECT_EQ(ParseCliOptions({"--jobs", "3", "a.pdf"}, error)->Jobs, 3);
+  EXPECT_EQ(ParseCliOptions({"a.pdf"}, error)->Jobs, 0);  // one worker per core
+  EXPECT_EQ(RunCli("--jobs 0 a.pdf").Exit, 2);
+  testsupport::TempDir dir;
+  std::string files;
+  for (int i = 0; i < 4; ++i) {
+    files += " " + dir.Write("doc" + std::to_string(i) + ".pdf", testpdf::SimpleDocument(2 + i));
+    files += " " + dir.Write("bad" + std::to_string(i) + ".pdf", "%PDF-1.4\nbroken");
+  }
+  // Pages past the end of the smaller files are named once per file; the second run keeps them all.
+  auto run = [&](const std::string& jobs, const std::string& more) {
+    const std::string out = dir.Path() + "/out" + jobs;
+    RunResult r = RunCli("--format png --scale 25 --pages 1-9 --progress --json --jobs " + jobs + more + " --output " +
+                         out + files);
+    for (std::size_t at; (at = r.Out.find(out)) != std::string::npos;) r.Out.replace(at, out.size(), "OUT");
+    return std::make_pair(r.Exit, r.Out);
+  };
+  const auto one = run("1", "");
+  EXPECT_EQ(one.first, 1);
+  EXPECT_NE(one.second.find("doc1.pdf: page 3 of 3 -> OUT/doc1/3.PNG\n"), std::string::npos) << one.second;
+  EXPECT_NE(one.second.find("doc1.pdf: pages 4-9 do not exist: the document has 3 pages\n"), std::string::npos);
+  EXPECT_NE(one.second.find("bad2.pdf: damaged file: "), std::string::npos);
+  EXPECT_EQ(run("3", ""), one);
+  const auto kept = run("1", " --skip-existing");
+  EXPECT_NE(kept.second.find("doc3.pdf: page 5 of 5 kept: OUT/doc3/5.PNG\n"), std::string::npos) << kept.second;
+  EXPECT_EQ(run("3", " --skip-existing"), kept);
+}
