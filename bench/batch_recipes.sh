@@ -47,7 +47,7 @@ if "$cli" --help | grep -q -- --skip-existing; then
     --output "$work/par" -- --format png "$folder"
 fi
 # plover-cli under GNU parallel without the recipe, as pdftoppm runs below.
-timed "plover-cli, GNU parallel -j2" bash -c "find '$folder' -name '*.pdf' | parallel -j2 '$cli' --format png --output '$work/cli' {}"
+timed "plover-cli, GNU parallel -j2" bash -c "find '$folder' -name '*.pdf' | parallel -j2 '$cli' --jobs 1 --format png --output '$work/cli' {}"
 pdftoppm_one() { mkdir -p "$2/$(basename "$1" .pdf)" && pdftoppm -png -r 96 "$1" "$2/$(basename "$1" .pdf)/page"; }
 export -f pdftoppm_one
 timed "pdftoppm, GNU parallel -j2" bash -c "find '$folder' -name '*.pdf' | parallel -j2 pdftoppm_one {} '$work/ppm'"

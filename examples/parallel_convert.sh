@@ -62,8 +62,9 @@ PY
 
 start=$(date +%s.%N)
 status=0
+# GNU parallel runs a process per core: each plover-cli draws with one worker.
 groups | parallel -0 -q --colsep '\t' "${parallel_options[@]}" \
-  "$cli" --json --skip-existing --output "$output" "${cli_options[@]}" -- {} >"$results" || status=$?
+  "$cli" --json --skip-existing --jobs 1 --output "$output" "${cli_options[@]}" -- {} >"$results" || status=$?
 end=$(date +%s.%N)
 
 # The summary, from plover-cli's JSON lines.
