@@ -1,74 +1,147 @@
 #!/usr/bin/python3
-"""Stands in for plover-cli in /work/shared/tools/fidelity.py (or any tool taking its options)
-so that SVG pages are scored: each page is written as SVG by plover-cli, `pdftocairo -svg` or
-`mutool draw`, drawn back by rsvg-convert (librsvg2-bin) on white at the same resolution and
-saved where fidelity.py looks for plover-cli's PNG pages.
+"""Scores SVG pages against pdftoppm's PNG of the same page, for plover-cli and for the SVG
+writers of the peers, with the ink-based score of the shared fidelity tool.
 
-    SVG_VIA=plover|pdftocairo|mutool PLOVER_CLI=build/test/cli/plover-cli \\
-        fidelity.py --cli scripts/svg_fidelity.py --pages 1 ../shared/corpus/*.pdf
+    scripts/svg_fidelity.py --cli build/test/cli/plover-cli [--via plover,pdftocairo,mutool,png]
+                            [--dpi 72] [--page 1] [--jobs 2] ../shared/corpus/*.pdf
 
-Takes --format (ignored), --dpi, --pages 1-N, --output DIR, --password, --quiet and one PDF.
+Each writer's SVG (plover-cli --format svg, pdftocairo -svg, mutool draw -o x.svg) is drawn
+back by rsvg-convert (librsvg2-bin) on white at the reference's resolution; "png" scores
+plover-cli's own PNG of the page, to tell what the SVG loses from what the engine misses.
+The reference is made once per file. Prints a line per file and a table: per writer, pages
+matching (score >= 0.97) by colour and by shape, mean scores, and pages without a picture.
 """
+import argparse
+import concurrent.futures
 import os
 import subprocess
 import sys
 import tempfile
 
+import numpy as np
+from PIL import Image
+
+WRITERS = ("plover", "pdftocairo", "mutool", "png")
+
+
+def load_fidelity(path):
+    sys.path.insert(0, os.path.dirname(os.path.abspath(path)))
+    import fidelity  # noqa: E402  (the shared tool: score(), render_ref(), manifest_password())
+    return fidelity
+
+
+def run(cmd, timeout):
+    try:
+        return subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=timeout).returncode
+    except subprocess.TimeoutExpired:
+        return "timeout"
+
+
+def page_svg(writer, cli, pdf, page, dpi, password, work, timeout):
+    """Writes the page as SVG into work; returns its path, or None."""
+    name = os.path.splitext(os.path.basename(pdf))[0]
+    if writer == "plover":
+        cmd = [cli, "--format", "svg", "--dpi", str(dpi), "--pages", str(page), "--output", work,
+               "--name", "page.svg", "--quiet"] + (["--password", password] if password else [])
+        run(cmd + [pdf], timeout)
+        out = os.path.join(work, name, "page.svg")
+    elif writer == "pdftocairo":
+        out = os.path.join(work, "cairo.svg")
+        cmd = ["pdftocairo", "-svg", "-f", str(page), "-l", str(page)]
+        run(cmd + (["-upw", password] if password else []) + [pdf, out], timeout)
+    else:
+        out = os.path.join(work, "mu%d.svg" % page)
+        cmd = ["mutool", "draw", "-q", "-o", os.path.join(work, "mu%d.svg")]
+        run(cmd + (["-p", password] if password else []) + [pdf, str(page)], timeout)
+    return out if os.path.exists(out) else None
+
+
+def page_png(writer, cli, pdf, page, dpi, password, work, timeout):
+    """The writer's page as a PNG at dpi on white; None when none was made."""
+    png = os.path.join(work, writer + ".png")
+    if writer == "png":
+        name = os.path.splitext(os.path.basename(pdf))[0]
+        cmd = [cli, "--format", "png", "--dpi", str(dpi), "--pages", str(page), "--output", work,
+               "--name", "page.png", "--quiet"] + (["--password", password] if password else [])
+        run(cmd + [pdf], timeout)
+        made = os.path.join(work, name, "page.png")
+        return made if os.path.exists(made) else None
+    svg = page_svg(writer, cli, pdf, page, dpi, password, work, timeout)
+    if not svg:
+        return None
+    rc = run(["rsvg-convert", "-d", str(dpi), "-p", str(dpi), "-b", "white", "-f", "png",
+              "-o", png, svg], timeout)
+    return png if rc == 0 and os.path.exists(png) else None
+
+
+def score_file(fidelity, pdf, args):
+    """(pdf, {writer: (colour, shape) or None}), or (pdf, None) without a reference page."""
+    password = fidelity.manifest_password(pdf)
+    with tempfile.TemporaryDirectory(prefix="svgfid-") as work:
+        ref = os.path.join(work, "ref.png")
+        try:
+            if not fidelity.render_ref("pdftoppm", pdf, args.page, args.dpi, ref, password):
+                return pdf, None
+        except subprocess.TimeoutExpired:
+            return pdf, None
+        b = np.asarray(Image.open(ref).convert("RGB"))
+        scores = {}
+        for writer in args.via:
+            sub = os.path.join(work, writer)
+            os.makedirs(sub)
+            png = page_png(writer, args.cli, pdf, args.page, args.dpi, password, sub, args.timeout)
+            try:
+                a = np.asarray(Image.open(png).convert("RGB")) if png else None
+            except Exception:  # a file that is not a readable PNG
+                a = None
+            scores[writer] = fidelity.score(a, b) if a is not None else None
+        return pdf, scores
+
 
 def main():
-    args = sys.argv[1:]
-    opts = {}
-    pdf = None
-    i = 0
-    while i < len(args):
-        a = args[i]
-        if a in ("--format", "--dpi", "--pages", "--output", "--password"):
-            opts[a] = args[i + 1]
-            i += 2
-            continue
-        if not a.startswith("--"):
-            pdf = a
-        i += 1
-    via = os.environ.get("SVG_VIA", "plover")
-    dpi = opts.get("--dpi", "72")
-    last = int(opts.get("--pages", "1-1").split("-")[-1])
-    password = opts.get("--password")
-    name = os.path.splitext(os.path.basename(pdf))[0]
-    outdir = os.path.join(opts.get("--output", "."), name)
-    os.makedirs(outdir, exist_ok=True)
-    failed = False
-    with tempfile.TemporaryDirectory() as work:
-        for page in range(1, last + 1):
-            svg = os.path.join(work, "%d.svg" % page)
-            if via == "plover":
-                cmd = [os.environ.get("PLOVER_CLI", "plover-cli"), "--format", "svg", "--dpi", dpi,
-                       "--pages", str(page), "--output", work, "--quiet"]
-                cmd += ["--password", password] if password else []
-                subprocess.run(cmd + [pdf], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                               timeout=300)
-                made = os.path.join(work, name, "%d.SVG" % page)
-                if os.path.exists(made):
-                    os.replace(made, svg)
-            elif via == "pdftocairo":
-                cmd = ["pdftocairo", "-svg", "-f", str(page), "-l", str(page)]
-                cmd += ["-upw", password] if password else []
-                subprocess.run(cmd + [pdf, svg], stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, timeout=300)
-            else:
-                cmd = ["mutool", "draw", "-q", "-o", svg]
-                cmd += ["-p", password] if password else []
-                subprocess.run(cmd + [pdf, str(page)], stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, timeout=300)
-            if not os.path.exists(svg):
-                failed = True
+    here = os.path.dirname(os.path.abspath(__file__))
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--cli", default=os.path.join(here, "..", "build", "test", "cli", "plover-cli"))
+    ap.add_argument("--via", default="plover,pdftocairo,mutool,png")
+    ap.add_argument("--fidelity", default=os.path.join(here, "..", "..", "shared", "tools", "fidelity.py"))
+    ap.add_argument("--dpi", type=int, default=72)
+    ap.add_argument("--page", type=int, default=1)
+    ap.add_argument("--jobs", type=int, default=1)
+    ap.add_argument("--timeout", type=int, default=120)
+    ap.add_argument("pdfs", nargs="+")
+    args = ap.parse_args()
+    args.via = args.via.split(",")
+    if any(w not in WRITERS for w in args.via):
+        ap.error("--via takes " + ",".join(WRITERS))
+    fidelity = load_fidelity(args.fidelity)
+    results = {w: [] for w in args.via}
+    skipped = 0
+    with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
+        for pdf, scores in pool.map(lambda p: score_file(fidelity, p, args), args.pdfs):
+            if scores is None:
+                skipped += 1
+                print("%s: no reference page" % pdf, flush=True)
                 continue
-            png = os.path.join(outdir, "%d.PNG" % page)
-            r = subprocess.run(["rsvg-convert", "-d", dpi, "-p", dpi, "-b", "white", "-f", "png",
-                                "-o", png, svg], stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, timeout=300)
-            failed |= r.returncode != 0
-    return 1 if failed else 0
+            cells = []
+            for w in args.via:
+                results[w].append(scores[w])
+                cells.append("%s %s" % (w, "missing" if scores[w] is None else "%.3f/%.3f" % scores[w]))
+            print("%s: %s" % (pdf, "  ".join(cells)), flush=True)
+    print("\nwriter      pages  colour matched     shape matched      mean colour/shape  missing")
+    for w in args.via:
+        v = results[w]
+        n = len(v)
+        got = [s for s in v if s is not None]
+        colour = sum(s[0] >= fidelity.MATCH for s in got)
+        shape = sum(s[1] >= fidelity.MATCH for s in got)
+        mean = lambda k: sum(s[k] for s in got) / n if n else 0.0  # a missing page scores 0
+        pct = lambda k: 100.0 * k / n if n else 0.0
+        print("%-10s %6d  %4d (%5.1f%%)     %4d (%5.1f%%)     %.3f / %.3f      %d"
+              % (w, n, colour, pct(colour), shape, pct(shape), mean(0), mean(1), n - len(got)))
+    if skipped:
+        print("%d files without a reference page (pdftoppm failed or timed out)" % skipped)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()

@@ -25,36 +25,46 @@ std::uint32_t PixelsPerMetre(double dpi) {
   return static_cast<std::uint32_t>(std::lround(dpi * 10000.0 / 254.0));
 }
 
-}  // namespace
-
-TBytes EncodeBMP(const TPixelView& pixels, double dpi) {
-  if (pixels.Width <= 0 || pixels.Height <= 0 || pixels.Data == nullptr) return {};
-  constexpr std::uint64_t kHeaderSize = 14 + 40;
-  const std::uint64_t rowBytes = (std::uint64_t(pixels.Width) * 3 + 3) & ~std::uint64_t{3};
-  const std::uint64_t imageBytes = rowBytes * std::uint64_t(pixels.Height);
-  const std::uint64_t fileBytes = kHeaderSize + imageBytes;
+// A zeroed file of bottom-up rows after the BITMAPFILEHEADER, the BITMAPINFOHEADER and room
+// for `colours` palette entries; empty when the file would pass 4 GiB. `rowBytes` receives
+// the padded row size and `rows` where the first (bottom) row goes.
+TBytes StartBMP(int width, int height, int bitsPerPixel, std::uint32_t colours, double dpi,
+                std::uint64_t& rowBytes, std::uint8_t*& rows) {
+  const std::uint64_t headerSize = 14 + 40 + 4 * std::uint64_t{colours};
+  rowBytes = ((std::uint64_t(width) * bitsPerPixel + 31) / 32) * 4;
+  const std::uint64_t imageBytes = rowBytes * std::uint64_t(height);
+  const std::uint64_t fileBytes = headerSize + imageBytes;
   if (fileBytes > std::numeric_limits<std::uint32_t>::max()) return {};
-
   TBytes out(fileBytes, '\0');
   auto* p = reinterpret_cast<std::uint8_t*>(out.data());
   // BITMAPFILEHEADER
   p[0] = 'B';
   p[1] = 'M';
   PutLE32(p + 2, static_cast<std::uint32_t>(fileBytes));
-  PutLE32(p + 10, kHeaderSize);
-  // BITMAPINFOHEADER: positive height means bottom-up rows.
+  PutLE32(p + 10, static_cast<std::uint32_t>(headerSize));
+  // BITMAPINFOHEADER: positive height means bottom-up rows; compression 0 is BI_RGB.
   PutLE32(p + 14, 40);
-  PutLE32(p + 18, static_cast<std::uint32_t>(pixels.Width));
-  PutLE32(p + 22, static_cast<std::uint32_t>(pixels.Height));
+  PutLE32(p + 18, static_cast<std::uint32_t>(width));
+  PutLE32(p + 22, static_cast<std::uint32_t>(height));
   PutLE16(p + 26, 1);
-  PutLE16(p + 28, 24);
-  PutLE32(p + 30, 0);  // BI_RGB
+  PutLE16(p + 28, static_cast<std::uint32_t>(bitsPerPixel));
   PutLE32(p + 34, static_cast<std::uint32_t>(imageBytes));
   const std::uint32_t ppm = PixelsPerMetre(dpi);
   PutLE32(p + 38, ppm);
   PutLE32(p + 42, ppm);
+  PutLE32(p + 46, colours);
+  rows = p + headerSize;
+  return out;
+}
 
-  std::uint8_t* rowOut = p + kHeaderSize;
+}  // namespace
+
+TBytes EncodeBMP(const TPixelView& pixels, double dpi) {
+  if (pixels.Width <= 0 || pixels.Height <= 0 || pixels.Data == nullptr) return {};
+  std::uint64_t rowBytes = 0;
+  std::uint8_t* rowOut = nullptr;
+  TBytes out = StartBMP(pixels.Width, pixels.Height, 24, 0, dpi, rowBytes, rowOut);
+  if (out.empty()) return {};
   for (int y = pixels.Height - 1; y >= 0; --y, rowOut += rowBytes) {
     const std::uint8_t* row = pixels.Row(y);
     for (int x = 0; x < pixels.Width; ++x) {
@@ -76,33 +86,16 @@ TBytes EncodeBMP(const TPagePicture& picture) {
   if (picture.Colour() == TColourMode::kRGB || view.Data == nullptr) return EncodeBMP(view, picture.Dpi());
   const bool mono = picture.Colour() == TColourMode::kMono;
   const std::uint32_t colours = mono ? 2 : 256;
-  const std::uint64_t headerSize = 14 + 40 + 4 * colours;
-  const std::uint64_t rowBytes = ((std::uint64_t(view.Width) * (mono ? 1 : 8) + 31) / 32) * 4;
-  const std::uint64_t imageBytes = rowBytes * std::uint64_t(view.Height);
-  const std::uint64_t fileBytes = headerSize + imageBytes;
-  if (fileBytes > std::numeric_limits<std::uint32_t>::max()) return {};
-
-  TBytes out(fileBytes, '\0');
-  auto* p = reinterpret_cast<std::uint8_t*>(out.data());
-  p[0] = 'B';
-  p[1] = 'M';
-  PutLE32(p + 2, static_cast<std::uint32_t>(fileBytes));
-  PutLE32(p + 10, static_cast<std::uint32_t>(headerSize));
-  PutLE32(p + 14, 40);
-  PutLE32(p + 18, static_cast<std::uint32_t>(view.Width));
-  PutLE32(p + 22, static_cast<std::uint32_t>(view.Height));
-  PutLE16(p + 26, 1);
-  PutLE16(p + 28, mono ? 1 : 8);
-  PutLE32(p + 34, static_cast<std::uint32_t>(imageBytes));
-  const std::uint32_t ppm = PixelsPerMetre(picture.Dpi());
-  PutLE32(p + 38, ppm);
-  PutLE32(p + 42, ppm);
-  PutLE32(p + 46, colours);
+  std::uint64_t rowBytes = 0;
+  std::uint8_t* rowOut = nullptr;
+  TBytes out = StartBMP(view.Width, view.Height, mono ? 1 : 8, colours, picture.Dpi(), rowBytes, rowOut);
+  if (out.empty()) return {};
+  // The gray palette: entry i is gray level i (or black and white), written B, G, R, 0.
+  std::uint8_t* palette = rowOut - 4 * std::size_t{colours};
   for (std::uint32_t i = 0; i < colours; ++i) {
     const std::uint8_t v = mono ? static_cast<std::uint8_t>(i * 255) : static_cast<std::uint8_t>(i);
-    PutLE32(p + 54 + 4 * i, std::uint32_t(v) * 0x010101u);
+    PutLE32(palette + 4 * i, std::uint32_t(v) * 0x010101u);
   }
-  std::uint8_t* rowOut = p + headerSize;
   for (int y = view.Height - 1; y >= 0; --y, rowOut += rowBytes) {
     const std::uint8_t* row = view.Row(y);
     if (!mono) {
