@@ -36,6 +36,8 @@ def run(cmd, timeout):
                               timeout=timeout).returncode
     except subprocess.TimeoutExpired:
         return "timeout"
+    except OSError as e:  # a program missing or not runnable: that writer makes no page
+        return str(e)
 
 
 def page_svg(writer, cli, pdf, page, dpi, password, work, timeout):

@@ -19,7 +19,7 @@ struct TEncodeState {
   dct::TErrorManager Error;
   dct::TByteDestination Destination;
   const TPixelView* Pixels = nullptr;
-  std::uint8_t* RowBuffer = nullptr;  // Width × 3 bytes when rows need converting
+  std::uint8_t* RowBuffer = nullptr;  // Width × 3 bytes when rows need converting to RGB
   TBytes* Out = nullptr;
   int Quality = 75;
   double Dpi = 0;
@@ -36,9 +36,11 @@ bool Compress(TEncodeState* s) {
   const TPixelView& px = *s->Pixels;
   s->Info.image_width = static_cast<JDIMENSION>(px.Width);
   s->Info.image_height = static_cast<JDIMENSION>(px.Height);
-  const bool direct = px.Layout == TPixelLayout::kXRGB32;
-  s->Info.input_components = direct ? 4 : 3;
-  s->Info.in_color_space = direct ? kXRGBInput : JCS_RGB;
+  // Page bitmaps and gray samples go in as they are; other layouts are converted row by row.
+  const bool gray = px.Layout == TPixelLayout::kGray8;
+  const bool direct = gray || px.Layout == TPixelLayout::kXRGB32;
+  s->Info.input_components = gray ? 1 : direct ? 4 : 3;
+  s->Info.in_color_space = gray ? JCS_GRAYSCALE : direct ? kXRGBInput : JCS_RGB;
   jpeg_set_defaults(&s->Info);
   jpeg_set_quality(&s->Info, s->Quality, TRUE);  // baseline-compatible tables
   const double dpi = s->Dpi;
@@ -76,7 +78,8 @@ TBytes EncodeJPEG(const TPixelView& pixels, int quality, double dpi) {
   TBytes out;
   std::vector<std::uint8_t> rowBuffer;
   try {
-    if (pixels.Layout != TPixelLayout::kXRGB32) rowBuffer.resize(std::size_t(pixels.Width) * 3);
+    if (pixels.Layout != TPixelLayout::kXRGB32 && pixels.Layout != TPixelLayout::kGray8)
+      rowBuffer.resize(std::size_t(pixels.Width) * 3);
   } catch (const std::bad_alloc&) {
     return {};
   }

@@ -107,7 +107,9 @@ TEST(DCTEncoder, OtherLayoutsAndRefusals) {
   const TBytes fromGray = EncodeJPEG(TPixelView{gray, 2, 2, 2, TPixelLayout::kGray8}, 90);
   const TDecodedImage g = DecodeDCT(fromGray);
   ASSERT_FALSE(g.Empty());
-  EXPECT_EQ(g.Components, 3);
+  ASSERT_EQ(g.Components, 1);  // gray samples make a one-component JPEG
+  EXPECT_NEAR(static_cast<std::uint8_t>(g.Pixels[0]), 0, 24);
+  EXPECT_NEAR(static_cast<std::uint8_t>(g.Pixels[1]), 255, 24);
 
   const std::uint8_t rgb[] = {255, 0, 0, 0, 0, 255};
   EXPECT_FALSE(EncodeJPEG(TPixelView{rgb, 2, 1, 6, TPixelLayout::kRGB24}, 90).empty());
