@@ -18,37 +18,6 @@
 
 namespace plover {
 
-namespace {
-
-// A private copy of the source in the temporary folder, created with a unique name that no
-// other process can take over, and removed when the job ends however it ends.
-class TTempCopy {
- public:
-  explicit TTempCopy(const std::string& bytes) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "plover-src-XXXXXX").string();
-    path_.assign(pattern.begin(), pattern.end());
-    path_.push_back('\0');
-    int fd = ::mkstemp(path_.data());
-    if (fd < 0) throw std::runtime_error("cannot create a temporary file: " + std::string(std::strerror(errno)));
-    created_ = true;
-    const int error = WriteAll(fd, bytes);
-    if (::close(fd) != 0 || error != 0)
-      throw std::runtime_error("cannot write a temporary file: " + std::string(std::strerror(error ? error : errno)));
-  }
-  ~TTempCopy() {
-    if (created_) ::unlink(path_.data());
-  }
-  TTempCopy(const TTempCopy&) = delete;
-  TTempCopy& operator=(const TTempCopy&) = delete;
-  std::string Path() const { return std::string(path_.data()); }
-
- private:
-  std::vector<char> path_;
-  bool created_ = false;
-};
-
-}  // namespace
-
 void DescribeOpenFailure(std::string_view bytes, int errorCode, const std::string& errorText, TJobReport& report) {
   if (bytes.empty()) {
     report.Problem = TJobProblem::NotPdf;
@@ -84,6 +53,45 @@ void DescribeUnreadable(const std::string& path, TJobReport& report) {
   }
 }
 
+std::vector<std::string> ProblemLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && (text[i] != '\n' || (i > 0 && text[i - 1] == '\r'))) continue;
+    if (i > start) lines.push_back(text.substr(start, i - start));
+    start = i + 1;
+  }
+  return lines;
+}
+
+std::string NoPagesReason(kestrel::TSmartPDFLink& handle) {
+  const std::string& note = handle.Document()->PageCountNote();
+  return note.empty() ? "the document has no pages" : "damaged file: " + note;
+}
+
+std::shared_ptr<const kestrel::TFileBytes> MapInput(const std::string& path, TJobReport& report) {
+  using F = kestrel::TFileBytes::TFailure;
+  F failure = F::None;
+  std::string reason;
+  auto file = kestrel::TFileBytes::Map(path, failure, reason);
+  if (file) return file;
+  switch (failure) {
+    case F::NotFound:
+    case F::Folder:
+      DescribeUnreadable(path, report);
+      break;
+    case F::OutOfMemory:
+      report.Problem = TJobProblem::Unreadable;
+      report.Reason = "out of memory";
+      break;
+    default:
+      report.Problem = TJobProblem::Unreadable;
+      report.Reason = "cannot read the file: " + reason;
+      break;
+  }
+  return nullptr;
+}
+
 std::string ReadWholeFile(const std::string& path) {
   // A folder opens as a stream that reads nothing: it is no file to read.
   std::error_code ec;
@@ -97,21 +105,16 @@ std::string ReadWholeFile(const std::string& path) {
 
 int CountPages(const std::string& filePath, const std::string& password, TJobReport& report) {
   kestrel::TKestrel0725 engine;
-  std::string bytes;
-  try {
-    bytes = ReadWholeFile(filePath);
-  } catch (const std::exception&) {
-    DescribeUnreadable(filePath, report);
-    return 0;
-  }
-  kestrel::TSmartPDFLink* handle = engine.OpenDocument(bytes, password);
+  auto file = MapInput(filePath, report);
+  if (!file) return 0;
+  kestrel::TSmartPDFLink* handle = engine.OpenDocument(file, password);
   const int count = engine.GetPageCount(handle);
   report.PageCount = count;
   if (!handle) {
-    DescribeOpenFailure(bytes, engine.LastErrorCode, engine.LastErrorText, report);
+    DescribeOpenFailure(file->View(), engine.LastErrorCode, engine.LastErrorText, report);
   } else if (count == 0) {
-    report.Problem = TJobProblem::NoPages;
-    report.Reason = "the document has no pages";
+    report.Problem = handle->Document()->PageCountNote().empty() ? TJobProblem::NoPages : TJobProblem::Damaged;
+    report.Reason = NoPagesReason(*handle);
   }
   return count;
 }
@@ -123,26 +126,6 @@ int CountPages(const std::string& filePath, const std::string& password, std::st
   if (!reason && unread) throw std::runtime_error("cannot read " + filePath + ": " + report.Reason);
   if (reason) *reason = report.Reason;
   return count;
-}
-
-std::shared_ptr<const std::string> ReadSource(const std::string& path, TJobReport& report) {
-  std::string buffer;
-  try {
-    buffer = ReadWholeFile(path);
-  } catch (const std::exception&) {
-    DescribeUnreadable(path, report);
-    return nullptr;
-  }
-  try {
-    TTempCopy copy(buffer);
-    buffer.clear();
-    buffer = ReadWholeFile(copy.Path());
-  } catch (const std::exception& e) {
-    report.Problem = TJobProblem::Unreadable;
-    report.Reason = e.what();
-    return nullptr;
-  }
-  return std::make_shared<const std::string>(std::move(buffer));
 }
 
 int ConvertFileWith(const std::string& sourcePath, const std::string& password, const std::string& extension,

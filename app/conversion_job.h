@@ -12,6 +12,11 @@
 #include "app/status_text.h"
 #include "engine/output/output_options.h"
 #include "engine/render/render_settings.h"
+#include "engine/syntax/file_bytes.h"
+
+namespace kestrel {
+class TSmartPDFLink;
+}
 
 namespace plover {
 
@@ -73,6 +78,14 @@ struct TPageRange {
 void DescribeOpenFailure(std::string_view bytes, int errorCode, const std::string& errorText, TJobReport& report);
 // The report of a source that could not be read: "no such file", a folder, or the read error.
 void DescribeUnreadable(const std::string& path, TJobReport& report);
+// The lines of an engine's page problem, one per cause. A "\r\n" stays within a line: it
+// separates a rendering exception from its token position.
+std::vector<std::string> ProblemLines(const std::string& text);
+// Why a document that opened has no page to convert: none, or a page tree that cannot be read.
+std::string NoPagesReason(kestrel::TSmartPDFLink& handle);
+// The file mapped for the engine (TFileBytes::Map), or null with `report` saying why: "no
+// such file", a folder, a device or pipe, "out of memory".
+std::shared_ptr<const kestrel::TFileBytes> MapInput(const std::string& path, TJobReport& report);
 
 struct TConvertOptions {
   int Dpi = 96;
@@ -129,9 +142,5 @@ int ConvertFileWith(const std::string& sourcePath, const std::string& password, 
 
 // Whole file into memory; throws std::runtime_error when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
-
-// The bytes the engine reads: a private copy of the source, never the user's file. Null when
-// it cannot be read, with the reason in `report`.
-std::shared_ptr<const std::string> ReadSource(const std::string& path, TJobReport& report);
 
 }  // namespace plover

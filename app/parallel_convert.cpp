@@ -26,21 +26,21 @@ constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
 // possible) would keep the workers busy for hours: stop after a long run of missing pages.
 constexpr int kMaxMissingRun = 1000;
 
-// A worker's own document handle on one file's shared bytes.
+// A worker's own document handle on one file's shared mapping.
 struct THandle {
   std::size_t File = kNone;
-  std::shared_ptr<const std::string> Bytes;
+  std::shared_ptr<const kestrel::TFileBytes> Bytes;
   std::unique_ptr<kestrel::TKestrel0725> Engine;
   kestrel::TSmartPDFLink* Link = nullptr;
 
-  bool Open(std::size_t file, std::shared_ptr<const std::string> bytes, const TBatchFile& source) {
+  bool Open(std::size_t file, std::shared_ptr<const kestrel::TFileBytes> bytes, const TBatchFile& source) {
     Engine.reset();  // the old link before the bytes it reads
     File = file;
     Bytes = std::move(bytes);
     Engine = std::make_unique<kestrel::TKestrel0725>();
     Engine->JpegQuality = std::clamp(source.Options.JpegQuality, 1, 100);
     Engine->Output = source.Options.Output;
-    Link = Engine->OpenDocument(*Bytes, source.Password);
+    Link = Engine->OpenDocument(Bytes, source.Password);
     Engine->PageView = source.Options.View;
     return Link != nullptr;
   }
@@ -60,7 +60,8 @@ struct TPageUnit {
 struct TFileWork {
   int OpenResult = kJobOpenFailed;  // kJobFailed once the file opened with pages
   TJobReport Report;                // the page count, or why the file did not open
-  std::shared_ptr<const std::string> Bytes;
+  std::shared_ptr<const kestrel::TFileBytes> Bytes;
+  std::string CountNote;            // the declared page count was wrong: said once, before the pages
   std::vector<std::string> Before;  // failures named before any page: pages past the end, a refused selection
   std::vector<TPageUnit> Units;
   std::string After;  // why the page list was cut short
@@ -73,21 +74,23 @@ struct TFileWork {
 TFileWork PlanFile(const TBatchFile& file, THandle& handle, std::size_t index) {
   TFileWork work;
   TJobReport& report = work.Report;
-  work.Bytes = ReadSource(file.Source, report);
+  // The file is mapped, not read: only the parts the pages use are ever loaded.
+  work.Bytes = MapInput(file.Source, report);
   if (!work.Bytes) return work;
   const bool opened = handle.Open(index, work.Bytes, file);
   kestrel::TKestrel0725& engine = *handle.Engine;
   const int count = engine.GetPageCount(handle.Link);
   report.PageCount = std::max(count, 0);
   if (!opened) {
-    DescribeOpenFailure(*work.Bytes, engine.LastErrorCode, engine.LastErrorText, report);
+    DescribeOpenFailure(work.Bytes->View(), engine.LastErrorCode, engine.LastErrorText, report);
     return work;
   }
   if (count <= 0) {
-    report.Problem = TJobProblem::NoPages;
-    report.Reason = "the document has no pages";
+    report.Problem = handle.Link->Document()->PageCountNote().empty() ? TJobProblem::NoPages : TJobProblem::Damaged;
+    report.Reason = NoPagesReason(*handle.Link);
     return work;
   }
+  work.CountNote = handle.Link->Document()->PageCountNote();
   work.OpenResult = kJobFailed;
   // Requested pages past the end are named once, not one by one.
   std::vector<TPageRange> pages = file.Options.Pages;
@@ -175,6 +178,8 @@ TPageResult DrawPage(THandle& handle, int page, const TBatchFile& file, const TB
                     stream);
     }
     result.End = TPageEnd::Written;
+  } catch (const std::bad_alloc&) {
+    result.WriteError = "out of memory";
   } catch (const std::exception& e) {
     result.WriteError = e.what();
   }
@@ -354,6 +359,10 @@ class TRun {
     TFileWork work;
     try {
       work = PlanFile(files_[s], handle, s);
+    } catch (const std::bad_alloc&) {
+      work = TFileWork();
+      work.Report.Problem = TJobProblem::Unreadable;
+      work.Report.Reason = "out of memory";
     } catch (const std::exception& e) {
       work = TFileWork();
       work.Report.Problem = TJobProblem::Unreadable;
@@ -386,14 +395,16 @@ class TRun {
         report.Reason = reason;
       };
       for (const std::string& text : work.Before) fail(text);
+      if (!work.CountNote.empty()) report.PageNotes.push_back(work.CountNote);
       for (std::size_t i = 0; i < run.NextUnit; ++i) {
         const TPageUnit& unit = work.Units[i];
         if (unit.End == TPageEnd::Failed) {
           fail("page " + std::to_string(unit.Page) + ": " + unit.Problem);
         } else if (unit.End == TPageEnd::Written) {
           ++report.PagesWritten;
-          if (!unit.Problem.empty() && report.PageNotes.size() < TJobReport::kMaxPageNotes)
-            report.PageNotes.push_back("page " + std::to_string(unit.Page) + ": " + unit.Problem);
+          for (const std::string& line : ProblemLines(unit.Problem))
+            if (report.PageNotes.size() < TJobReport::kMaxPageNotes)
+              report.PageNotes.push_back("page " + std::to_string(unit.Page) + ": " + line);
         }
       }
       const bool cut = run.NextUnit < work.Units.size();
@@ -446,10 +457,12 @@ class TRun {
         if (work.OpenResult == kJobOpenFailed) continue;
         const int count = work.Report.PageCount;
         const std::vector<std::string> before = work.Before;
+        const std::string countNote = work.CountNote;
         call([&] {
           if (options.Report) options.Report->PageCount = count;
           for (const std::string& text : before)
             if (options.PageFailed) options.PageFailed(0, text);
+          if (!countNote.empty() && options.PageNote) options.PageNote(0, countNote);
         });
         continue;
       }
@@ -496,10 +509,13 @@ class TRun {
         break;
       case TPageEnd::Written:
         if (options.PageWritten) options.PageWritten(unit.Page);
-        if (!unit.Problem.empty() && options.PageNote) options.PageNote(unit.Page, unit.Problem);
+        // One note per cause the engine gave.
+        if (options.PageNote)
+          for (const std::string& line : ProblemLines(unit.Problem)) options.PageNote(unit.Page, line);
         break;
       case TPageEnd::Failed:
-        if (options.PageFailed) options.PageFailed(unit.Page, unit.Problem);
+        if (options.PageFailed)
+          for (const std::string& line : ProblemLines(unit.Problem)) options.PageFailed(unit.Page, line);
         break;
       case TPageEnd::Pending:
       case TPageEnd::WriteFailed:

@@ -174,7 +174,7 @@ TBatchFile TFileRun::Prepare(TFileState& state) {
   job.PageNote = [this, &state](int page, const std::string& note) {
     std::vector<int>& partial = state.Outcome.PartialPages;
     if (page > 0 && std::find(partial.begin(), partial.end(), page) == partial.end()) partial.push_back(page);
-    state.Outcome.Warnings.push_back("page " + std::to_string(page) + ": " + note);
+    state.Outcome.Warnings.push_back(page > 0 ? "page " + std::to_string(page) + ": " + note : note);
     Say(state.File, state.Outcome.Warnings.back());
   };
   return batchFile;

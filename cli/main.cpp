@@ -30,7 +30,6 @@ std::string Points(double v) {
 // status 1 otherwise.
 void PrintInfo(const std::string& file, const TCliOptions& o, int& exitCode) {
   const std::string path = SourcePath(file);
-  std::string bytes;
   TJobReport report;
   auto failed = [&] {
     std::cerr << Printable(file) << ": " << report.Reason << "\n";
@@ -39,21 +38,19 @@ void PrintInfo(const std::string& file, const TCliOptions& o, int& exitCode) {
                 << "}\n";
     exitCode = 1;
   };
-  try {
-    bytes = ReadWholeFile(path);
-  } catch (const std::exception&) {
-    DescribeUnreadable(path, report);
-    return failed();
-  }
+  auto bytes = MapInput(path, report);
+  if (!bytes) return failed();
   kestrel::TKestrel0725 engine;
   kestrel::TSmartPDFLink* link = engine.OpenDocument(bytes, o.Password);
   if (!link) {
-    DescribeOpenFailure(bytes, engine.LastErrorCode, engine.LastErrorText, report);
+    DescribeOpenFailure(bytes->View(), engine.LastErrorCode, engine.LastErrorText, report);
     return failed();
   }
   const std::string& version = link->Reader()->Version();
   const std::string encryption = link->Info()->Describe();
   const int pages = engine.GetPageCount(link);
+  if (const std::string& note = link->Document()->PageCountNote(); !note.empty())
+    std::cerr << Printable(file) << ": " << note << "\n";
   double width = 0, height = 0;
   const bool sized = engine.PageSizeInPoints(link, 1, width, height);
   if (o.Json) {

@@ -1,8 +1,6 @@
 #include "engine/kestrel.h"
 
 #include <cmath>
-#include <fstream>
-#include <sys/stat.h>
 
 #include "engine/output/page_output.h"
 
@@ -52,22 +50,19 @@ int32_t OpenProblemCode(const std::string& word) {
 
 TSmartPDFLink::TSmartPDFLink(TByteView source, TByteView password) { Open(source, password); }
 
+TSmartPDFLink::TSmartPDFLink(std::shared_ptr<const TFileBytes> file, TByteView password) : file_(std::move(file)) {
+  if (file_) Open(file_->View(), password);
+}
+
 TSmartPDFLink::TSmartPDFLink(const std::string& fileName, bool readOnly, TByteView password)
     : readOnly_(readOnly) {
-  struct stat st {};
-  if (::stat(fileName.c_str(), &st) != 0) {
-    openProblem_ = "FileNotFound";
-    openProblemText_ = "no such file";
+  TFileBytes::TFailure failure;
+  file_ = TFileBytes::Map(fileName, failure, openProblemText_);
+  if (!file_) {
+    openProblem_ = failure == TFileBytes::TFailure::NotFound ? "FileNotFound" : "CouldNotOpen";
     return;
   }
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) {
-    openProblem_ = "CouldNotOpen";
-    openProblemText_ = "the file cannot be read";
-    return;
-  }
-  inputStream_ = std::make_unique<TBytes>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  Open(*inputStream_, password);
+  Open(file_->View(), password);
 }
 
 TSmartPDFLink::~TSmartPDFLink() {
@@ -129,7 +124,14 @@ bool TKestrel::IsValidHandle(const TSmartPDFLink* handle) const {
 }
 
 TSmartPDFLink* TKestrel::OpenDocument(TByteView stream, TByteView password) {
-  auto link = std::make_unique<TSmartPDFLink>(stream, password);
+  return Keep(std::make_unique<TSmartPDFLink>(stream, password));
+}
+
+TSmartPDFLink* TKestrel::OpenDocument(std::shared_ptr<const TFileBytes> file, TByteView password) {
+  return Keep(std::make_unique<TSmartPDFLink>(std::move(file), password));
+}
+
+TSmartPDFLink* TKestrel::Keep(std::unique_ptr<TSmartPDFLink> link) {
   LastErrorText = link->OpenProblemText();
   if (link->Okay()) {
     openHandles_.push_back(std::move(link));
@@ -184,6 +186,8 @@ bool TKestrel::PageSizeInPoints(const TSmartPDFLink* handle, int32_t pageNumber,
     return false;
   width = std::abs(box[2] - box[0]);
   height = std::abs(box[3] - box[1]);
+  // An empty box is drawn as US Letter.
+  if (width == 0 || height == 0) width = 612, height = 792;
   if (auto* rotate = As<TPDFNumeric>(InheritedValue(page, "Rotate")); rotate && rotate->AsInteger() / 90 % 2 != 0)
     std::swap(width, height);
   return true;

@@ -13,6 +13,7 @@
 #include "engine/graphics/raster_image.h"
 #include "engine/output/output_options.h"
 #include "engine/render/render_settings.h"
+#include "engine/syntax/file_bytes.h"
 
 namespace kestrel {
 
@@ -33,7 +34,9 @@ class TSmartPDFLink {
   // Opens a document held in memory; the caller keeps `source` alive while the link lives.
   TSmartPDFLink(TByteView source, TByteView password);
   TSmartPDFLink(TBytes&&, TByteView) = delete;  // the link keeps a view of the bytes
-  // Opens a file by name (the link then owns the bytes).
+  // Opens a mapped file; the link keeps the mapping alive (several links may share one).
+  TSmartPDFLink(std::shared_ptr<const TFileBytes> file, TByteView password);
+  // Opens a file by name, mapping it.
   TSmartPDFLink(const std::string& fileName, bool readOnly, TByteView password);
   ~TSmartPDFLink();
   TSmartPDFLink(const TSmartPDFLink&) = delete;
@@ -55,8 +58,8 @@ class TSmartPDFLink {
  private:
   void Open(TByteView source, TByteView password);
 
-  // Destruction order: fonts, document, info, reader, then the owned bytes.
-  std::unique_ptr<TBytes> inputStream_;
+  // Destruction order: fonts, document, info, reader, then the mapped file.
+  std::shared_ptr<const TFileBytes> file_;
   std::unique_ptr<TSmartPDFReader> reader_;
   std::unique_ptr<TSmartPDFInfo> info_;
   std::unique_ptr<TSmartPDFDocument> document_;
@@ -76,6 +79,8 @@ class TKestrel {
 
   TSmartPDFLink* OpenDocument(TByteView stream, TByteView password);
   TSmartPDFLink* OpenDocument(TBytes&&, TByteView) = delete;  // the caller keeps the bytes alive
+  // Opens a mapped file (TFileBytes::Map); the handle shares the mapping.
+  TSmartPDFLink* OpenDocument(std::shared_ptr<const TFileBytes> file, TByteView password);
   int32_t GetPageCount(const TSmartPDFLink* handle) const;
   TPDFIndRef* FindPage(const TSmartPDFLink* handle, int32_t pageNumber);
   // 1 when the page was rendered into `out`, 0 when the handle or page reference was refused.
@@ -106,6 +111,8 @@ class TKestrel {
   bool IsValidHandle(const TSmartPDFLink* handle) const;
 
  private:
+  // Keeps a link that opened and returns it; otherwise records why it failed and returns null.
+  TSmartPDFLink* Keep(std::unique_ptr<TSmartPDFLink> link);
   std::vector<std::unique_ptr<TSmartPDFLink>> openHandles_;
 };
 

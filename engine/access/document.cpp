@@ -5,7 +5,7 @@
 namespace kestrel {
 
 TSmartPDFDocument::TSmartPDFDocument(TSmartPDFReader& reader)
-    : reader_(reader), localPool_(std::make_unique<TPDFStructure>()) {
+    : reader_(reader), localPool_(std::make_unique<TPDFStructure>()), budget_(TDocumentBudget::ForFileSize(reader.Source().size())) {
   if (!reader_.NewestTrailer()) return;
   catalogueRef_ = reader_.TrailerReference("Root");
   catalogue_ = reader_.TrailerDictionary("Root");
@@ -71,11 +71,29 @@ TPDFObject* TSmartPDFDocument::ResolveForRender(const TPDFIndRef* ref) {
 }
 
 int32_t TSmartPDFDocument::GetPageCount() {
-  if (!pages_) return 1;
-  TPDFObject* count = pages_->GetValue("Count", false);
-  if (auto* ref = As<TPDFIndRef>(count)) count = LoadObject(ref->RefObjNum);
-  if (auto* n = As<TPDFNumeric>(count)) return n->AsInteger();
-  return 1;
+  if (pageCount_) return *pageCount_;
+  int64_t declared = 0;
+  if (pages_) {
+    TPDFObject* count = pages_->GetValue("Count", false);
+    if (auto* ref = As<TPDFIndRef>(count)) count = LoadObject(ref->RefObjNum);
+    if (auto* n = As<TPDFNumeric>(count)) declared = n->AsInteger();
+  }
+  // A sound tree has its last page where its count says: one lookup checks that. Otherwise
+  // (a count past the number of objects, a tree cut short by a truncated file) the pages the
+  // tree really holds are counted, and the difference is noted once.
+  const bool plausible = declared > 0 && declared <= int64_t{reader_.HighestObjectNumber()} + 1;
+  if (plausible && LocatePage(static_cast<int32_t>(declared))) {
+    pageCount_ = static_cast<int32_t>(declared);
+    return *pageCount_;
+  }
+  const int64_t found = std::min<int64_t>(CountTreePages(), INT32_MAX);
+  pageCount_ = static_cast<int32_t>(found);
+  if (!pages_)
+    pageCountNote_ = "the page tree cannot be found";
+  else if (found != declared)
+    pageCountNote_ = "the page tree holds " + std::to_string(found) + (found == 1 ? " page" : " pages") +
+                     ", not the " + std::to_string(declared) + " its count declares";
+  return *pageCount_;
 }
 
 bool TSmartPDFDocument::IsPageRef(const TPDFObject* obj) {

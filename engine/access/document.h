@@ -3,6 +3,8 @@
 // and the object loaders the renderer uses.
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/access/interactive/form_fields.h"
@@ -10,6 +12,7 @@
 #include "engine/access/interactive/page_annots.h"
 #include "engine/access/page_tree_cache.h"
 #include "engine/access/reader.h"
+#include "engine/syntax/document_budget.h"
 
 namespace kestrel {
 
@@ -22,7 +25,12 @@ class TSmartPDFDocument {
   TSmartPDFDocument(const TSmartPDFDocument&) = delete;
   TSmartPDFDocument& operator=(const TSmartPDFDocument&) = delete;
 
+  // The pages the document holds: the page tree's count when its last page is where the count
+  // says, else the pages the tree really holds (0 when there is no page tree).
   int32_t GetPageCount();
+  // Why GetPageCount differs from the count the file declares ("the page tree holds 3 pages,
+  // not the 2147483647 its count declares"); empty when it does not.
+  const std::string& PageCountNote() const { return pageCountNote_; }
   // A new reference in the local pool naming page `pageNumber` (1-based), or null. The page
   // found is the selected one: Annots() holds its annotation array.
   TPDFIndRef* FindPage(int32_t pageNumber);
@@ -45,11 +53,15 @@ class TSmartPDFDocument {
   // Which optional content is shown, worked out on first use and kept for the document.
   TPDFOptionalContent& OptionalContent();
   void SetInfo(TSmartPDFInfo* info) { infoObject_ = info; }
+  // What the document's pages may spend together (every page rendered from it shares it).
+  TDocumentBudget& Budget() { return budget_; }
   TSmartPDFInfo* Info() const { return infoObject_; }
 
  private:
   void PutOverlay(int32_t objNum, TPDFObject* obj);
   TPDFIndRef* LocatePage(int32_t pageNumber);
+  // The pages reachable through the page tree, each node visited once.
+  int64_t CountTreePages();
   // References resolved through the overlay and the reader's cache.
   std::function<TPDFObject*(TPDFIndRef*)> Resolver();
 
@@ -69,6 +81,9 @@ class TSmartPDFDocument {
   TPDFAnnots annots_;
   std::unique_ptr<TPDFOptionalContent> optionalContent_;
   TSmartPDFInfo* infoObject_ = nullptr;
+  TDocumentBudget budget_;
+  std::optional<int32_t> pageCount_;
+  std::string pageCountNote_;
 };
 
 }  // namespace kestrel

@@ -106,4 +106,31 @@ TPDFIndRef* TSmartPDFDocument::LocatePage(int32_t pageNumber) {
   return localPool_->NewIndRef(objNum, genNum);
 }
 
+int64_t TSmartPDFDocument::CountTreePages() {
+  if (!pages_ || !pagesRef_) return 0;
+  TPDFStructure pool;
+  int64_t pages = 0;
+  // Nodes to visit with their depth; a node reached twice (a loop, a shared branch) counts once.
+  std::vector<std::pair<int32_t, int>> pending{{pagesRef_->RefObjNum, 0}};
+  std::unordered_set<int32_t> seen{pagesRef_->RefObjNum};
+  while (!pending.empty()) {
+    const auto [nodeNum, depth] = pending.back();
+    pending.pop_back();
+    TPDFDictionary* node = nodeNum == pagesRef_->RefObjNum || pageTree_->Knows(nodeNum)
+                               ? pages_
+                               : As<TPDFDictionary>(LoadObject(nodeNum, &pool));
+    const std::vector<TPageTreeKid>* kids = node ? pageTree_->KidsOf(*this, nodeNum, node, pool) : nullptr;
+    if (!kids) continue;
+    for (const TPageTreeKid& kid : *kids) {
+      if (kid.IsLeaf) {
+        ++pages;
+      } else if (kid.IsRef && kid.Contribution > 0 && depth + 1 < limits::kMaxPageTreeDepth &&
+                 seen.insert(kid.ObjNum).second) {
+        pending.emplace_back(kid.ObjNum, depth + 1);
+      }
+    }
+  }
+  return pages;
+}
+
 }  // namespace kestrel

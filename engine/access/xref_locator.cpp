@@ -36,17 +36,22 @@ int64_t TPDFXRefReader::FindStartXRef() const {
   }
   if (endMark < 0) return 0;
 
+  // The keyword is looked for in windows of a fixed size (each overlaps the next by the
+  // keyword's length less one) and no further than kStartXRefReach before the end mark: a
+  // window that grew would make the search quadratic in the file's size.
+  constexpr int64_t kStartXRefReach = int64_t{1} << 20;
+  const int64_t limit = std::max<int64_t>(endMark - kStartXRefReach, 0);
   int64_t keyword = -1;
-  int64_t start = std::max<int64_t>(endMark - 1024, 0);
+  int64_t start = std::max<int64_t>(endMark - 1024, limit);
   for (;;) {
-    TByteView block = Read(start, endMark - start);
+    TByteView block = Read(start, std::min<int64_t>(endMark - start, 1024));
     std::size_t at = block.rfind("startxref");
     if (at != TByteView::npos) {
       keyword = start + static_cast<int64_t>(at);
       break;
     }
-    if (start <= 0) break;
-    start = std::max<int64_t>(start - 1016, 0);
+    if (start <= limit) break;
+    start = std::max<int64_t>(start - 1016, limit);
   }
   if (keyword < 0) return 0;
 

@@ -23,6 +23,7 @@ bool PrepareRenderer(TPDFRenderer& renderer, TSmartPDFDocument& doc, const TPDFI
   renderer.Fonts = fonts;
   renderer.OptionalContent = &doc.OptionalContent();
   renderer.AcroForm = doc.Form() ? &doc.Form()->Dictionary() : nullptr;
+  renderer.DocumentBudget = &doc.Budget();
   if (!renderer.PageDictionary) {
     problem = "the page object could not be read";
     return false;

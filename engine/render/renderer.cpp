@@ -1,5 +1,7 @@
 #include "engine/render/renderer.h"
 
+#include <algorithm>
+
 #include "engine/render/function/function.h"
 #include "engine/render/interpreter/renderer_interpreter.h"
 #include "engine/render/renderer_limits.h"
@@ -50,11 +52,64 @@ TPDFObject* TPDFRenderer::LookupInherited(TPDFDictionary* dict, TByteView key) {
 }
 
 std::string TPDFRenderer::ErrorText() const {
-  if (!decodeBudget_.Exhausted()) return errorText_;
-  const std::string note = "the page's streams decode to more than " +
-                           std::to_string(limits::kMaxDecodedBytesPerPage >> 20) +
-                           " MiB: the page is drawn from what fit";
-  return errorText_.empty() ? note : errorText_ + "; " + note;
+  std::string text = errorText_;
+  auto line = [&text](const std::string& more) {
+    if (!text.empty()) text += "\n";
+    text += more;
+  };
+  if (decodeBudget_.Exhausted()) {
+    line(decodeLimitedByDocument_ ? "the document's streams decode to more than its budget allows: the page is "
+                                   "drawn from what fit"
+                                 : "the page's streams decode to more than " +
+                                       std::to_string(limits::kMaxDecodedBytesPerPage >> 20) +
+                                       " MiB: the page is drawn from what fit");
+  }
+  for (const std::string& note : leftOut_) line(note);
+  return text;
+}
+
+void TPDFRenderer::AddPageNote(const std::string& text) {
+  if (leftOut_.size() < 16 && std::find(leftOut_.begin(), leftOut_.end(), text) == leftOut_.end())
+    leftOut_.push_back(text);
+}
+
+bool TPDFRenderer::MayDrawForm() {
+  if (NestingDepth >= limits::kMaxFormDepth) {
+    AddPageNote("forms nested deeper than " + std::to_string(limits::kMaxFormDepth) + " levels were left out");
+    return false;
+  }
+  if (FormInvocations >= FormInvocationLimit) {
+    AddPageNote(FormInvocationLimit < limits::kMaxFormInvocations
+                    ? "the document has drawn as many forms as its budget allows: the page's other forms were "
+                      "left out"
+                    : "the page draws more than " + std::to_string(limits::kMaxFormInvocations) +
+                          " forms: the others were left out");
+    return false;
+  }
+  return true;
+}
+
+bool TPDFRenderer::SkipCutStream(const TPDFStream& stream) {
+  if (!DocumentBudget || !stream.IsIndirect || !DocumentBudget->WasCut(stream.ObjNum)) return false;
+  AddPageNote("stream " + std::to_string(stream.ObjNum) +
+              " was left out: it decodes to more than the page budget allows, as an earlier page found");
+  return true;
+}
+
+void TPDFRenderer::RememberIfCut(const TPDFStream& stream, std::size_t leftBefore) {
+  // Only a stream that took half or more of the page's allowance is remembered: one that merely
+  // tipped a nearly spent budget is decoded again on the next page.
+  if (!DocumentBudget || !stream.IsIndirect || !decodeBudget_.Exhausted()) return;
+  if (leftBefore >= decodeAllowance_ / 2) DocumentBudget->MarkCut(stream.ObjNum);
+}
+
+TBytes TPDFRenderer::DecodeStream(const TPDFStream& stream) {
+  if (SkipCutStream(stream)) return {};
+  const bool spent = decodeBudget_.Exhausted();
+  const std::size_t before = decodeBudget_.Left();
+  TBytes data = stream.Decode(&decodeBudget_);
+  if (!spent) RememberIfCut(stream, before);
+  return data;
 }
 
 void TPDFRenderer::SetError(const std::string& message, std::size_t position) {

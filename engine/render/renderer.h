@@ -22,6 +22,7 @@
 #include "engine/render/renderer_limits.h"
 #include "engine/render/interpreter/renderer_state.h"
 #include "engine/syntax/decode_budget.h"
+#include "engine/syntax/document_budget.h"
 #include "engine/syntax/structure.h"
 
 namespace kestrel {
@@ -167,17 +168,37 @@ class TPDFRenderer {
   // Why images of the page were left out (the first few).
   const std::vector<std::string>& ImageProblems() const { return imageProblems_; }
   void NoteImageProblem(std::string text) {
+    AddPageNote(text);
     if (imageProblems_.size() < 16) imageProblems_.push_back(std::move(text));
   }
 
   // Decoded stream data, kept for the page so that a form drawn many times is decoded once.
   std::shared_ptr<const TBytes> DecodedContent(const TPDFStream& stream);
-  // A stream's data decoded within the page's budget (limits::kMaxDecodedBytesPerPage).
-  TBytes DecodeStream(const TPDFStream& stream) { return stream.Decode(&decodeBudget_); }
+  // A stream's data decoded within the page's budget (limits::kMaxDecodedBytesPerPage); empty
+  // for a stream the document budget knows was cut short on an earlier page.
+  TBytes DecodeStream(const TPDFStream& stream);
   bool DecodeBudgetReached() const { return decodeBudget_.Exhausted(); }
   TDecodeBudget& PageDecodeBudget() { return decodeBudget_; }
+  // Whether a stream is left out because it was cut short before (it is then noted); and, for
+  // decoders that charge the page budget themselves, to call after a decode that began with
+  // `leftBefore` bytes of budget: it remembers the stream when that decode used the budget up.
+  bool SkipCutStream(const TPDFStream& stream);
+  void RememberIfCut(const TPDFStream& stream, std::size_t leftBefore);
+
+  // What the document's pages spend together (borrowed; none for a lone page). The page's
+  // budgets above are taken from it when a page starts and charged to it when it ends.
+  TDocumentBudget* DocumentBudget = nullptr;
+  // Forms the page may draw: limits::kMaxFormInvocations, or less when the document has less.
+  std::size_t FormInvocationLimit = limits::kMaxFormInvocations;
+  // Whether another form may be drawn; notes why not when it may not.
+  bool MayDrawForm();
+
+  // What the page leaves out or draws otherwise than it says, one line per cause ("forms
+  // nested deeper than ..."); each cause is noted once. ErrorText() ends with these lines.
+  void AddPageNote(const std::string& text);
 
  private:
+  friend class TPageBudgetScope;
   void DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& annot, TPDFDictionary* resources);
   // An annotation without an appearance of its own, drawn from one made for it.
   void DrawGeneratedAppearance(TPDFGenericCanvas& canvas, TPDFDictionary& annot);
@@ -192,6 +213,11 @@ class TPDFRenderer {
   std::size_t contentCacheBytes_ = 0;
   std::unique_ptr<TPDFFontCollection> ownFonts_;
   std::vector<std::string> imageProblems_;
+  std::vector<std::string> leftOut_;
+  // The page's decoded-bytes allowance, and whether the document's budget made it smaller
+  // than the page limit.
+  std::size_t decodeAllowance_ = limits::kMaxDecodedBytesPerPage;
+  bool decodeLimitedByDocument_ = false;
 };
 
 // The error text of an exception at a content position (0-based offset of the next byte).

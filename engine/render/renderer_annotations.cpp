@@ -82,8 +82,7 @@ void TPDFRenderer::DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& ann
   TPDFStream* appearance = NormalAppearance(*this, annot, ref);
   if (!appearance || !ReadNumbers(*this, appearance->Dictionary()->GetValue("BBox", false), 4, bbox))
     return;
-  if (FormInvocations >= limits::kMaxFormInvocations ||
-      std::find(ActiveForms.begin(), ActiveForms.end(), appearance) != ActiveForms.end()) {
+  if (std::find(ActiveForms.begin(), ActiveForms.end(), appearance) != ActiveForms.end() || !MayDrawForm()) {
     return;
   }
   const double left = std::min(rect[0], rect[2]), right = std::max(rect[0], rect[2]);

@@ -41,6 +41,40 @@ std::int64_t PixelExtent(double points, double dpi) {
 
 }  // namespace
 
+// While a page is interpreted its budgets come from the document's (when there is one), and
+// what the page spent is charged back to it afterwards.
+class TPageBudgetScope {
+ public:
+  explicit TPageBudgetScope(TPDFRenderer& r) : r_(r) {
+    if (!r_.DocumentBudget) return;
+    const TDocumentBudget::TAmounts page{r_.decodeBudget_.Left(), r_.TokenBudget, r_.FormInvocationLimit};
+    granted_ = r_.DocumentBudget->Allowance(page);
+    r_.decodeBudget_ = TDecodeBudget(granted_.DecodedBytes);
+    r_.decodeAllowance_ = granted_.DecodedBytes;
+    r_.decodeLimitedByDocument_ = granted_.DecodedBytes < page.DecodedBytes;
+    tokensLimited_ = granted_.Tokens < page.Tokens;
+    r_.TokenBudget = granted_.Tokens;
+    r_.FormInvocationLimit = granted_.FormInvocations;
+    formsBefore_ = r_.FormInvocations;
+  }
+  ~TPageBudgetScope() {
+    if (!r_.DocumentBudget) return;
+    if (tokensLimited_ && r_.TokenBudget == 0)
+      r_.AddPageNote("the document has run as many operations as its budget allows: the page was cut short");
+    r_.DocumentBudget->Spend({granted_.DecodedBytes - std::min(granted_.DecodedBytes, r_.decodeBudget_.Left()),
+                              granted_.Tokens - std::min(granted_.Tokens, r_.TokenBudget),
+                              r_.FormInvocations - std::min(r_.FormInvocations, formsBefore_)});
+  }
+  TPageBudgetScope(const TPageBudgetScope&) = delete;
+  TPageBudgetScope& operator=(const TPageBudgetScope&) = delete;
+
+ private:
+  TPDFRenderer& r_;
+  TDocumentBudget::TAmounts granted_;
+  bool tokensLimited_ = false;
+  std::size_t formsBefore_ = 0;
+};
+
 TPageGeometry TPDFRenderer::PageGeometry() {
   TPageGeometry g;
   const double dpi = Resolution == 0 ? 1 : Resolution;
@@ -66,7 +100,13 @@ TPageGeometry TPDFRenderer::PageGeometry() {
     if (key)
       if (std::optional<TBox4> own = withinMedia(ReadBox(*this, PageDictionary->GetValue(key, false)))) box = own;
   }
-  if (!box) box = media;
+  auto empty = [](const std::optional<TBox4>& b) { return b && (b->llx == b->urx || b->lly == b->ury); };
+  if (!box || empty(box)) box = media;
+  if (empty(box)) {
+    // An empty box (MediaBox [0 0 0 0]) is drawn as US Letter, as other readers do.
+    AddPageNote("the page's box is empty: it is drawn as US Letter");
+    box.reset();
+  }
   if (box) {
     g.Llx = box->llx, g.Lly = box->lly, g.Urx = box->urx, g.Ury = box->ury;
   }
@@ -128,6 +168,7 @@ void TPDFRenderer::RenderPageOn(TPDFGenericCanvas& canvas) {
   BasePageMatrix = CTM;
   TargetWidth = static_cast<double>(g.PixelWidth);
   TargetHeight = static_cast<double>(g.PixelHeight);
+  TPageBudgetScope budget(*this);
   Interpret(canvas, PageDictionary, nullptr, nullptr);
 }
 
@@ -172,6 +213,7 @@ void TPDFRenderer::RenderPageOnPostScript(TPDFPostScriptCanvas& eps) {
     TPDFPostScriptCanvas*& target;
     ~TForget() { target = nullptr; }
   } forget{eps_};
+  TPageBudgetScope budget(*this);
   Interpret(eps, PageDictionary, nullptr, nullptr);
 }
 

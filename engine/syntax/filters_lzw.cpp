@@ -32,8 +32,10 @@ class TLZWDecompressor {
   }
 
   TBytes Run() {
-    const std::size_t guess = std::min(input_.size(), maxOut_ / 4) * 4;
-    out_.resize(std::min(std::max<std::size_t>(guess, 4096), maxOut_));
+    // The output grows as it is produced: a first guess from the input's size could reserve
+    // hundreds of megabytes for input that turns out to decode to nothing.
+    constexpr std::size_t kFirstGuessCap = std::size_t{1} << 20;
+    out_.resize(std::min({std::max<std::size_t>(input_.size() * 2, 4096), kFirstGuessCap, maxOut_}));
     ResetTable();
     bool havePrevious = false;
     unsigned previous = 0;

@@ -21,4 +21,15 @@ inline constexpr std::size_t kMaxDecodedStreamBytes = std::size_t{512} << 20;  /
 // cross-reference data) has kMaxDecodedStreamBytes for all the stages of its chain.
 inline constexpr std::size_t kMaxDecodedBytesPerPage = std::size_t{512} << 20;  // 512 MiB
 
+// What all the pages of one document may spend together (see document_budget.h): a base,
+// plus an amount for every byte of the file. A document that uses it up has its later pages
+// drawn from what is left, each saying so. The token and form allowances match the renderer's
+// page limits (renderer_limits.h): two pages' worth for a small file.
+inline constexpr std::size_t kDocumentDecodedBytes = std::size_t{1} << 30;  // 1 GiB
+inline constexpr std::size_t kDocumentDecodedBytesPerFileByte = 64;
+inline constexpr std::size_t kDocumentTokens = 400'000'000;
+inline constexpr std::size_t kDocumentTokensPerFileByte = 64;
+inline constexpr std::size_t kDocumentFormInvocations = 400'000;
+inline constexpr std::size_t kFileBytesPerFormInvocation = 16;
+
 }  // namespace kestrel::limits

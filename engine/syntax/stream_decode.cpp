@@ -56,7 +56,11 @@ TBytes TPDFStream::Decode(TDecodeBudget* budget) const {
     // Image codecs (DCT, JPX, CCITT, JBIG2), Crypt and unknown names pass the data on.
     if (!known) continue;
     const std::size_t cap = std::min(chain.StageCap(), budget ? budget->StageCap() : chain.StageCap());
-    if (cap == 0) return {};
+    if (cap == 0) {
+      // A spent budget is marked as such even when nothing more is decoded against it.
+      if (budget) budget->Charge(0);
+      return {};
+    }
     if (f == "FlateDecode" || f == "Fl") {
       TPDFFlateParms fp;
       if (p) ReadCommonParms(p, fp);

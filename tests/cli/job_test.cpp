@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -52,9 +54,11 @@ TEST(JobConvert, UnopenableFileIsAFailureWithNoImages) {
 
 TEST(JobConvert, PagesWithoutImageWriteNoEmptyFiles) {
   testsupport::TempDir dir;
-  // A catalogue without a page tree counts one page that cannot be found.
+  // A page far past the pixel limit is refused.
   testpdf::PdfBuilder b;
-  b.Object(1, "<< /Type /Catalog >>");
+  b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 14400 14400] >>");
   b.TrailerEntries("/Root 1 0 R");
   dir.Write("notree.pdf", b.Build());
   fs::create_directories(dir.Path() + "/out");
@@ -66,35 +70,99 @@ TEST(JobConvert, PagesWithoutImageWriteNoEmptyFiles) {
   EXPECT_EQ(progress, std::vector<int>{100});
 }
 
-TEST(JobConvert, TemporaryCopyIsRemoved) {
+TEST(JobConvert, TheFileIsReadInPlaceWithoutTemporaryFiles) {
   testsupport::TempDir dir;
   dir.Write("one.pdf", testpdf::SimpleDocument(1));
-  fs::create_directories(dir.Path() + "/out");
   fs::create_directories(dir.Path() + "/tmp");
-  // Each test runs in its own process, so pointing TMPDIR at a private folder is safe.
-  ::setenv("TMPDIR", (dir.Path() + "/tmp").c_str(), 1);
-  ConvertFile(dir.Path() + "/", "one.pdf", "", "PNG", 5, 0, dir.Path() + "/out/", nullptr);
-  ConvertFile(dir.Path() + "/", "missing.pdf", "", "PNG", 5, 0, dir.Path() + "/out/", nullptr);
+  // Each test runs in its own process, so pointing TMPDIR elsewhere is safe.
+  for (const std::string tmp : {dir.Path() + "/tmp", std::string("/nonexistent")}) {
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    EXPECT_EQ(ConvertFile(dir.Path() + "/", "one.pdf", "", "PNG", 5, 0, dir.Path() + "/out/", nullptr), kJobComplete)
+        << tmp;
+  }
   ::unsetenv("TMPDIR");
   EXPECT_TRUE(fs::is_empty(dir.Path() + "/tmp"));
 }
 
-TEST(JobConvert, DeclaredCountFarAboveTheTreeStops) {
+TEST(JobConvert, PageNotesReachStderrOncePerCauseAndTheReport) {
+  // Page 1: an empty media box; page 2: forms nested 40 deep; the tree's count is absurd.
+  testpdf::PdfBuilder b;
+  b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  b.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2147483647 >>");
+  b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 0 0] >>");
+  b.Object(4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 10 10] /Contents 5 0 R "
+              "/Resources << /XObject << /N 10 0 R >> >> >>");
+  b.Stream(5, "", "/N Do /N Do");
+  for (int i = 0; i < 40; ++i)
+    b.Stream(10 + i, "/Subtype /Form /BBox [0 0 10 10] /Resources << /XObject << /N " + std::to_string(11 + i) +
+                         " 0 R >> >>", "0 0 m 1 1 l S /N Do");
+  testsupport::TempDir dir;
+  const std::string file = dir.Write("notes.pdf", b.Build());
+  EXPECT_EQ(CountPages(file, ""), 2);
+  TConvertOptions options;
+  std::vector<std::string> notes;
+  options.PageNote = [&](int page, const std::string& note) { notes.push_back(std::to_string(page) + ": " + note); };
+  TJobReport report;
+  options.Report = &report;
+  EXPECT_EQ(ConvertFileWith(file, "", "PNG", 5, dir.Path() + "/out", options), kJobComplete);
+  const std::vector<std::string> expected = {
+      "0: the page tree holds 2 pages, not the 2147483647 its count declares",
+      "1: the page's box is empty: it is drawn as US Letter",
+      "2: forms nested deeper than 28 levels were left out",
+  };
+  EXPECT_EQ(notes, expected);
+  EXPECT_EQ(report.Reason,
+            "the page tree holds 2 pages, not the 2147483647 its count declares\n"
+            "page 1: the page's box is empty: it is drawn as US Letter\n"
+            "page 2: forms nested deeper than 28 levels were left out");
+  EXPECT_EQ(fs::file_size(dir.Path() + "/out/1.PNG") > 0, true);
+}
+
+TEST(JobConvert, DeclaredCountAboveTheTreeIsCorrected) {
   testsupport::TempDir dir;
   testpdf::PdfBuilder b;
   b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 2000000000 >>");
+  b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 3 >>");
   b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 10 10] >>");
   b.TrailerEntries("/Root 1 0 R");
   dir.Write("bogus.pdf", b.Build());
-  fs::create_directories(dir.Path() + "/out");
   TConvertOptions options;
-  std::string reason;
-  options.PageFailed = [&](int page, const std::string& problem) {
-    if (page == 0) reason = problem;
+  std::vector<std::string> said;
+  options.PageFailed = [&](int, const std::string& problem) { said.push_back(problem); };
+  options.PageNote = [&](int, const std::string& note) { said.push_back(note); };
+  EXPECT_EQ(ConvertFileWith(dir.Path() + "/bogus.pdf", "", "PNG", 5, dir.Path() + "/out", options), kJobComplete);
+  EXPECT_EQ(said, std::vector<std::string>{"the page tree holds 1 page, not the 3 its count declares"});
+}
+
+TEST(JobConvert, UnreadableInputsAreRefusedWithTheirReason) {
+  testsupport::TempDir dir;
+  // A catalogue without a page tree (a file cut short) is found out when it is opened.
+  testpdf::PdfBuilder b;
+  b.Object(1, "<< /Type /Catalog >>");
+  b.TrailerEntries("/Root 1 0 R");
+  const std::string noTree = dir.Write("notree.pdf", b.Build());
+  const std::string fifo = dir.Path() + "/fifo.pdf";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string File;
+    TJobProblem Problem;
+    const char* Reason;
+  } cases[] = {
+      {noTree, TJobProblem::Damaged, "damaged file: the page tree cannot be found"},
+      {"/dev/zero", TJobProblem::Unreadable, "cannot read the file: not a regular file (a device, pipe or socket)"},
+      {fifo, TJobProblem::Unreadable, "cannot read the file: not a regular file (a device, pipe or socket)"},
   };
-  EXPECT_EQ(ConvertFileWith(dir.Path() + "/bogus.pdf", "", "PNG", 5, dir.Path() + "/out", options), kJobFailed);
-  EXPECT_NE(reason.find("fewer pages"), std::string::npos);
+  for (const auto& c : cases) {
+    TConvertOptions options;
+    TJobReport report;
+    options.Report = &report;
+    EXPECT_EQ(ConvertFileWith(c.File, "", "PNG", 5, dir.Path() + "/out", options), kJobOpenFailed) << c.File;
+    EXPECT_EQ(report.Problem, c.Problem) << c.File;
+    EXPECT_EQ(report.Reason, c.Reason);
+    std::string reason;
+    EXPECT_EQ(CountPages(c.File, "", &reason), 0);
+    EXPECT_EQ(reason, c.Reason);
+  }
 }
 
 TEST(JobConvert, ReportSaysWhyAFileDidNotOpen) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+
 #include "engine/kestrel.h"
 #include "support/pdf_builder.h"
 
@@ -55,6 +58,27 @@ TEST(FacadeHandles, ForeignAndMissingHandlesAreRefused) {
   EXPECT_EQ(a.RenderPageToStream(hb, a.FindPage(ha, 1), out, 96, 5), 0);
   EXPECT_EQ(a.RenderPageToStream(ha, nullptr, out, 96, 5), 0);
   EXPECT_TRUE(out.empty());
+}
+
+TEST(FacadeHandles, HandlesShareOneMappedFile) {
+  const std::string file = testpdf::SimpleDocument(2);
+  const std::string path = ::testing::TempDir() + "/shared-mapping.pdf";
+  std::ofstream(path, std::ios::binary) << file;
+  TFileBytes::TFailure failure;
+  std::string reason;
+  std::shared_ptr<const TFileBytes> bytes = TFileBytes::Map(path, failure, reason);
+  std::remove(path.c_str());  // the mapping outlives the name
+  ASSERT_TRUE(bytes) << reason;
+  EXPECT_EQ(bytes->View(), file);
+  TKestrel0725 engine;
+  TSmartPDFLink* first = engine.OpenDocument(bytes, "");
+  TSmartPDFLink* second = engine.OpenDocument(bytes, "");
+  ASSERT_TRUE(first && second);
+  bytes.reset();
+  TBytes out;
+  EXPECT_EQ(engine.RenderPageToStream(second, engine.FindPage(second, 2), out, 24, 5), 1);
+  EXPECT_EQ(engine.GetPageCount(first), 2);
+  EXPECT_FALSE(out.empty());
 }
 
 TEST(FacadeHandles, OpenFromFileReportsMissingFile) {

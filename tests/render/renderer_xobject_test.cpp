@@ -72,6 +72,47 @@ TEST(RendererForms, SelfReferenceAndFanOutAreBounded) {
   // form drawings is capped.
   EXPECT_LE(g.renderer.FormInvocations, 200'000u);
   EXPECT_GT(g.renderer.FormInvocations, 1000u);
+  // What was left out is said, once per cause.
+  EXPECT_EQ(g.renderer.ErrorText(), "forms nested deeper than 28 levels were left out");
+}
+
+TEST(RendererForms, PagesOfADocumentShareItsBudget) {
+  // Two pages of each of two documents: one whose pages draw a form of 16 MiB of zeros with
+  // 8 MiB of decoded data for the document, one whose pages draw a form chain that branches
+  // 2^12 times with 300 form drawings for the document.
+  const std::string packed = DeflateBytes(std::string(16u << 20, '\0'));
+  const struct {
+    TDocumentBudget::TAmounts Budget;
+    const char* Content;
+    std::size_t Forms[2];
+    const char* Notes[2];
+  } documents[] = {
+      {{8u << 20, 1'000'000, 1000},
+       "/Z Do",
+       {1, 1},
+       {"the document's streams decode to more than its budget allows: the page is drawn from what fit",
+        // The stream cut short is not decoded again.
+        "stream 50 was left out: it decodes to more than the page budget allows, as an earlier page found"}},
+      {{8u << 20, 1'000'000, 300},
+       "/N Do",
+       {300, 0},
+       {"the document has drawn as many forms as its budget allows: the page's other forms were left out",
+        "the document has drawn as many forms as its budget allows: the page's other forms were left out"}},
+  };
+  for (const auto& d : documents) {
+    TDocumentBudget budget(d.Budget);
+    for (int page = 0; page < 2; ++page) {
+      TRendererFixture f(false);
+      f.renderer.DocumentBudget = &budget;
+      for (int i = 0; i < 12; ++i)
+        f.AddStream(100 + i, "<< /Subtype /Form /Resources << /XObject << /N " + std::to_string(101 + i) +
+                                 " 0 R >> >> >>", "/N Do /N Do");
+      f.AddStream(50, "<< /Subtype /Form /Filter /FlateDecode >>", packed);
+      f.Render(d.Content, "<< /XObject << /N 100 0 R /Z 50 0 R >> >>");
+      EXPECT_EQ(f.renderer.FormInvocations, d.Forms[page]) << d.Content << " page " << page;
+      EXPECT_EQ(f.renderer.ErrorText(), d.Notes[page]) << d.Content << " page " << page;
+    }
+  }
 }
 
 TEST(RendererForms, ImagesDrawOnceDecodedAndUnknownObjectsDrawNothing) {
@@ -91,7 +132,7 @@ TEST(RendererForms, ImagesDrawOnceDecodedAndUnknownObjectsDrawNothing) {
   // The same image three times: decoded once, drawn three times.
   EXPECT_EQ(f.Starting("DrawBitmap").size(), 3u);
   EXPECT_EQ(f.renderer.Images.Count(), 1u);
-  EXPECT_TRUE(f.renderer.ErrorText().empty());
+  EXPECT_EQ(f.renderer.ErrorText(), "Image skipped: image size unusable or too large");
 }
 
 TEST(RendererInlineImages, DataIsSkippedWhateverItHolds) {

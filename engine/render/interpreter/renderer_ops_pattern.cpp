@@ -177,12 +177,14 @@ void TContentInterpreter::PaintTiling(TPDFStream& cell, TPDFIndRef* ref, const T
   const double j0 = std::floor((area.MinY - by1) / ystep), j1 = std::ceil((area.MaxY - by0) / ystep);
   if (!std::isfinite(i0) || !std::isfinite(i1) || !std::isfinite(j0) || !std::isfinite(j1) ||
       (i1 - i0 + 1) * (j1 - j0 + 1) > limits::kMaxPatternTiles) {
+    r_.AddPageNote("a tiling pattern of more than " + std::to_string(static_cast<long>(limits::kMaxPatternTiles)) +
+                   " cells in one fill was left out");
     return;
   }
   auto* paintType = As<TPDFNumeric>(r_.ResolveObject(dict->GetValue("PaintType", false)));
   const bool uncoloured = paintType && paintType->AsInteger() == 2;
   if (std::find(r_.ActiveForms.begin(), r_.ActiveForms.end(), &cell) != r_.ActiveForms.end() ||
-      r_.NestingDepth >= limits::kMaxFormDepth) {
+      !r_.MayDrawForm()) {
     return;
   }
 
@@ -193,7 +195,7 @@ void TContentInterpreter::PaintTiling(TPDFStream& cell, TPDFIndRef* ref, const T
   ++r_.NestingDepth;
   for (double j = j0; j <= j1; ++j) {
     for (double i = i0; i <= i1; ++i) {
-      if (r_.FormInvocations >= limits::kMaxFormInvocations) break;
+      if (!r_.MayDrawForm()) break;
       ++r_.FormInvocations;
       MatrixMultiply(r_.CTM, TPDFMatrix{1, 0, 0, 1, i * xstep, j * ystep}, toDevice);
       // A cell starts from a fresh state; an uncoloured one paints in the pattern's colour.

@@ -125,9 +125,8 @@ void TContentInterpreter::ClipToBox(const double* box) {
 
 void TContentInterpreter::DrawForm(TPDFStream& form, TPDFIndRef* ref) {
   // A form inside itself, too deep a nesting, or too many forms for one page draw nothing.
-  if (r_.NestingDepth >= limits::kMaxFormDepth ||
-      r_.FormInvocations >= limits::kMaxFormInvocations ||
-      std::find(r_.ActiveForms.begin(), r_.ActiveForms.end(), &form) != r_.ActiveForms.end()) {
+  if (std::find(r_.ActiveForms.begin(), r_.ActiveForms.end(), &form) != r_.ActiveForms.end() ||
+      !r_.MayDrawForm()) {
     return;
   }
   ++r_.FormInvocations;

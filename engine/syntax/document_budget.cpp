@@ -1,0 +1,57 @@
+#include "engine/syntax/document_budget.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "engine/syntax/limits.h"
+
+namespace kestrel {
+
+namespace {
+
+// base + perByte × fileSize, saturated.
+std::size_t Scaled(std::size_t base, std::size_t perByte, std::size_t fileSize) {
+  constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max();
+  if (fileSize > (kMax - base) / perByte) return kMax;
+  return base + perByte * fileSize;
+}
+
+}  // namespace
+
+TDocumentBudget::TDocumentBudget(const TAmounts& total)
+    : decodedLeft_(total.DecodedBytes), tokensLeft_(total.Tokens), formsLeft_(total.FormInvocations) {}
+
+TDocumentBudget::TAmounts TDocumentBudget::ForFileSize(std::size_t fileSize) {
+  return {Scaled(limits::kDocumentDecodedBytes, limits::kDocumentDecodedBytesPerFileByte, fileSize),
+          Scaled(limits::kDocumentTokens, limits::kDocumentTokensPerFileByte, fileSize),
+          Scaled(limits::kDocumentFormInvocations, 1, fileSize / limits::kFileBytesPerFormInvocation)};
+}
+
+TDocumentBudget::TAmounts TDocumentBudget::Allowance(const TAmounts& pageLimits) const {
+  return {std::min(pageLimits.DecodedBytes, decodedLeft_.load()), std::min(pageLimits.Tokens, tokensLeft_.load()),
+          std::min(pageLimits.FormInvocations, formsLeft_.load())};
+}
+
+void TDocumentBudget::Take(std::atomic<std::size_t>& left, std::size_t amount) {
+  std::size_t now = left.load();
+  while (!left.compare_exchange_weak(now, now - std::min(now, amount))) {
+  }
+}
+
+void TDocumentBudget::Spend(const TAmounts& spent) {
+  Take(decodedLeft_, spent.DecodedBytes);
+  Take(tokensLeft_, spent.Tokens);
+  Take(formsLeft_, spent.FormInvocations);
+}
+
+bool TDocumentBudget::WasCut(std::int32_t objNum) const {
+  std::lock_guard<std::mutex> lock(cutMutex_);
+  return cut_.count(objNum) != 0;
+}
+
+void TDocumentBudget::MarkCut(std::int32_t objNum) {
+  std::lock_guard<std::mutex> lock(cutMutex_);
+  cut_.insert(objNum);
+}
+
+}  // namespace kestrel
