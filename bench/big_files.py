@@ -10,7 +10,8 @@ Cases:
   scan     an A4 page holding one 600-dpi 8-bit gray scan (Flate), at 96 dpi
   a4-2400  an A4 page of vector drawing at 2400 dpi
   bomb     20 pages whose content is one shared Flate stream of 2 GiB of zeros, at 96 dpi
-Output is PNG for every tool. A run that fails is shown with its exit status.
+Output is PNG for every tool. A run that fails is shown with its exit status (124: stopped
+after --limit seconds).
 """
 import argparse
 import os
@@ -88,10 +89,11 @@ def make_scan(folder):
     return os.path.join(folder, "scan-600dpi-gray.pdf")
 
 
-def measure(cmd):
-    """(seconds, peak MB, exit status) of one run under /usr/bin/time -v."""
-    run = subprocess.run(["/usr/bin/time", "-v"] + cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                         text=True, errors="replace")
+def measure(cmd, limit):
+    """(seconds, peak MB, exit status) of one run under /usr/bin/time -v, stopped after `limit`
+    seconds (timeout's status 124 then tells)."""
+    run = subprocess.run(["/usr/bin/time", "-v", "timeout", str(limit)] + cmd, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE, text=True, errors="replace")
     wall = re.search(r"Elapsed \(wall clock\) time .*: (?:(\d+):)?(\d+):([\d.]+)", run.stderr)
     rss = re.search(r"Maximum resident set size \(kbytes\): (\d+)", run.stderr)
     seconds = (int(wall.group(1) or 0) * 3600 + int(wall.group(2)) * 60 + float(wall.group(3))) if wall else 0
@@ -112,6 +114,7 @@ def main():
     parser.add_argument("--cli", default=os.path.join(ROOT, "build", "release", "cli", "plover-cli"))
     parser.add_argument("--keep", help="folder for the generated files (kept; made when missing)")
     parser.add_argument("--case", action="append", choices=["padded", "scan", "a4-2400", "bomb"])
+    parser.add_argument("--limit", type=int, default=300, help="seconds one run may take (default 300)")
     args = parser.parse_args()
     cases = args.case or ["padded", "scan", "a4-2400", "bomb"]
     scratch = args.keep or tempfile.mkdtemp(prefix="plover-big-")
@@ -136,7 +139,7 @@ def main():
                 make_bomb(pdf)
             out = tempfile.mkdtemp(dir=scratch)
             for name, cmd in tools(args.cli, pdf, dpi, out):
-                seconds, mb, status = measure(cmd)
+                seconds, mb, status = measure(cmd, args.limit)
                 rows.append((case, name, seconds, mb, status))
                 print(f"{case:8} {name:11} {seconds:8.2f} s {mb:9.1f} MB  exit {status}", file=sys.stderr)
             shutil.rmtree(out, ignore_errors=True)
