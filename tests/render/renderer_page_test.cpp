@@ -58,8 +58,9 @@ TEST(RendererPage, BoxesAreNormalisedAndFallBack) {
   EXPECT_EQ(g.PixelHeight, 792);
   g = Geometry("", 72);
   EXPECT_EQ(g.PixelWidth, 612);
-  g = Geometry("/MediaBox [5 5 5 100]", 72);  // zero width becomes 1
-  EXPECT_EQ(g.PixelWidth, 1);
+  g = Geometry("/MediaBox [5 5 5 100]", 72);  // an empty box is drawn as US Letter
+  EXPECT_EQ(g.PixelWidth, 612);
+  EXPECT_EQ(g.PixelHeight, 792);
   // The crop box within the media box; a crop box outside it is used as it is.
   g = Geometry("/MediaBox [0 0 100 100] /CropBox [50 -20 150 80]", 72);
   EXPECT_EQ(g.Llx, 50);
