@@ -108,9 +108,13 @@ int CountPages(const std::string& filePath, const std::string& password, TJobRep
   auto file = MapInput(filePath, report);
   if (!file) return 0;
   kestrel::TSmartPDFLink* handle = engine.OpenDocument(file, password);
-  const int count = engine.GetPageCount(handle);
+  int count = engine.GetPageCount(handle);
   report.PageCount = count;
-  if (!handle) {
+  if (file->Changed()) {
+    report.PageCount = count = 0;
+    report.Problem = TJobProblem::Unreadable;
+    report.Reason = kestrel::TFileBytes::kChangedReason;
+  } else if (!handle) {
     DescribeOpenFailure(file->View(), engine.LastErrorCode, engine.LastErrorText, report);
   } else if (count == 0) {
     report.Problem = handle->Document()->PageCountNote().empty() ? TJobProblem::NoPages : TJobProblem::Damaged;

@@ -81,6 +81,11 @@ TFileWork PlanFile(const TBatchFile& file, THandle& handle, std::size_t index) {
   kestrel::TKestrel0725& engine = *handle.Engine;
   const int count = engine.GetPageCount(handle.Link);
   report.PageCount = std::max(count, 0);
+  if (work.Bytes->Changed()) {
+    report.Problem = TJobProblem::Unreadable;
+    report.Reason = kestrel::TFileBytes::kChangedReason;
+    return work;
+  }
   if (!opened) {
     DescribeOpenFailure(work.Bytes->View(), engine.LastErrorCode, engine.LastErrorText, report);
     return work;
@@ -159,6 +164,12 @@ TPageResult DrawPage(THandle& handle, int page, const TBatchFile& file, const TB
     if (ref && engine.RenderPageToStream(handle.Link, ref, stream, options.Dpi, batch.FormatIndex) == 0)
       result.Problem = "the page reference was refused";
     if (result.Problem.empty()) result.Problem = engine.LastRenderProblem;
+    if (handle.Bytes->Changed()) {
+      // A file cut short while it was read gave zeros for what was gone: nothing drawn from it
+      // since is trusted, and the file stops with that reason.
+      result.WriteError = kestrel::TFileBytes::kChangedReason;
+      return result;
+    }
     if (stream.empty()) {
       // No image for this page: write no empty file, go on, and report the file as failed.
       if (result.Problem.empty()) result.Problem = "no image produced";

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -165,6 +166,31 @@ TEST(JobConvert, UnreadableInputsAreRefusedWithTheirReason) {
     EXPECT_EQ(CountPages(c.File, "", &reason), 0);
     EXPECT_EQ(reason, c.Reason);
   }
+}
+
+TEST(JobConvert, AFileCutShortWhileReadFailsWithoutACrash) {
+  testsupport::TempDir dir;
+  // Each page's objects fill several memory pages, so those of pages 2 and 3 are read only
+  // after page 1 is written, by which time the file has lost everything past its first 4 KB.
+  const std::string path =
+      dir.Write("shrinks.pdf", testpdf::SimpleDocument(3, "0 0 m 10 10 l S\n%" + std::string(20000, 'x') + "\n"));
+  TConvertOptions options;
+  TJobReport report;
+  options.Report = &report;
+  // The pages go to one writer, page after page, on the worker that draws them.
+  options.WritePage = [&](int, std::string_view) { fs::resize_file(path, 4096); };
+  std::vector<std::string> problems;
+  options.PageFailed = [&](int page, const std::string& p) { problems.push_back(std::to_string(page) + ": " + p); };
+  EXPECT_EQ(ConvertFileWith(path, "", "PNG", 5, dir.Path() + "/out", options), kJobFailed);
+  EXPECT_EQ(report.PagesWritten, 1);
+  EXPECT_EQ(report.Reason, "the file changed while it was read");
+  EXPECT_EQ(problems, std::vector<std::string>{"0: the file changed while it was read"});
+}
+
+TEST(JobConvertDeathTest, BusErrorsOutsideTheInputStillEndTheProcess) {
+  testsupport::TempDir dir;
+  EXPECT_EQ(CountPages(dir.Write("one.pdf", testpdf::SimpleDocument(1)), ""), 1);  // installs the handler
+  EXPECT_EXIT(::raise(SIGBUS), ::testing::KilledBySignal(SIGBUS), "");
 }
 
 TEST(JobConvert, ReportSaysWhyAFileDidNotOpen) {
