@@ -101,11 +101,8 @@ TEST(ParallelConvert, SeveralWorkersGiveWhatOneGives) {
                      "2 of 2 pages, folder used\n"),
             std::string::npos)
       << one;
-  EXPECT_NE(one.find("  page 3 written\n  page 4: page not found in the page tree\nfile 2: result " +
-                     std::to_string(kJobFailed) + ", problem " + std::to_string(static_cast<int>(TJobProblem::PageErrors)) +
-                     " \"page 4: page not found in the page tree\", 3 of 4 pages, folder used\n"),
-            std::string::npos)
-      << one;
+  // The tree with a hole holds 3 pages, not the 4 it declares: its count is corrected.
+  EXPECT_NE(one.find("  page 3 written\nfile 2" + complete + "3 of 3 pages, folder used\n"), std::string::npos) << one;
   EXPECT_NE(one.find("hole/3.PNG"), std::string::npos) << one;
   for (int jobs : {2, 4}) EXPECT_EQ(RunAndDescribe(files, dir.Path() + "/jobs" + std::to_string(jobs), jobs), one);
 }
