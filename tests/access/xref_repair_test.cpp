@@ -230,7 +230,9 @@ const TDamage kSecondRound[] = {
      },
      false},
     {"stream then CR", [](const std::string& f) { return StreamLine(f, 5, "\r"); }, false},
-    {"stream then nothing", [](const std::string& f) { return StreamLine(f, 5, ""); }, false},
+    // The page's content, not the picture: a picture whose data begins with a line feed,
+    // right after the keyword, reads as any reader takes it, with that line feed as the line end.
+    {"stream then nothing", [](const std::string& f) { return StreamLine(f, 4, ""); }, false},
     {"stream then spaces", [](const std::string& f) { return StreamLine(f, 5, "  \n"); }, false},
     {"Length short", [](const std::string& f) { return LengthValue(f, -20); }, false},
     {"Length long", [](const std::string& f) { return LengthValue(f, 20); }, false},

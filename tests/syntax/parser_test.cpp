@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/syntax/stream_locator.h"
 #include "engine/syntax/structure.h"
 
 using namespace kestrel;
@@ -145,4 +146,29 @@ TEST(ParserContentOperands, DecodeStringOperands) {
   // Content-stream literals keep raw CR.
   EXPECT_EQ(TPDFStructure::DecodeLiteralString("(a\rb)"), "a\rb");
   EXPECT_EQ(TPDFStructure::DecodeLiteralString("(\\053\\n)"), "+\n");
+}
+
+TEST(ParserStreams, DataStartFollowsTheLineEndAfterTheKeyword) {
+  struct Case {
+    std::string Text, Data;
+  };
+  const Case cases[] = {
+      // Data ending in CR or LF right before "endstream", with no line end of its own there
+      // (qpdf writes encrypted streams so).
+      {"<< /Length 3 >>\nstream\nab\rendstream", "ab\r"},
+      {"<< /Length 3 >>\nstream\nab\nendstream", "ab\n"},
+      // A lone CR as the line end, data beginning with LF.
+      {"<< /Length 3 >>\nstream\r\nab\nendstream", "\nab"},
+      // No line end after the keyword at all.
+      {"<< /Length 2 >>\nstreamab\nendstream", "ab"},
+      {"<< /Length 2 >>\nstream  \nab\nendstream", "ab"},
+  };
+  for (const Case& c : cases) {
+    TPDFStructure pool;
+    bool matched = false;
+    auto* stream = As<TPDFStream>(ParseIndirectObjectText(c.Text, pool, nullptr, &matched));
+    ASSERT_NE(stream, nullptr) << c.Text;
+    EXPECT_EQ(stream->Data(), c.Data) << c.Text;
+    EXPECT_TRUE(matched) << c.Text;
+  }
 }
