@@ -24,6 +24,7 @@ bool PrepareRenderer(TPDFRenderer& renderer, TSmartPDFDocument& doc, const TPDFI
   renderer.OptionalContent = &doc.OptionalContent();
   renderer.AcroForm = doc.Form() ? &doc.Form()->Dictionary() : nullptr;
   renderer.DocumentBudget = &doc.Budget();
+  renderer.OutputIntents = doc.Catalogue() ? doc.Catalogue()->GetValue("OutputIntents", false) : nullptr;
   if (!renderer.PageDictionary) {
     problem = "the page object could not be read";
     return false;

@@ -137,6 +137,16 @@ TPDFDictionary* AsDict(TPDFObject* obj) { return As<TPDFDictionary>(obj); }
 
 }  // namespace
 
+TPDFObject* TPDFRenderer::OutputProfile() {
+  auto* intents = As<TPDFArray>(ResolveObject(OutputIntents));
+  for (int i = 0; intents && i < intents->Count() && i < 16; ++i) {
+    auto* intent = As<TPDFDictionary>(ResolveObject(intents->Item(i)));
+    if (TPDFObject* profile = intent ? intent->GetValue("DestOutputProfile", false) : nullptr)
+      return profile;
+  }
+  return nullptr;
+}
+
 void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
                              const TByteView* text, TPDFIndRef* streamRef) {
   (void)streamRef;
@@ -196,7 +206,14 @@ void TPDFRenderer::Interpret(TPDFGenericCanvas& canvas, TPDFObject* holder,
   TPDFGenericCanvas* clipOwner = page ? EPSTarget() : nullptr;
   if (page && !clipOwner && dict->GetValue("Annots", false)) clipOwner = &canvas;
   const TClipHandle pageLevel = clipOwner ? clipOwner->SaveClip() : 0;
+  if (page) ColorSpaces().SetDefaults(resources, OutputProfile());
   const int layersBefore = OpenLayers;
+  // Blend modes mix with what lies below, and below the page's content lies nothing: a page
+  // that blends is drawn on a transparent layer first and put down on the paper at the end.
+  if (page && !EPSTarget() && UsesBlendModes(*this, resources, limits::kBlendScanFormDepth) &&
+      canvas.BeginGroup(true, false)) {
+    ++OpenLayers;
+  }
   {
     TContentInterpreter interpreter(*this, canvas, content, resources);
     try {

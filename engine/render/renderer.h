@@ -73,6 +73,9 @@ class TPDFRenderer {
   // The document's interactive form (AcroForm), when it has one: its default resources and
   // NeedAppearances shape the appearances made for fields that lack them.
   TPDFDictionary* AcroForm = nullptr;
+  // The document's output intents (the catalogue's OutputIntents): a CMYK destination profile
+  // among them is the profile DeviceCMYK colours go through.
+  TPDFObject* OutputIntents = nullptr;
   // Whether content governed by an /OC value (a group or membership dictionary) is shown.
   bool ContentVisible(TPDFObject* oc) { return !oc || !OptionalContent || OptionalContent->IsVisible(oc); }
   // Snap horizontal and vertical lines and rectangles to whole pixels (see
@@ -202,6 +205,8 @@ class TPDFRenderer {
   void DrawAnnotation(TPDFGenericCanvas& canvas, TPDFDictionary& annot, TPDFDictionary* resources);
   // An annotation without an appearance of its own, drawn from one made for it.
   void DrawGeneratedAppearance(TPDFGenericCanvas& canvas, TPDFDictionary& annot);
+  // The destination profile of the first output intent that has one.
+  TPDFObject* OutputProfile();
 
   std::string errorText_;
   TDecodeBudget decodeBudget_{limits::kMaxDecodedBytesPerPage};

@@ -20,6 +20,9 @@ inline constexpr int kMaxFormDepth = 28;
 // several times would otherwise multiply into billions of drawings.
 inline constexpr std::size_t kMaxFormInvocations = 200'000;
 
+// Levels of forms looked into for blend modes before a page is drawn.
+inline constexpr int kBlendScanFormDepth = 4;
+
 // Type 3 glyph procedures nested inside each other (a glyph showing text in a Type 3 font).
 inline constexpr int kMaxType3Depth = 8;
 

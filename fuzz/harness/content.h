@@ -1,8 +1,9 @@
 #pragma once
 // Fuzz harness for the content-stream interpreter, shared by fuzz_content and the seed-replay
 // test: the input is the content of a small page whose resources offer a form that draws the
-// same bytes again (and itself), colour spaces with tint transforms, ExtGStates (soft masks too) and optional
-// content. The page is interpreted onto a recording canvas, onto a small raster and as EPS.
+// same bytes again (and itself), colour spaces with tint transforms, Default spaces and a CMYK
+// output intent, ExtGStates (soft masks too) and optional content. The page is interpreted onto
+// a recording canvas, onto a small raster and as EPS.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -30,7 +31,7 @@ inline void Content(const uint8_t* data, size_t size) {
   };
   const std::string content(reinterpret_cast<const char*>(data), size);
   add(1, pool.ParseObject(
-             "<< /XObject << /Fm 2 0 R /Grp 14 0 R >> "
+             "<< /XObject << /Fm 2 0 R /Grp 14 0 R /Ko 16 0 R >> "
              "/ColorSpace << /Sep [/Separation /S /DeviceCMYK 3 0 R] "
              "/Div [/Separation /D /DeviceGray 4 0 R] "
              "/DN [/DeviceN [/A /B] /DeviceRGB 4 0 R] "
@@ -38,11 +39,14 @@ inline void Content(const uint8_t* data, size_t size) {
              "/Lab [/Lab << /WhitePoint [0.9642 1 0.8249] >>] /P [/Pattern /DeviceGray] /PS [/Pattern /DeviceRGB] "
              "/CG [/CalGray << /WhitePoint [0.9505 1 1.089] /Gamma 2.2 >>] "
              "/CR [/CalRGB << /WhitePoint [0.9505 1 1.089] /Gamma [1.8 2 2.2] "
-             "/Matrix [0.41 0.21 0.02 0.36 0.72 0.12 0.18 0.07 0.95] >>] /ICC [/ICCBased 13 0 R] >> "
+             "/Matrix [0.41 0.21 0.02 0.36 0.72 0.12 0.18 0.07 0.95] >>] /ICC [/ICCBased 13 0 R] "
+             "/DefaultRGB [/ICCBased 13 0 R] /DefaultGray [/CalGray << /WhitePoint [1 1 1] >>] "
+             "/DefaultCMYK /DeviceRGB >> "
              "/ExtGState << /G << /LW 2 /LC 1 /CA 0.5 /ca 0.25 /D [[3 1] 1] >> "
              "/SL << /SMask << /S /Luminosity /G 2 0 R /BC [0.5] /TR 4 0 R >> >> "
              "/SA << /SMask << /S /Alpha /G 2 0 R >> >> /SN << /SMask /None >> "
-             "/BM << /BM /Multiply /ca 0.5 >> /BL << /BM [/Foo /Luminosity] >> /BD << /BM /Difference >> >> "
+             "/BM << /BM /Multiply /ca 0.5 >> /BL << /BM [/Foo /Luminosity] >> /BD << /BM /Difference >> "
+             "/BC << /BM /Color /ca 0 /RI /Perceptual >> /RA << /RI /AbsoluteColorimetric >> >> "
              "/Properties << /oc << /Usage << /View << /ViewState /OFF >> >> >> >> "
              "/Shading << /Ax << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 40 10] "
              "/Extend [true false] /Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] "
@@ -92,6 +96,14 @@ inline void Content(const uint8_t* data, size_t size) {
       "<< /Subtype /Form /BBox [0 0 50 40] /Resources 1 0 R "
       "/Group << /S /Transparency /I true /K true >> >>"));
   add(14, pool.NewStreamOf(group, content));
+  // A non-isolated knockout group, drawn in Color mode.
+  auto* knockout = As<TPDFDictionary>(pool.ParseObject(
+      "<< /Subtype /Form /BBox [0 0 50 40] /Resources 1 0 R "
+      "/Group << /S /Transparency /K true >> >>"));
+  add(16, pool.NewStreamOf(knockout, content));
+  // The bytes as the CMYK profile of an output intent.
+  add(17, pool.NewStreamOf(As<TPDFDictionary>(pool.ParseObject("<< /N 4 >>")), content));
+  add(18, pool.ParseObject("[<< /S /GTS_PDFX /DestOutputProfile 17 0 R >>]"));
   // Annotations without appearances, whose appearances are made.
   add(15, pool.ParseObject(
               "[<< /Subtype /Square /Rect [1 1 30 20] /C [1 0 0] /IC [0 1 0] /BS << /W 3 /S /D >> >> "
@@ -122,6 +134,7 @@ inline void Content(const uint8_t* data, size_t size) {
   painter.EvaluationBudget = 20'000;
   painter.Resolution = 36;
   painter.PageDictionary = As<TPDFDictionary>(objects[6]);
+  painter.OutputIntents = objects[18];
   std::optional<TRasterImage> bitmap;
   RenderPageBitmap(painter, bitmap);
 

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "pixel_compare.h"
@@ -46,13 +49,15 @@ TEST_F(TransparencyPixels, SixteenBlendModes) {
 }
 
 TEST_F(TransparencyPixels, GroupKinds) {
-  // Left to right: a group at opacity 0.5 (its two squares overlap without darkening); a
-  // knockout group (the second square replaces the first); an isolated group whose Multiply
+  // Left to right: a group at opacity 0.5 (its two squares overlap without darkening); an
+  // isolated knockout group (pdftoppm does not knock out elements of partial opacity, so they
+  // are opaque here; BlendsOverEmptyPaperAndKnockoutShapes checks knockout
+  // shapes); an isolated group whose Multiply
   // sees only its own elements; a non-isolated one whose Multiply sees the page; a group with
   // a luminosity soft mask and blend mode Screen as a whole.
   const std::string backdrop = "0.9 0.8 0.2 rg 0 0 250 60 re f\n";
   const std::string squares = "1 0 0 rg 10 10 25 25 re f /M gs 0 0 1 rg 20 20 25 25 re f";
-  const std::string squaresHalf = "/H gs 1 0 0 rg 10 10 25 25 re f 0 0 1 rg 20 20 25 25 re f";
+  const std::string squaresOpaque = "1 0 0 rg 10 10 25 25 re f 0 0 1 rg 20 20 25 25 re f";
   const std::string group = "/Type /XObject /Subtype /Form /BBox [0 0 50 60] /Resources 20 0 R ";
   Check(Page(backdrop + "/H gs /G0 Do /N gs 1 0 0 1 50 0 cm /G1 Do 1 0 0 1 50 0 cm /G2 Do "
                         "1 0 0 1 50 0 cm /G3 Do 1 0 0 1 50 0 cm /SM gs /S gs /G4 Do",
@@ -63,13 +68,34 @@ TEST_F(TransparencyPixels, GroupKinds) {
                    "/S << /BM /Screen >> "
                    "/SM << /SMask << /S /Luminosity /G 15 0 R >> >> >> >>"}},
              {{10, {group + "/Group << /S /Transparency >>", squares}},
-              {11, {group + "/Group << /S /Transparency /K true /I true >>", squaresHalf}},
+              {11, {group + "/Group << /S /Transparency /K true /I true >>", squaresOpaque}},
               {12, {group + "/Group << /S /Transparency /I true >>", squares}},
               {13, {group + "/Group << /S /Transparency >>", squares}},
               {14, {group + "/Group << /S /Transparency /I true >>", "0.2 0.4 0.6 rg 5 5 40 50 re f"}},
               {15, {group + "/Group << /S /Transparency /CS /DeviceGray >>",
                     "1 g 5 5 40 25 re f 0.5 g 5 30 40 25 re f"}}}),
         "group-kinds", TPixelTolerance{16, 30, 2.0, 64, 0.012});
+}
+
+TEST_F(TransparencyPixels, BlendsOverEmptyPaperAndKnockoutShapes) {
+  // A white bar and a dark dot on the paper; then a non-isolated knockout group whose first
+  // element is an orange group drawn in Color mode (over empty paper it shows as it is, over
+  // the white bar it stays white) and whose second is a card at opacity 0 that knocks the
+  // orange out down to the dot and the paper. Right: a non-isolated group multiplied as a
+  // whole onto a blue square.
+  const std::string group = "/Type /XObject /Subtype /Form /BBox [0 0 200 80] ";
+  Check(Page("1 g 20 50 80 10 re f 0.2 g 40 20 10 10 re f /K Do "
+             "0.3 0.6 0.9 rg 140 10 50 40 re f /MUL gs /R Do",
+             "/MediaBox [0 0 200 80]",
+             "<< /XObject << /K 10 0 R /R 13 0 R >> /ExtGState 20 0 R >>",
+             {{20, "<< /C << /BM /Color >> /Z << /ca 0 >> /MUL << /BM /Multiply >> >>"}},
+             {{10, {group + "/Group << /S /Transparency /K true >> "
+                            "/Resources << /XObject << /O 11 0 R /Card 12 0 R >> /ExtGState 20 0 R >>",
+                    "/C gs /O Do /Z gs /Card Do"}},
+              {11, {group + "/Group << /S /Transparency >>", "0.95 0.7 0.1 rg 0 0 130 80 re f"}},
+              {12, {group + "/Group << /S /Transparency >>", "1 0 1 rg 30 10 40 30 re f"}},
+              {13, {group + "/Group << /S /Transparency >>", "0.9 0.3 0.2 rg 160 0 40 40 re f"}}}),
+        "blend-paper-knockout", TPixelTolerance{16, 30, 2.0, 64, 0.012});
 }
 
 // An RGB profile unlike sRGB (gamma 1.8, wide primaries), as ICC bytes.
@@ -117,6 +143,56 @@ TEST_F(TransparencyPixels, CalibratedLabAndIccColours) {
                         "/ColorSpace [/ICCBased 10 0 R]",
                         std::string("\xCC\x33\x1A\x33\xB3\x4D\x80\x80\x80\x1A\x4D\xE6", 12)}}}),
         "cie-colours", TPixelTolerance{16, 26, 2.0, 64, 0.01});
+}
+
+TEST_F(TransparencyPixels, DefaultSpacesStandInForDeviceSpaces) {
+  // DefaultRGB (a CalRGB with gamma 1.8 and wide primaries) and DefaultGray (CalGray, gamma
+  // 2.2) of the page's resources draw rg, g, a DeviceRGB named in the resources and an image.
+  const std::string content =
+      "1 0 0 rg 10 60 30 30 re f 0 1 0 rg 50 60 30 30 re f 0.5 0.5 0.5 rg 90 60 30 30 re f "
+      "/CS0 cs 0.2 0.3 0.9 sc 130 60 30 30 re f 0.5 g 10 10 30 30 re f 0.2 g 50 10 30 30 re f "
+      "q 60 0 0 30 90 10 cm /Im Do Q";
+  Check(Page(content, "/MediaBox [0 0 170 100]",
+             "<< /ColorSpace << /CS0 /DeviceRGB "
+             "/DefaultRGB [/CalRGB << /WhitePoint [0.9505 1 1.089] /Gamma [1.8 1.8 1.8] "
+             "/Matrix [0.4497 0.2446 0.0252 0.3163 0.6720 0.1412 0.1845 0.0833 0.9227] >>] "
+             "/DefaultGray [/CalGray << /WhitePoint [0.9505 1 1.089] /Gamma 2.2 >>] >> "
+             "/XObject << /Im 10 0 R >> >>",
+             {}, {{10, {"/Type /XObject /Subtype /Image /Width 2 /Height 1 /BitsPerComponent 8 "
+                        "/ColorSpace /DeviceRGB",
+                        std::string("\xCC\x33\x1A\x1A\x4D\xE6", 6)}}}),
+        "default-spaces", TPixelTolerance{16, 12, 2.0, 64, 0.01});
+}
+
+TEST(OutputIntent, CmykProfileOfTheIntentDrawsDeviceCmyk) {
+  // DeviceCMYK under a CMYK output intent looks as the same ink through [/ICCBased] of that
+  // profile does, and unlike DeviceCMYK without the intent.
+  const char* path = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
+  std::ifstream file(path, std::ios::binary);
+  if (!file) GTEST_SKIP() << path << " is not installed (Debian libgs-common)";
+  const std::string profile((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  auto render = [&](bool intent) {
+    testpdf::PdfBuilder b;
+    b.Object(1, std::string("<< /Type /Catalog /Pages 2 0 R ") +
+                    (intent ? "/OutputIntents [<< /Type /OutputIntent /S /GTS_PDFX "
+                              "/OutputConditionIdentifier (x) /DestOutputProfile 10 0 R >>] >>"
+                            : ">>"));
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 40 20] /Contents 4 0 R "
+                "/Resources << /ColorSpace << /P [/ICCBased 10 0 R] >> >> >>");
+    b.Stream(4, "", "0.8 0.1 0.3 0.1 k 0 0 20 20 re f /P cs 0.8 0.1 0.3 0.1 sc 20 0 20 20 re f");
+    b.Stream(10, "/N 4", profile);
+    b.TrailerEntries("/Root 1 0 R");
+    return RenderWithKestrel(b.Build(), 72);
+  };
+  const auto with = render(true), without = render(false);
+  ASSERT_TRUE(with && without);
+  auto same = [](const std::uint8_t* a, const std::uint8_t* b) {
+    return std::abs(a[0] - b[0]) <= 1 && std::abs(a[1] - b[1]) <= 1 && std::abs(a[2] - b[2]) <= 1;
+  };
+  EXPECT_TRUE(same(with->At(10, 10), with->At(30, 10)));
+  EXPECT_TRUE(same(without->At(30, 10), with->At(30, 10)));
+  EXPECT_FALSE(same(without->At(10, 10), with->At(10, 10)));
 }
 
 TEST_F(TransparencyPixels, AnnotationsWithoutAppearances) {

@@ -130,6 +130,7 @@ std::optional<TRgbImage> RenderWithKestrel(const std::string& pdf, double dpi,
   renderer.Resolver = [doc](TPDFIndRef* ref) { return doc->ResolveForRender(ref); };
   renderer.OptionalContent = &doc->OptionalContent();
   renderer.AcroForm = doc->Form() ? &doc->Form()->Dictionary() : nullptr;
+  renderer.OutputIntents = doc->Catalogue() ? doc->Catalogue()->GetValue("OutputIntents", false) : nullptr;
   std::optional<TRasterImage> bitmap;
   const bool ok = RenderPageBitmap(renderer, bitmap);
   if (problem) *problem = renderer.ErrorText();

@@ -84,7 +84,8 @@ TEST(ContentOperators, Lookup) {
   EXPECT_EQ(LookupOperator("T*"), TContentOp::NextLine);
   EXPECT_EQ(LookupOperator("\""), TContentOp::SpacingNextLineShow);
   EXPECT_EQ(LookupOperator("ET"), TContentOp::EndText);  // applies the text clip
-  for (const char* unknown : {"d0", "ri", "i", "BX", "EX", "MP", "DP", "ID", "EI", "rex", ""})
+  EXPECT_EQ(LookupOperator("ri"), TContentOp::Intent);
+  for (const char* unknown : {"d0", "i", "BX", "EX", "MP", "DP", "ID", "EI", "rex", ""})
     EXPECT_EQ(LookupOperator(unknown), TContentOp::None) << unknown;
 }
 

@@ -75,7 +75,8 @@ void TPDFPicasso::Impl::DrawBitmap(const TCanvasBitmap& bitmap, TPDFPoint p1, TP
       cairo_rectangle(tile.cr, x0, by, blockWidth, blockHeight);
       cairo_clip(tile.cr);
       const TBox blockBox{double(x0), double(by), double(x0 + blockWidth), double(by + blockHeight)};
-      PaintElement(tile, blockBox, [&](cairo_t* cr) {
+      // The picture's own alpha is its shape and opacity at once.
+      PaintElement(tile, blockBox, 1.0, [&](cairo_t* cr, double) {
         cairo_set_source_surface(cr, block, x0, by);
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
         SetAntialias(cr, antialias);

@@ -102,8 +102,8 @@ bool TPDFPicasso::Impl::FillGlyph(const TGlyphKey& key, const TGlyphOutlineSourc
   const TBox box{double(left), double(top), double(left + mask->width), double(top + mask->height)};
   for (TTile& tile : tiles.Tiles()) {
     if (!TouchesTile(tile, box)) continue;
-    PaintElement(tile, box, [&](cairo_t* cr) {
-      SetSourceColor(cr, fillColor, fillAlpha);
+    PaintElement(tile, box, fillAlpha, [&](cairo_t* cr, double a) {
+      SetSourceColor(cr, fillColor, a);
       cairo_mask_surface(cr, mask->surface.get(), left, top);
     });
     Check(tile);

@@ -79,17 +79,18 @@ struct TPDFPicasso::Impl {
   bool Attach(const TPixelBuffer& target, bool library);
   bool BeginLayer(TLayerStart start, TPackedColor colour, bool knockout);
   void EndGroup(double alpha, TBlendMode mode);
-  // Paints one element on a tile (draw sets the source and paints): with the blend mode's
-  // operator and, inside a knockout group, over the group's starting backdrop. `box` bounds
-  // the element in page space.
+  // Paints one element on a tile (draw(cr, a) sets the source at opacity a and paints): with
+  // the blend mode's operator and, inside a knockout group, over the group's starting backdrop
+  // wherever the element's shape lies (its shape counts even at opacity 0). `box` bounds the
+  // element in page space.
   template <class Draw>
-  void PaintElement(picasso::TTile& tile, const TBox& box, Draw&& draw) {
+  void PaintElement(picasso::TTile& tile, const TBox& box, double alpha, Draw&& draw) {
     if (!layers.empty() && layers.back().knockout) {
-      PaintKnockout(tile, box, draw);
+      PaintKnockout(tile, box, alpha, paintOp, draw);
       return;
     }
     cairo_set_operator(tile.cr, paintOp);
-    draw(tile.cr);
+    draw(tile.cr, alpha);
     cairo_set_operator(tile.cr, CAIRO_OPERATOR_OVER);
   }
   void EndLayerAsMask(bool luminosity, const std::vector<std::uint8_t>& transfer);
@@ -117,7 +118,8 @@ struct TPDFPicasso::Impl {
  private:
   // Ends the innermost layer: its tiles are handed back, the ones below are current again.
   std::vector<picasso::TTile> PopLayer(std::vector<cairo_surface_t*>& mask);
-  void PaintKnockout(picasso::TTile& tile, const TBox& box, const std::function<void(cairo_t*)>& draw);
+  void PaintKnockout(picasso::TTile& tile, const TBox& box, double alpha, cairo_operator_t op,
+                     const std::function<void(cairo_t*, double)>& draw);
   TPDFPoint Device(double x, double y) const;
   void PreparePath();
   void DiscardPath();

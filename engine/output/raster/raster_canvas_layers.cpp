@@ -60,6 +60,9 @@ TPDFPicasso::Impl::~Impl() { DropLayers(); }
 
 bool TPDFPicasso::Impl::BeginLayer(TLayerStart start, TPackedColor colour, bool knockout) {
   if (mode != TMode::Library || layers.size() >= kMaxLayers) return false;
+  // A group inside a knockout group starts transparent, so that what it holds is its shape.
+  if (start == TLayerStart::CopyBelow && !layers.empty() && layers.back().knockout)
+    start = TLayerStart::Transparent;
   std::uint64_t pageBytes = 0;
   for (const TTile& t : tiles.Tiles())
     pageBytes += std::uint64_t(std::max(t.width, 0)) * std::uint64_t(std::max(t.height, 0)) * 4;
@@ -186,20 +189,39 @@ void TPDFPicasso::Impl::EndGroup(double alpha, TBlendMode blend) {
   alpha = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 1.0;
   std::vector<cairo_surface_t*> mask;
   std::vector<TTile> top = PopLayer(mask);
+  // Inside a knockout group the layer is one element: its shape is what it holds.
+  const bool knockoutBelow = !copiesBelow && !layers.empty() && layers.back().knockout;
   auto& below = tiles.Tiles();
   for (std::size_t i = 0; i < below.size() && i < top.size(); ++i) {
     TTile& tile = below[i];
     cairo_surface_flush(top[i].surface);
+    cairo_surface_t* tileMask =
+        i < mask.size() && mask[i] && cairo_surface_status(mask[i]) == CAIRO_STATUS_SUCCESS
+            ? mask[i]
+            : nullptr;
     cairo_save(tile.cr);
     // What the layer holds was clipped as it was drawn.
     cairo_reset_clip(tile.cr);
-    cairo_set_operator(tile.cr, op);
-    cairo_set_source_surface(tile.cr, top[i].surface, tile.x0, tile.y0);
-    if (i < mask.size() && mask[i] && cairo_surface_status(mask[i]) == CAIRO_STATUS_SUCCESS) {
-      if (alpha < 1) ScaleMask(mask[i], alpha);
-      cairo_mask_surface(tile.cr, mask[i], tile.x0, tile.y0);
+    if (knockoutBelow) {
+      const TBox whole{double(tile.x0), double(tile.y0), double(tile.x0 + tile.width),
+                       double(tile.y0 + tile.height)};
+      PaintKnockout(tile, whole, alpha, op, [&](cairo_t* cr, double) {
+        cairo_set_source_surface(cr, top[i].surface, tile.x0, tile.y0);
+        if (tileMask) {
+          cairo_mask_surface(cr, tileMask, tile.x0, tile.y0);
+        } else {
+          cairo_paint(cr);
+        }
+      });
     } else {
-      cairo_paint_with_alpha(tile.cr, alpha);
+      cairo_set_operator(tile.cr, op);
+      cairo_set_source_surface(tile.cr, top[i].surface, tile.x0, tile.y0);
+      if (tileMask) {
+        if (alpha < 1) ScaleMask(tileMask, alpha);
+        cairo_mask_surface(tile.cr, tileMask, tile.x0, tile.y0);
+      } else {
+        cairo_paint_with_alpha(tile.cr, alpha);
+      }
     }
     cairo_restore(tile.cr);
     Check(tile);
@@ -208,22 +230,24 @@ void TPDFPicasso::Impl::EndGroup(double alpha, TBlendMode blend) {
   DestroyMasks(mask);
 }
 
-void TPDFPicasso::Impl::PaintKnockout(TTile& tile, const TBox& box,
-                                      const std::function<void(cairo_t*)>& draw) {
+void TPDFPicasso::Impl::PaintKnockout(TTile& tile, const TBox& box, double alpha,
+                                      cairo_operator_t op,
+                                      const std::function<void(cairo_t*, double)>& draw) {
   const TLayer& layer = layers.back();
   const auto index = static_cast<std::size_t>(&tile - tiles.Tiles().data());
   cairo_surface_t* base = index < layer.knockoutBase.size() ? layer.knockoutBase[index] : nullptr;
+  alpha = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 1.0;
   cairo_t* cr = tile.cr;
   cairo_save(cr);
-  // The element alone, on a surface no larger than it.
+  // The element's shape alone (at full opacity), on a surface no larger than it.
   cairo_rectangle(cr, std::floor(box.minX), std::floor(box.minY),
                   std::ceil(box.maxX) - std::floor(box.minX),
                   std::ceil(box.maxY) - std::floor(box.minY));
   cairo_clip(cr);
   cairo_push_group(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-  draw(cr);
-  cairo_pattern_t* element = cairo_pop_group(cr);
+  draw(cr, 1.0);
+  cairo_pattern_t* shape = cairo_pop_group(cr);
   // Where it lies, what the elements before it drew gives way to the group's backdrop.
   if (base) {
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
@@ -232,11 +256,11 @@ void TPDFPicasso::Impl::PaintKnockout(TTile& tile, const TBox& box,
     cairo_set_operator(cr, CAIRO_OPERATOR_DEST_OUT);
     cairo_set_source_rgba(cr, 0, 0, 0, 1);
   }
-  cairo_mask(cr, element);
-  cairo_set_operator(cr, paintOp);
-  cairo_set_source(cr, element);
-  cairo_paint(cr);
-  cairo_pattern_destroy(element);
+  cairo_mask(cr, shape);
+  cairo_set_operator(cr, op);
+  cairo_set_source(cr, shape);
+  cairo_paint_with_alpha(cr, alpha);
+  cairo_pattern_destroy(shape);
   cairo_restore(cr);
 }
 

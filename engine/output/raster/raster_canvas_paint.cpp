@@ -127,10 +127,10 @@ void TPDFPicasso::Impl::Fill(const std::vector<TPathOp>& ops) {
   const TBox box = Expand(path.Bounds(), 2);
   for (TTile& tile : tiles.Tiles()) {
     if (!TouchesTile(tile, box)) continue;
-    PaintElement(tile, box, [&](cairo_t* cr) {
+    PaintElement(tile, box, alpha, [&](cairo_t* cr, double a) {
       EmitOps(cr, ops);
       cairo_set_fill_rule(cr, evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
-      SetSourceColor(cr, fillColor, alpha);
+      SetSourceColor(cr, fillColor, a);
       cairo_fill(cr);
     });
     Check(tile);
@@ -178,13 +178,13 @@ void TPDFPicasso::Impl::Stroke() {
   const double alpha = gdi ? 1.0 : strokeAlpha;
   for (TTile& tile : tiles.Tiles()) {
     if (!TouchesTile(tile, box)) continue;
-    PaintElement(tile, box, [&](cairo_t* cr) {
+    PaintElement(tile, box, alpha, [&](cairo_t* cr, double a) {
       EmitOps(cr, *ops);
       cairo_set_line_width(cr, width);
       cairo_set_line_cap(cr, CairoCap(cap));
       cairo_set_line_join(cr, CairoJoin(join));
       cairo_set_miter_limit(cr, miter);
-      SetSourceColor(cr, strokeColor, alpha);
+      SetSourceColor(cr, strokeColor, a);
       cairo_stroke(cr);
     });
     Check(tile);

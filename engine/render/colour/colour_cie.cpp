@@ -27,9 +27,13 @@ struct TCurveDeleter {
 };
 using TCurve = std::unique_ptr<cmsToneCurve, TCurveDeleter>;
 
-// Relative colorimetric with black point compensation, as viewers convert for the screen.
-constexpr cmsUInt32Number kIntent = INTENT_RELATIVE_COLORIMETRIC;
-constexpr cmsUInt32Number kFlags = cmsFLAGS_BLACKPOINTCOMPENSATION;
+constexpr int kIntents = 4;
+
+// Black point compensation, as viewers convert for the screen, except where the intent asks
+// for absolute colours.
+cmsUInt32Number FlagsFor(int intent) {
+  return intent == INTENT_ABSOLUTE_COLORIMETRIC ? 0 : cmsFLAGS_BLACKPOINTCOMPENSATION;
+}
 
 cmsUInt32Number FormatOf(int components, bool bytes) {
   switch (components) {
@@ -70,11 +74,14 @@ cmsCIExyY ToxyY(double x, double y, double z) {
 
 }  // namespace
 
+// Each made when first asked for, one per rendering intent; colours[relative colorimetric] is
+// made at once, so that a profile sRGB cannot be reached from is found unusable early.
 struct TPDFCIEColorSpace::Transforms {
   TProfile profile;
-  TTransform colours;  // components (double) to RGB (double)
-  TTransform samples;  // 8-bit samples to RGB bytes, made when first asked for
-  bool samplesTried = false;
+  TTransform colours[kIntents];  // components (double) to RGB (double)
+  TTransform samples[kIntents];  // 8-bit samples to RGB bytes
+  bool coloursTried[kIntents] = {};
+  bool samplesTried[kIntents] = {};
 };
 
 TPDFCIEColorSpace::TPDFCIEColorSpace(const TPDFObject* source, int components,
@@ -87,11 +94,26 @@ TPDFCIEColorSpace::~TPDFCIEColorSpace() = default;
 
 namespace {
 
-std::unique_ptr<void, TTransformDeleter> ToSRGB(void* profile, int components, bool bytes) {
+TTransform ToSRGB(void* profile, int components, bool bytes, int intent) {
   TProfile srgb(cmsCreate_sRGBProfile());
   if (!srgb) return nullptr;
   return TTransform(cmsCreateTransform(profile, FormatOf(components, bytes), srgb.get(),
-                                       bytes ? TYPE_RGB_8 : TYPE_RGB_DBL, kIntent, kFlags));
+                                       bytes ? TYPE_RGB_8 : TYPE_RGB_DBL,
+                                       static_cast<cmsUInt32Number>(intent), FlagsFor(intent)));
+}
+
+constexpr int kRelative = INTENT_RELATIVE_COLORIMETRIC;
+
+// The transform for an intent (made when first asked for); the relative colorimetric one
+// when the profile has no other.
+void* TransformFor(TTransform* transforms, bool* tried, void* profile, int components,
+                   bool bytes, int intent) {
+  if (!tried[intent]) {
+    tried[intent] = true;
+    transforms[intent] = ToSRGB(profile, components, bytes, intent);
+  }
+  if (transforms[intent] || intent == kRelative) return transforms[intent].get();
+  return TransformFor(transforms, tried, profile, components, bytes, kRelative);
 }
 
 }  // namespace
@@ -104,8 +126,8 @@ std::unique_ptr<TPDFCIEColorSpace> TPDFCIEColorSpace::FromProfile(const TPDFObje
   auto t = std::make_unique<Transforms>();
   t->profile.reset(cmsOpenProfileFromMem(bytes.data(), static_cast<cmsUInt32Number>(bytes.size())));
   if (!t->profile || ComponentsOf(cmsGetColorSpace(t->profile.get())) != components) return nullptr;
-  t->colours = ToSRGB(t->profile.get(), components, false);
-  if (!t->colours) return nullptr;
+  if (!TransformFor(t->colours, t->coloursTried, t->profile.get(), components, false, kRelative))
+    return nullptr;
   return std::unique_ptr<TPDFCIEColorSpace>(
       new TPDFCIEColorSpace(source, components, manager, std::move(t)));
 }
@@ -149,8 +171,8 @@ std::unique_ptr<TPDFCIEColorSpace> TPDFCIEColorSpace::FromCalibrated(
     t->profile.reset(cmsCreateRGBProfile(&whitePoint, &primaries, curves));
   }
   if (!t->profile) return nullptr;
-  t->colours = ToSRGB(t->profile.get(), components, false);
-  if (!t->colours) return nullptr;
+  if (!TransformFor(t->colours, t->coloursTried, t->profile.get(), components, false, kRelative))
+    return nullptr;
   return std::unique_ptr<TPDFCIEColorSpace>(
       new TPDFCIEColorSpace(source, components, manager, std::move(t)));
 }
@@ -161,7 +183,8 @@ void TPDFCIEColorSpace::InitialComponents(std::vector<double>& out) const {
 }
 
 TColorValue TPDFCIEColorSpace::Convert(std::span<const double> values, bool wantText) {
-  if (wantText == lastText_ && values.size() == lastIn_.size() &&
+  const int intent = static_cast<int>(manager_.Intent);
+  if (wantText == lastText_ && intent == lastIntent_ && values.size() == lastIn_.size() &&
       std::equal(values.begin(), values.end(), lastIn_.begin())) {
     return lastOut_;
   }
@@ -171,8 +194,11 @@ TColorValue TPDFCIEColorSpace::Convert(std::span<const double> values, bool want
     in[i] = components_ == 4 ? v * 100 : v;  // CMYK in percent of ink
   }
   double rgb[3] = {0, 0, 0};
-  cmsDoTransform(transforms_->colours.get(), in, rgb, 1);
+  cmsDoTransform(TransformFor(transforms_->colours, transforms_->coloursTried,
+                              transforms_->profile.get(), components_, false, intent),
+                 in, rgb, 1);
   lastIn_.assign(values.begin(), values.end());
+  lastIntent_ = intent;
   lastText_ = wantText;
   lastOut_ = DeviceRGBColor(manager_, rgb[0], rgb[1], rgb[2], wantText);
   return lastOut_;
@@ -180,14 +206,13 @@ TColorValue TPDFCIEColorSpace::Convert(std::span<const double> values, bool want
 
 bool TPDFCIEColorSpace::ConvertRow8(const std::uint8_t* samples, std::size_t count,
                                     std::uint8_t* rgb) {
-  if (!transforms_->samplesTried) {
-    transforms_->samplesTried = true;
-    transforms_->samples = ToSRGB(transforms_->profile.get(), components_, true);
-  }
-  if (!transforms_->samples) return false;
+  void* transform = TransformFor(transforms_->samples, transforms_->samplesTried,
+                                 transforms_->profile.get(), components_, true,
+                                 static_cast<int>(manager_.Intent));
+  if (!transform) return false;
   while (count > 0) {
     const auto n = static_cast<cmsUInt32Number>(std::min<std::size_t>(count, 1u << 20));
-    cmsDoTransform(transforms_->samples.get(), samples, rgb, n);
+    cmsDoTransform(transform, samples, rgb, n);
     samples += std::size_t(n) * components_;
     rgb += std::size_t(n) * 3;
     count -= n;

@@ -1,7 +1,7 @@
 #pragma once
 // Colour spaces defined against CIE XYZ: ICCBased through its embedded profile, CalGray and
 // CalRGB through a profile made from their white point, gamma and matrix. Little CMS converts
-// them to sRGB. Each space owns its transforms, so a space (and the registry of one rendering
+// them to sRGB, with the rendering intent the colour manager holds. Each space owns its transforms, so a space (and the registry of one rendering
 // that holds it) is used by one thread at a time.
 #include <cstddef>
 #include <cstdint>
@@ -55,6 +55,7 @@ class TPDFCIEColorSpace final : public TPDFSpecialColorSpace {
   std::vector<double> lastIn_;
   TColorValue lastOut_;
   bool lastText_ = false;
+  int lastIntent_ = -1;
 };
 
 }  // namespace kestrel

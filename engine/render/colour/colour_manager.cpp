@@ -130,4 +130,11 @@ void TPDFSimpleColorManager::SetLabRange(double aMin, double aMax, double bMin, 
   bMax_ = bMax;
 }
 
+TRenderingIntent RenderingIntentOf(TByteView name) {
+  if (name == "Perceptual") return TRenderingIntent::Perceptual;
+  if (name == "Saturation") return TRenderingIntent::Saturation;
+  if (name == "AbsoluteColorimetric") return TRenderingIntent::AbsoluteColorimetric;
+  return TRenderingIntent::RelativeColorimetric;
+}
+
 }  // namespace kestrel

@@ -2,8 +2,19 @@
 // Colour conversions shared by the renderer and the image side: CMYK and CIE L*a*b* to RGB,
 // and RGB components to the packed 0x00BBGGRR colour the canvas takes.
 #include "engine/graphics/canvas.h"
+#include "engine/syntax/bytes.h"
 
 namespace kestrel {
+
+// How colours outside what the screen shows are brought into it (the order is Little CMS's).
+enum class TRenderingIntent : std::uint8_t {
+  Perceptual,
+  RelativeColorimetric,
+  Saturation,
+  AbsoluteColorimetric,
+};
+// A PDF intent name (without the slash); unknown names are RelativeColorimetric.
+TRenderingIntent RenderingIntentOf(TByteView name);
 
 struct TRGB {
   double r = 0, g = 0, b = 0;
@@ -37,6 +48,9 @@ class TPDFSimpleColorManager final : public TPDFColorManager {
   bool SetWhitePoint(double x, double y, double z);
   void ResetWhitePoint();
   void SetLabRange(double aMin, double aMax, double bMin, double bMax);
+
+  // The intent colours are converted with now (set from the graphics state).
+  TRenderingIntent Intent = TRenderingIntent::RelativeColorimetric;
 
   double WhiteX() const { return whiteX_; }
   double WhiteY() const { return whiteY_; }

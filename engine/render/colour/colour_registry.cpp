@@ -25,11 +25,53 @@ TPDFColorSpaces::TPDFColorSpaces(TPDFSimpleColorManager& manager, TResolver reso
 
 TPDFColorSpaces::~TPDFColorSpaces() = default;
 
+namespace {
+
+int DeviceIndex(TColorFamily family) {
+  switch (family) {
+    case TColorFamily::DeviceGray: return 0;
+    case TColorFamily::DeviceRGB: return 1;
+    case TColorFamily::DeviceCMYK: return 2;
+    default: return -1;
+  }
+}
+
+}  // namespace
+
+void TPDFColorSpaces::SetDefaults(const TPDFDictionary* resources, TPDFObject* outputProfile) {
+  for (auto& d : defaults_) d.reset();
+  std::optional<TColorSpaceId> found[3];
+  // Only a CMYK intent: an RGB one is nearly always sRGB, which DeviceRGB already is.
+  if (auto* profile = As<TPDFStream>(Resolve(outputProfile))) {
+    const auto* n = As<TPDFNumeric>(Resolve(profile->Dictionary()->GetValue("N", false)));
+    if (n && n->AsInteger() == 4) found[2] = FromProfile(profile, *profile, 4);
+  }
+  const auto* spaces =
+      resources ? As<TPDFDictionary>(Resolve(resources->GetValue("ColorSpace", false))) : nullptr;
+  const char* names[3] = {"DefaultGray", "DefaultRGB", "DefaultCMYK"};
+  const int components[3] = {1, 3, 4};
+  for (int i = 0; i < 3 && spaces; ++i) {
+    TPDFObject* entry = spaces->GetValue(names[i], false);
+    std::optional<TColorSpaceId> id = entry ? FromObject(entry, 1) : std::nullopt;
+    if (!id || DeviceIndex(id->Family) >= 0 || id->Family == TColorFamily::Pattern ||
+        id->Family == TColorFamily::Indexed || ComponentCount(*id) != components[i]) {
+      continue;
+    }
+    found[i] = id;
+  }
+  for (int i = 0; i < 3; ++i) defaults_[i] = found[i];
+}
+
+TColorSpaceId TPDFColorSpaces::WithDefault(TColorSpaceId id) const {
+  const int i = DeviceIndex(id.Family);
+  return i >= 0 && id.Handle == 0 && defaults_[i] ? *defaults_[i] : id;
+}
+
 TColorSpaceId TPDFColorSpaces::ResolveColorSpace(TByteView operand,
                                                  const TPDFDictionary* resources) {
-  if (operand == "/DeviceRGB") return kDeviceRGB;
-  if (operand == "/DeviceGray") return kDeviceGray;
-  if (operand == "/DeviceCMYK") return kDeviceCMYK;
+  if (operand == "/DeviceRGB") return WithDefault(kDeviceRGB);
+  if (operand == "/DeviceGray") return WithDefault(kDeviceGray);
+  if (operand == "/DeviceCMYK") return WithDefault(kDeviceCMYK);
   const TBytes name = DecodeNameOperand(operand);
   if (resources) {
     const auto* spaces = As<TPDFDictionary>(Resolve(resources->GetValue("ColorSpace", false)));
@@ -43,12 +85,18 @@ TColorSpaceId TPDFColorSpaces::ResolveColorSpace(TByteView operand,
     if (auto id = BarePattern()) return *id;
   }
   if (operand.starts_with("/")) {
-    if (auto id = DeviceFamilyOfName(name)) return *id;
+    if (auto id = DeviceFamilyOfName(name)) return WithDefault(*id);
   }
   return kDeviceRGB;
 }
 
 std::optional<TColorSpaceId> TPDFColorSpaces::FromObject(TPDFObject* space, int depth) {
+  std::optional<TColorSpaceId> id = Lookup(space, depth);
+  if (id && depth == 0) return WithDefault(*id);
+  return id;
+}
+
+std::optional<TColorSpaceId> TPDFColorSpaces::Lookup(TPDFObject* space, int depth) {
   if (depth > limits::kMaxColorSpaceDepth) return std::nullopt;
   TPDFObject* key = space;
   space = Resolve(space);
@@ -89,15 +137,7 @@ std::optional<TColorSpaceId> TPDFColorSpaces::FromArray(TPDFObject* key, const T
     const auto* nObj = As<TPDFNumeric>(Resolve(dict->GetValue("N", false)));
     const int n = nObj ? nObj->AsInteger() : 0;
     if ((n == 1 || n == 3 || n == 4) && !unusable) {
-      TDecodeBudget budget(limits::kMaxProfileBytes);
-      std::unique_ptr<TPDFCIEColorSpace> icc;
-      try {
-        icc = TPDFCIEColorSpace::FromProfile(source, stream->Decode(&budget), n, manager_);
-      } catch (const std::exception&) {
-        // A profile that cannot be decoded leaves the alternate space to serve.
-      }
-      if (icc && !budget.Exhausted()) return Register(std::move(icc));
-      if (unusable_.size() < limits::kMaxColorSpaces) unusable_.push_back(source);
+      if (auto id = FromProfile(source, *stream, n)) return id;
     }
     // The alternate serves when it agrees with the profile's component count.
     if (TPDFObject* alt = dict->GetValue("Alternate", false)) {
@@ -141,6 +181,25 @@ std::optional<TColorSpaceId> TPDFColorSpaces::FromArray(TPDFObject* key, const T
     pattern->Init(&array, depth);
     return Register(std::move(pattern));
   }
+  return std::nullopt;
+}
+
+std::optional<TColorSpaceId> TPDFColorSpaces::FromProfile(const TPDFObject* source,
+                                                          const TPDFStream& stream, int n) {
+  for (std::size_t i = 0; i < spaces_.size(); ++i) {
+    if (spaces_[i]->Source() == source)
+      return TColorSpaceId{spaces_[i]->Family(), static_cast<uint32_t>(i + 1)};
+  }
+  if (std::find(unusable_.begin(), unusable_.end(), source) != unusable_.end()) return std::nullopt;
+  TDecodeBudget budget(limits::kMaxProfileBytes);
+  std::unique_ptr<TPDFCIEColorSpace> icc;
+  try {
+    icc = TPDFCIEColorSpace::FromProfile(source, stream.Decode(&budget), n, manager_);
+  } catch (const std::exception&) {
+    // A profile that cannot be decoded leaves another space to serve.
+  }
+  if (icc && !budget.Exhausted()) return Register(std::move(icc));
+  if (unusable_.size() < limits::kMaxColorSpaces) unusable_.push_back(source);
   return std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "engine/render/interpreter/renderer_operators.h"
+#include "engine/syntax/string_decode.h"
 
 namespace kestrel {
 
@@ -15,8 +16,10 @@ TContentInterpreter::TContentInterpreter(TPDFRenderer& renderer, TPDFGenericCanv
   if (r_.SavedState) {
     gs_ = std::move(*r_.SavedState);
     r_.SavedState.reset();
-  } else if (r_.TargetWidth > 0 && r_.TargetHeight > 0) {
-    gs_.ClipBox = TargetBox();
+  } else {
+    if (r_.TargetWidth > 0 && r_.TargetHeight > 0) gs_.ClipBox = TargetBox();
+    // Layers open before this content began (the page's own) are not its to close.
+    gs_.MaskLayers = r_.OpenLayers;
   }
   glyphUncoloured_ = r_.StartUncoloured;
   r_.StartUncoloured = false;
@@ -25,6 +28,7 @@ TContentInterpreter::TContentInterpreter(TPDFRenderer& renderer, TPDFGenericCanv
   gs_.EPSMatrix = r_.EPSMatrix;
   epsBaseMatrix_ = r_.EPSMatrix;
   canvas_.SetBlendMode(gs_.BlendMode);
+  r_.ColorManager().Intent = gs_.Intent;
 }
 
 void TContentInterpreter::Run() {
@@ -100,6 +104,7 @@ void TContentInterpreter::Execute(TContentOp op) {
       return;
     }
     case Op::GlyphBox: glyphUncoloured_ = true; return;
+    case Op::Intent: SetIntent(DecodeNameOperand(operands_.PopText())); return;
 
     case Op::MoveTo: MoveTo(); return;
     case Op::LineTo: LineTo(); return;

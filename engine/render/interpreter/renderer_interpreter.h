@@ -33,6 +33,10 @@ TDeviceBox TransformedBox(const TPDFMatrix& m, double x0, double y0, double x1, 
 // Rounded half to even and saturated to the int range; NaN gives 0.
 int RoundToInt(double v);
 
+// Whether an ExtGState of the resources, or of the forms they hold down to formDepth levels,
+// sets a blend mode other than Normal.
+bool UsesBlendModes(TPDFRenderer& r, TPDFDictionary* resources, int formDepth);
+
 class TContentInterpreter {
  public:
   TContentInterpreter(TPDFRenderer& renderer, TPDFGenericCanvas& canvas, TByteView content,
@@ -55,6 +59,7 @@ class TContentInterpreter {
   void SetDash();
   void ApplyExtGState();
   void SelectFont();
+  void SetIntent(TByteView name);
 
   // Paths and painting (renderer_ops_path.cpp).
   TPDFPoint T(double x, double y) const;

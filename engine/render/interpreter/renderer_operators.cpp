@@ -44,7 +44,8 @@ Op TwoBytes(char a, char b) {
     case 'c': return b == 'm' ? Op::Concat : b == 's' ? Op::FillSpace : Op::None;
     case 'g': return b == 's' ? Op::ExtGState : Op::None;
     case 'd': return b == '1' ? Op::GlyphBox : Op::None;
-    case 'r': return b == 'e' ? Op::Rectangle : b == 'g' ? Op::FillRGB : Op::None;
+    case 'r': return b == 'e' ? Op::Rectangle : b == 'g' ? Op::FillRGB
+                   : b == 'i' ? Op::Intent : Op::None;
     case 'f': return b == '*' ? Op::FillEvenOdd : Op::None;
     case 'B': return b == '*' ? Op::FillStrokeEvenOdd : b == 'T' ? Op::BeginText
                    : b == 'I' ? Op::InlineImage : Op::None;

@@ -17,7 +17,7 @@ enum class TContentOp : std::uint8_t {
   CloseFillStrokeEvenOdd, EndPath, Clip, ClipEvenOdd,
   // colour
   FillGray, FillRGB, FillCMYK, StrokeGray, StrokeRGB, StrokeCMYK, FillSpace, StrokeSpace,
-  FillColor, StrokeColor, Shading,
+  FillColor, StrokeColor, Shading, Intent,
   // text
   BeginText, EndText, CharSpacing, WordSpacing, Leading, Rise, HorizontalScaling, RenderMode, Font,
   MoveText, MoveTextLeading, TextMatrix, NextLine, ShowText, ShowArray, NextLineShow,

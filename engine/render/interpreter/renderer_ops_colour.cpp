@@ -17,7 +17,7 @@ void TContentInterpreter::StoreColor(bool stroke, const TColorValue& value) {
 }
 
 void TContentInterpreter::SetDeviceColor(bool stroke, TColorSpaceId space) {
-  (stroke ? gs_.StrokeSpace : gs_.FillSpace) = space;
+  (stroke ? gs_.StrokeSpace : gs_.FillSpace) = r_.ColorSpaces().WithDefault(space);
   if (glyphUncoloured_) return;
   SetColor(stroke);
 }

@@ -18,7 +18,8 @@ namespace {
 // An image's colour space as the decoder sees it, converted through the page's colour spaces.
 class TRendererImageColors final : public TImageColorConverter {
  public:
-  TRendererImageColors(TPDFColorSpaces& spaces, TColorSpaceId id) : spaces_(spaces), id_(id) {}
+  TRendererImageColors(TPDFColorSpaces& spaces, TColorSpaceId id, TRenderingIntent intent)
+      : spaces_(spaces), id_(id), intent_(intent) {}
 
   TImageColorKind Kind() const override {
     switch (id_.Family) {
@@ -41,6 +42,7 @@ class TRendererImageColors final : public TImageColorConverter {
     if (index == 2) low = lab->BMin, high = lab->BMax;
   }
   void ToRGB(std::span<const double> values, std::uint8_t rgb[3]) override {
+    const TIntentScope scope(spaces_.Manager(), intent_);
     TPackedColor c = 0;
     if (id_.Family == TColorFamily::DeviceCMYK && values.size() >= 4) {
       const TPDFSimpleColorManager& cm = spaces_.Manager();
@@ -54,13 +56,25 @@ class TRendererImageColors final : public TImageColorConverter {
   }
 
   bool SamplesToRGB(const std::uint8_t* samples, std::size_t count, std::uint8_t* rgb) override {
+    const TIntentScope scope(spaces_.Manager(), intent_);
     auto* cie = dynamic_cast<TPDFCIEColorSpace*>(spaces_.Find(id_));
     return cie && cie->ConvertRow8(samples, count, rgb);
   }
 
  private:
+  // The image's intent while its samples convert; the state's again afterwards.
+  struct TIntentScope {
+    TPDFSimpleColorManager& manager;
+    TRenderingIntent before;
+    TIntentScope(TPDFSimpleColorManager& m, TRenderingIntent intent) : manager(m), before(m.Intent) {
+      m.Intent = intent;
+    }
+    ~TIntentScope() { manager.Intent = before; }
+  };
+
   TPDFColorSpaces& spaces_;
   TColorSpaceId id_;
+  TRenderingIntent intent_;
 };
 
 // The identifier the EPS writer embeds an image under: "12.0.R" for an XObject.
@@ -93,7 +107,11 @@ std::shared_ptr<TPDFImageDecoder> TContentInterpreter::DecodeImage(const TPDFStr
                                                                    TPDFPoint drawnSize) {
   TImageDecodeContext context;
   context.Resolve = [this](TPDFObject* obj) { return r_.ResolveObject(obj); };
-  context.Colors = [this, inlineImage](TPDFObject* space) -> std::unique_ptr<TImageColorConverter> {
+  // An image's /Intent (an inline image's /Intent) wins over the state's.
+  TRenderingIntent intent = gs_.Intent;
+  if (auto* name = As<TPDFName>(r_.ResolveObject(stream.Dictionary()->GetValue("Intent", false))))
+    intent = RenderingIntentOf(name->Value);
+  context.Colors = [this, inlineImage, intent](TPDFObject* space) -> std::unique_ptr<TImageColorConverter> {
     std::optional<TColorSpaceId> id;
     auto* name = As<TPDFName>(r_.ResolveObject(space));
     if (inlineImage && name && !DeviceFamilyOfName(name->Value) && resources_) {
@@ -105,7 +123,7 @@ std::shared_ptr<TPDFImageDecoder> TContentInterpreter::DecodeImage(const TPDFStr
     }
     if (!id) id = r_.ColorSpaces().FromObject(space);
     if (!id || id->Family == TColorFamily::Pattern) return nullptr;
-    return std::make_unique<TRendererImageColors>(r_.ColorSpaces(), *id);
+    return std::make_unique<TRendererImageColors>(r_.ColorSpaces(), *id, intent);
   };
   context.MaxBytes = std::min(limits::kMaxImageBytes, r_.ImageBudget);
   context.Budget = &r_.PageDecodeBudget();

@@ -40,6 +40,7 @@ void TContentInterpreter::RestoreState() {
   r_.CTM = gs_.CTM;
   r_.EPSMatrix = gs_.EPSMatrix;
   canvas_.SetBlendMode(gs_.BlendMode);
+  r_.ColorManager().Intent = gs_.Intent;
   SelectFont();
 }
 
@@ -137,6 +138,8 @@ void TContentInterpreter::ApplyExtGState() {
     gs_.BlendMode = BlendModeOf(r_, bm);
     canvas_.SetBlendMode(gs_.BlendMode);
   }
+  if (auto* intent = As<TPDFName>(r_.ResolveObject(dict->GetValue("RI", false))))
+    SetIntent(intent->Value);
   if (TPDFObject* mask = r_.ResolveObject(dict->GetValue("SMask", false))) SetSoftMask(mask);
   if (auto* font = As<TPDFArray>(r_.ResolveObject(dict->GetValue("Font", false)))) {
     auto* ref = As<TPDFIndRef>(font->Item(0));
@@ -146,6 +149,11 @@ void TContentInterpreter::ApplyExtGState() {
       gs_.FontSize = size->Value;
     }
   }
+}
+
+void TContentInterpreter::SetIntent(TByteView name) {
+  gs_.Intent = RenderingIntentOf(name);
+  r_.ColorManager().Intent = gs_.Intent;
 }
 
 void TContentInterpreter::SelectFont() {

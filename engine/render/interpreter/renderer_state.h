@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/graphics/canvas.h"
+#include "engine/render/colour/colour_manager.h"
 #include "engine/render/colour/colour_space.h"
 #include "engine/graphics/matrix.h"
 
@@ -61,6 +62,7 @@ struct TPDFGraphicsState {
   double StrokeAlpha = 1;
   double FillAlpha = 1;
   TBlendMode BlendMode = TBlendMode::Normal;
+  TRenderingIntent Intent = TRenderingIntent::RelativeColorimetric;
   TClipHandle Clip = 0;
   // Soft-mask layers open on the canvas for this state (see TPDFRenderer::OpenLayers), and
   // whether the innermost of them was opened at this level (by gs, not inherited through q).

@@ -22,17 +22,29 @@ bool ReadNumbers(TPDFRenderer& r, TPDFObject* obj, int count, double* out) {
   return true;
 }
 
-// Whether an ExtGState of the resources sets a blend mode other than Normal.
-bool SetsBlendModes(TPDFRenderer& r, TPDFDictionary* resources) {
-  auto* states =
-      resources ? As<TPDFDictionary>(r.ResolveObject(resources->GetValue("ExtGState", false)))
-                : nullptr;
-  if (!states) return false;
-  for (int i = 0; i < states->Count(); ++i) {
-    auto* state = As<TPDFDictionary>(r.ResolveObject(states->EntryAt(i).second));
-    auto* bm = state ? As<TPDFName>(r.ResolveObject(state->GetValue("BM", false))) : nullptr;
-    if (bm && bm->Value != "Normal" && bm->Value != "Compatible") return true;
-    if (state && As<TPDFArray>(r.ResolveObject(state->GetValue("BM", false)))) return true;
+// Whether a blend-mode entry names a mode other than Normal.
+bool BlendsAtAll(TPDFRenderer& r, TPDFObject* bm) {
+  TPDFObject* mode = r.ResolveObject(bm);
+  if (auto* array = As<TPDFArray>(mode)) return array->Count() > 0;
+  auto* name = As<TPDFName>(mode);
+  return name && name->Value != "Normal" && name->Value != "Compatible";
+}
+
+bool ResourcesBlend(TPDFRenderer& r, TPDFDictionary* resources, int formDepth, int& budget) {
+  if (!resources || --budget < 0) return false;
+  if (auto* states = As<TPDFDictionary>(r.ResolveObject(resources->GetValue("ExtGState", false)))) {
+    for (int i = 0; i < states->Count(); ++i) {
+      auto* state = As<TPDFDictionary>(r.ResolveObject(states->EntryAt(i).second));
+      if (state && BlendsAtAll(r, state->GetValue("BM", false))) return true;
+    }
+  }
+  if (formDepth <= 0) return false;
+  auto* xobjects = As<TPDFDictionary>(r.ResolveObject(resources->GetValue("XObject", false)));
+  for (int i = 0; xobjects && i < xobjects->Count() && budget > 0; ++i) {
+    auto* form = As<TPDFStream>(r.ResolveObject(xobjects->EntryAt(i).second));
+    if (!form || form->Dictionary()->GetNameValue("Subtype") != "Form") continue;
+    auto* own = As<TPDFDictionary>(r.ResolveObject(form->Dictionary()->GetValue("Resources", false)));
+    if (own != resources && ResourcesBlend(r, own, formDepth - 1, budget)) return true;
   }
   return false;
 }
@@ -44,6 +56,12 @@ bool BooleanEntry(TPDFRenderer& r, TPDFDictionary& dict, TByteView key) {
 
 }  // namespace
 
+bool UsesBlendModes(TPDFRenderer& r, TPDFDictionary* resources, int formDepth) {
+  // Resources shared by many forms are looked at a bounded number of times.
+  int budget = 256;
+  return ResourcesBlend(r, resources, formDepth, budget);
+}
+
 bool TContentInterpreter::BeginGroup(TPDFDictionary& form, TGroupPutDown& putDown) {
   auto* group = As<TPDFDictionary>(r_.ResolveObject(form.GetValue("Group", false)));
   if (eps_ || !group || group->GetNameValue("S") != "Transparency") return false;
@@ -53,9 +71,9 @@ bool TContentInterpreter::BeginGroup(TPDFDictionary& form, TGroupPutDown& putDow
   // to the group as a whole, a knockout group, or an isolated group whose elements blend.
   auto* own = As<TPDFDictionary>(r_.ResolveObject(form.GetValue("Resources", false)));
   const bool needed = gs_.FillAlpha < 1 || gs_.BlendMode != TBlendMode::Normal || knockout ||
-                      (isolated && SetsBlendModes(r_, own ? own : resources_));
+                      (isolated && UsesBlendModes(r_, own ? own : resources_, 0));
   if (!needed || stack_.size() + 2 >= limits::kMaxStateDepth ||
-      !canvas_.BeginGroup(isolated, knockout)) {
+      !canvas_.BeginGroup(isolated || gs_.BlendMode != TBlendMode::Normal, knockout)) {
     return false;
   }
   putDown = {gs_.FillAlpha, gs_.BlendMode, gs_.MaskLayers};
