@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Pages per second of plover-cli with one and with several workers, against mutool draw with
-threads (-T, and -T with -P), on a long text document and on a folder of short documents, at
+threads (-T with bands -B, and with -P too), on a long text document and on a folder of short documents, at
 each resolution; PNG output, every tool in the same run.
 
     bench/parallel_jobs.py [--cli PATH] [--jobs 2] [--dpi 96,300] [--pages 100] [--files 20]
-                           [--pdf LONG.pdf] [--folder DIR]
+                           [--pdf LONG.pdf] [--folder DIR] [--band 256] [--repeat R]
 
 Without --pdf the long document is 100 TeX-like pages in embedded Type 1 fonts
 (scripts/make-text-pdfs.py); without --folder the short documents are 3-page ones from the same
@@ -30,6 +30,7 @@ ap.add_argument("--pages", type=int, default=100)
 ap.add_argument("--files", type=int, default=20)
 ap.add_argument("--pdf", default="")
 ap.add_argument("--folder", default="")
+ap.add_argument("--band", type=int, default=256, help="mutool's band height (-B)")
 ap.add_argument("--repeat", type=int, default=1, help="runs per tool; the fastest counts")
 args = ap.parse_args()
 
@@ -101,8 +102,11 @@ for dpi in [int(d) for d in args.dpi.split(",")]:
         print(f"\n{title}, {dpi} dpi, PNG; load average {load[0]:.1f} {load[1]:.1f} {load[2]:.1f} on {os.cpu_count()} cores")
         runs = [("plover-cli --jobs 1", plover(files, dpi, 1)), (f"plover-cli --jobs {args.jobs}", plover(files, dpi, args.jobs))]
         if have_mutool:
-            runs += [(f"mutool draw -T {args.jobs}", mutool(files, dpi, ["-T", str(args.jobs)])),
-                     (f"mutool draw -T {args.jobs} -P", mutool(files, dpi, ["-T", str(args.jobs), "-P"]))]
+            # mutool's threads draw bands of one page (-T needs -B); -P also interprets the next
+            # page while the bands of this one are drawn.
+            band = ["-B", str(args.band), "-T", str(args.jobs)]
+            runs += [(f"mutool draw -T {args.jobs} -B {args.band}", mutool(files, dpi, band)),
+                     (f"mutool draw -T {args.jobs} -B {args.band} -P", mutool(files, dpi, band + ["-P"]))]
         results = {name: pages / timed(cmds) for name, cmds in runs}
         base = results["plover-cli --jobs 1"]
         ours = results[f"plover-cli --jobs {args.jobs}"]
