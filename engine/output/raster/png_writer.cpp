@@ -1,13 +1,11 @@
 #include "engine/output/raster/png_writer.h"
 
-#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <utility>
 
 namespace kestrel {
@@ -165,21 +163,6 @@ class TIDATStream {
   std::size_t Chunk_ = 0;
 };
 
-// Compresses the filtered rows in one piece into IDAT chunks; false when libdeflate fails.
-bool WriteWholeIDAT(TBytes& out, const std::vector<std::uint8_t>& filtered, int level) {
-  libdeflate_compressor* compressor = libdeflate_alloc_compressor(level < 0 ? 6 : level);
-  if (!compressor) return false;
-  // Only the bytes written are touched: the bound reserves address space, not memory.
-  const std::size_t bound = libdeflate_zlib_compress_bound(compressor, filtered.size());
-  const auto packed = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
-  const std::size_t size = libdeflate_zlib_compress(compressor, filtered.data(), filtered.size(), packed.get(), bound);
-  libdeflate_free_compressor(compressor);
-  if (size == 0) return false;
-  for (std::size_t at = 0; at < size; at += kMaxChunkData)
-    WriteChunk(out, "IDAT", TByteView(reinterpret_cast<const char*>(packed.get()) + at, std::min(kMaxChunkData, size - at)));
-  return true;
-}
-
 // Mask index for image index i of an image whose last index is `last`; the mask's is `maskLast`.
 std::size_t MaskIndex(int i, int last, int maskLast) {
   if (last == 0) return 0;
@@ -211,7 +194,7 @@ std::uint32_t PNGChunkCRC(TByteView typeAndData) {
 TPNGWriter::TPNGWriter(const TPixelView& source) : Source_(source) {}
 
 void TPNGWriter::SetCompression(int level, TPNGFilter filter) {
-  Level_ = StreamingLevel_ = std::clamp(level, -1, 9);
+  Level_ = std::clamp(level, -1, 9);
   Filter_ = filter;
 }
 
@@ -308,10 +291,9 @@ TBytes TPNGWriter::WriteTo() const {
       oneBit ? (std::size_t(Source_.Width) + 7) / 8 : std::size_t(Source_.Width) * bpp;
   std::vector<std::uint8_t> raw(rowBytes), prior(rowBytes, 0), filtered(rowBytes + 1), best;
   if (Filter_ == TPNGFilter::kAdaptive) best.resize(rowBytes + 1);
-  // The filter byte and filtered bytes of row y, in `filtered` or `best`.
-  auto filterRow = [&](int y) -> const std::vector<std::uint8_t>& {
+  TIDATStream idat(out, Level_);
+  for (int y = 0; y < Source_.Height; ++y) {
     FillRow(y, raw.data());
-    const std::vector<std::uint8_t>* row = &filtered;
     if (Filter_ == TPNGFilter::kAdaptive) {
       std::uint64_t bestCost = UINT64_MAX;
       for (TPNGFilter f : {TPNGFilter::kNone, TPNGFilter::kSub, TPNGFilter::kUp}) {
@@ -322,32 +304,12 @@ TBytes TPNGWriter::WriteTo() const {
           best.swap(filtered);
         }
       }
-      row = &best;
+      idat.Write(best.data(), best.size());
     } else {
       FilterRow(Filter_, raw.data(), prior.data(), rowBytes, bpp, filtered.data());
+      idat.Write(filtered.data(), filtered.size());
     }
     raw.swap(prior);
-    return *row;
-  };
-  const auto height = static_cast<std::size_t>(Source_.Height);
-  if (height <= WholeImageLimit_ / (rowBytes + 1)) {
-    std::vector<std::uint8_t> all;
-    all.reserve((rowBytes + 1) * height);
-    for (int y = 0; y < Source_.Height; ++y) {
-      const std::vector<std::uint8_t>& row = filterRow(y);
-      all.insert(all.end(), row.begin(), row.end());
-    }
-    if (WriteWholeIDAT(out, all, Level_)) {
-      WriteChunk(out, "IEND", {});
-      return out;
-    }
-    std::fill(prior.begin(), prior.end(), 0);
-  }
-  // Larger pictures: rows are compressed as they are filtered, one row in memory at a time.
-  TIDATStream idat(out, StreamingLevel_);
-  for (int y = 0; y < Source_.Height; ++y) {
-    const std::vector<std::uint8_t>& row = filterRow(y);
-    idat.Write(row.data(), row.size());
   }
   idat.Finish();
   WriteChunk(out, "IEND", {});
