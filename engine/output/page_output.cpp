@@ -62,6 +62,20 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
   if (vector) {
     TPDFRenderer renderer;
     if (!PrepareRenderer(renderer, doc, page, settings, dpi, fonts, view, problem)) return;
+    // Metafiles take transparency they cannot draw from the page drawn as pixels (with a font
+    // cache of its own: it is drawn in the middle of the other drawing).
+    std::optional<TRasterImage> picture;
+    bool pictureTried = false;
+    if (format == kFormatWMF || format == kFormatEMF || format == kFormatEMFPlus) {
+      renderer.PagePicture = [&]() -> const TRasterImage* {
+        if (!pictureTried) {
+          pictureTried = true;
+          std::string ignored;  // the page's problems are the vector drawing's too
+          picture = RenderPageImage(doc, page, ignored, settings, dpi, nullptr, view);
+        }
+        return picture ? &*picture : nullptr;
+      };
+    }
     if (format == kFormatEPS) {
       RenderEPSPage(renderer, out, problem);
     } else if (format == kFormatEMFPlus) {

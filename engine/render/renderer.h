@@ -18,6 +18,7 @@
 #include "engine/render/colour/colour_registry.h"
 #include "engine/graphics/matrix.h"
 #include "engine/graphics/postscript_canvas.h"
+#include "engine/graphics/raster_image.h"
 #include "engine/render/render_settings.h"
 #include "engine/render/renderer_limits.h"
 #include "engine/render/interpreter/renderer_state.h"
@@ -76,6 +77,11 @@ class TPDFRenderer {
   // The document's output intents (the catalogue's OutputIntents): a CMYK destination profile
   // among them is the profile DeviceCMYK colours go through.
   TPDFObject* OutputIntents = nullptr;
+  // Vector targets that cannot draw transparency (metafiles): the page drawn as pixels at the
+  // same resolution, made when first asked for (null when it cannot be). A transparency group
+  // or a form under a soft mask that the target cannot draw is put down as the piece of this
+  // picture it covers, so that it looks as on the raster page.
+  std::function<const TRasterImage*()> PagePicture;
   // Whether content governed by an /OC value (a group or membership dictionary) is shown.
   bool ContentVisible(TPDFObject* oc) { return !oc || !OptionalContent || OptionalContent->IsVisible(oc); }
   // Snap horizontal and vertical lines and rectangles to whole pixels (see

@@ -118,6 +118,17 @@ std::vector<TPage> Pages() {
   pages.push_back({"clip_ring", OnePage(box,
       "q " + Circle(120, 90, 70) + Circle(120, 90, 35) + "W* n " + stripes +
       "0 0 0 RG 2 w 0 90 m 240 90 l S Q")});
+  // A group multiplied onto stripes and a knockout group whose card at opacity 0 cuts its
+  // first element: drawn as a piece of the page picture, so the metafile looks as the page.
+  const std::string form = "/Type /XObject /Subtype /Form /BBox [0 0 240 180] ";
+  pages.push_back({"transparency", OnePage(box,
+      stripes + "/M gs /G Do /N gs /K Do",
+      "<< /XObject << /G 10 0 R /K 11 0 R >> /ExtGState << /M << /BM /Multiply >> "
+      "/N << /BM /Normal >> /Z << /ca 0 >> >> >>",
+      {{10, {form + "/Group << /S /Transparency >>", "0.9 0.8 0.2 rg 20 20 80 140 re f"}},
+       {11, {form + "/Group << /S /Transparency /K true >> /Resources << /ExtGState << "
+                    "/Z << /ca 0 >> >> >>",
+             "0.2 0.7 0.3 rg 130 20 90 140 re f /Z gs 150 60 50 60 re f"}}})});
   pages.push_back({"cmyk", OnePage(box,
       "1 0 0 0 k 10 10 70 70 re f 0 1 0 0 k 85 10 70 70 re f 0 0 1 0 k 160 10 70 70 re f "
       "0 0 0 1 k 10 95 70 70 re f 0.2 0.4 0.1 0.1 k 85 95 70 70 re f "
@@ -325,6 +336,7 @@ TEST_F(MetafileInterop, LibWmfRastersOurWindowsMetafilesAsWeRenderThePage) {
     // are cut by a clip path (the pen's cap at the cut sticks out beyond the path by half its
     // width), are checked by LibreOffice.
     if (p.name == "strokes" || p.name == "cmyk" || p.name == "images" || p.name == "clip_image" ||
+        p.name == "transparency" ||
         p.name == "clip_stripes" || p.name == "clip_nested_ring")
       continue;
     SCOPED_TRACE(p.name + ".wmf via wmf2gd");

@@ -137,7 +137,12 @@ class TContentInterpreter {
     TBlendMode Mode = TBlendMode::Normal;
     int MaskLayers = 0;
   };
-  bool BeginGroup(TPDFDictionary& form, TGroupPutDown& putDown);
+  // Layer: the group is open on a layer. Refused: it needed one and the canvas has none.
+  enum class TGroupStart { None, Layer, Refused };
+  TGroupStart BeginGroup(TPDFDictionary& form, TGroupPutDown& putDown);
+  // Puts down the piece of the renderer's page picture that the form's box (x0 y0 x1 y1 in
+  // user space) covers within the clip; false when there is no page picture.
+  bool DrawAsPagePicture(const double* box);
   void EndGroup(const TGroupPutDown& putDown);
   // Soft masks (renderer_soft_mask.cpp): gs with an SMask entry, and closing the layers a
   // restored state no longer has.

@@ -68,6 +68,7 @@ void TContentInterpreter::SetSoftMask(TPDFObject* maskObject) {
     gs_.MaskLayers = r_.OpenLayers;
     gs_.OwnsMaskLayer = false;
   }
+  gs_.SoftMaskDropped = false;
   auto* mask = As<TPDFDictionary>(maskObject);
   if (!mask) return;  // /None
   TPDFObject* groupEntry = mask->GetValue("G", false);
@@ -78,7 +79,11 @@ void TContentInterpreter::SetSoftMask(TPDFObject* maskObject) {
   if (luminosity) backdrop = BackdropColour(r_, *mask);
   const std::vector<std::uint8_t> transfer = TransferTable(r_, *mask);
 
-  if (stack_.size() + 2 >= limits::kMaxStateDepth || !canvas_.BeginLayer(backdrop)) return;
+  if (stack_.size() + 2 >= limits::kMaxStateDepth) return;
+  if (!canvas_.BeginLayer(backdrop)) {
+    gs_.SoftMaskDropped = true;
+    return;
+  }
   ++r_.OpenLayers;
   const int keep = gs_.MaskLayers;
   gs_.MaskLayers = r_.OpenLayers;  // the mask's own layer stays open through the Q below

@@ -68,6 +68,8 @@ struct TPDFGraphicsState {
   // whether the innermost of them was opened at this level (by gs, not inherited through q).
   int MaskLayers = 0;
   bool OwnsMaskLayer = false;
+  // A soft mask is in force that the canvas could not open a layer for.
+  bool SoftMaskDropped = false;
   // Bounds of the clip in force (device units; the page's default space for the EPS target):
   // what shadings and patterns need to cover.
   TDeviceBox ClipBox;

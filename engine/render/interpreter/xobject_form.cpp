@@ -62,9 +62,10 @@ bool UsesBlendModes(TPDFRenderer& r, TPDFDictionary* resources, int formDepth) {
   return ResourcesBlend(r, resources, formDepth, budget);
 }
 
-bool TContentInterpreter::BeginGroup(TPDFDictionary& form, TGroupPutDown& putDown) {
+TContentInterpreter::TGroupStart TContentInterpreter::BeginGroup(TPDFDictionary& form,
+                                                                TGroupPutDown& putDown) {
   auto* group = As<TPDFDictionary>(r_.ResolveObject(form.GetValue("Group", false)));
-  if (eps_ || !group || group->GetNameValue("S") != "Transparency") return false;
+  if (eps_ || !group || group->GetNameValue("S") != "Transparency") return TGroupStart::None;
   const bool isolated = BooleanEntry(r_, *group, "I");
   const bool knockout = BooleanEntry(r_, *group, "K");
   // A layer of its own only where it changes the result: an opacity or blend mode that applies
@@ -72,16 +73,37 @@ bool TContentInterpreter::BeginGroup(TPDFDictionary& form, TGroupPutDown& putDow
   auto* own = As<TPDFDictionary>(r_.ResolveObject(form.GetValue("Resources", false)));
   const bool needed = gs_.FillAlpha < 1 || gs_.BlendMode != TBlendMode::Normal || knockout ||
                       (isolated && UsesBlendModes(r_, own ? own : resources_, 0));
-  if (!needed || stack_.size() + 2 >= limits::kMaxStateDepth ||
-      !canvas_.BeginGroup(isolated || gs_.BlendMode != TBlendMode::Normal, knockout)) {
-    return false;
-  }
+  if (!needed || stack_.size() + 2 >= limits::kMaxStateDepth) return TGroupStart::None;
+  if (!canvas_.BeginGroup(isolated || gs_.BlendMode != TBlendMode::Normal, knockout))
+    return TGroupStart::Refused;
   putDown = {gs_.FillAlpha, gs_.BlendMode, gs_.MaskLayers};
   ++r_.OpenLayers;
   gs_.MaskLayers = r_.OpenLayers;
   gs_.FillAlpha = gs_.StrokeAlpha = 1;
   gs_.BlendMode = TBlendMode::Normal;
   canvas_.SetBlendMode(gs_.BlendMode);
+  return TGroupStart::Layer;
+}
+
+bool TContentInterpreter::DrawAsPagePicture(const double* box) {
+  if (eps_ || !r_.PagePicture) return false;
+  const TRasterImage* page = r_.PagePicture();
+  if (!page) return false;
+  TDeviceBox area = TransformedBox(r_.CTM, box[0], box[1], box[2], box[3]);
+  area.Intersect(gs_.ClipBox);
+  area.Intersect(TDeviceBox{0, 0, double(page->Width()), double(page->Height())});
+  if (area.Empty()) return true;  // nothing of it shows
+  const int left = static_cast<int>(std::floor(area.MinX));
+  const int top = static_cast<int>(std::floor(area.MinY));
+  const int right = static_cast<int>(std::ceil(area.MaxX));
+  const int bottom = static_cast<int>(std::ceil(area.MaxY));
+  TCanvasBitmap piece;
+  piece.Width = right - left;
+  piece.Height = bottom - top;
+  piece.Pixels.reserve(std::size_t(piece.Width) * std::size_t(piece.Height));
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x) piece.Pixels.push_back(0xFF000000u | page->Pixel(x, y));
+  canvas_.DrawBitmap(piece, left, top, right, top, left, bottom, TImageSampling::Nearest);
   return true;
 }
 
@@ -166,10 +188,15 @@ void TContentInterpreter::DrawForm(TPDFStream& form, TPDFIndRef* ref) {
   }
   // The form's box bounds what it draws.
   double box[4];
-  if (ReadNumbers(r_, dict->GetValue("BBox", false), 4, box)) ClipToBox(box);
+  const bool boxed = ReadNumbers(r_, dict->GetValue("BBox", false), 4, box);
+  if (boxed) ClipToBox(box);
 
   TGroupPutDown putDown;
-  const bool grouped = BeginGroup(*dict, putDown);
+  const TGroupStart group = BeginGroup(*dict, putDown);
+  const bool grouped = group == TGroupStart::Layer;
+  // Transparency the canvas cannot draw is taken from the page picture.
+  if ((group == TGroupStart::Refused || gs_.SoftMaskDropped) && boxed && DrawAsPagePicture(box))
+    return;
   TPDFDictionary* outerInherited = r_.InheritedResources;
   r_.InheritedResources = resources_;
   SaveState();
