@@ -13,6 +13,10 @@ inline constexpr double kPointsPerInch = 72;
 // still holds an A1 sheet at 300 dpi or A0 at 200 dpi.
 inline constexpr std::int64_t kMaxPagePixels = 100'000'000;
 
+// A page past kMaxPagePixels is drawn in horizontal bands of at most this many pixels (64 MB),
+// each straight into the file's encoder, when the format can take rows as they come.
+inline constexpr std::int64_t kMaxBandPixels = 16'000'000;
+
 // Width or height of one page bitmap: Cairo image surfaces stop at 32767 pixels a side.
 inline constexpr std::int64_t kMaxPageSide = 32767;
 

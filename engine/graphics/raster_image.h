@@ -18,15 +18,25 @@ enum class TPixelLayout {
   kGray8,   // 1 byte a pixel
 };
 
-// A borrowed, read-only picture: rows top-down, `Stride` bytes apart.
+// Rows made on demand, for a picture too large to hold at once (a page drawn in bands). The
+// row a call returns stays valid until the next call.
+class TRowSource {
+ public:
+  virtual ~TRowSource() = default;
+  virtual const std::uint8_t* Row(int y) = 0;
+};
+
+// A borrowed, read-only picture: rows top-down, `Stride` bytes apart, or made by `Rows` when it
+// is set (readers then take the rows one at a time, in order).
 struct TPixelView {
   const std::uint8_t* Data = nullptr;
   int Width = 0;
   int Height = 0;
   std::ptrdiff_t Stride = 0;
   TPixelLayout Layout = TPixelLayout::kXRGB32;
+  TRowSource* Rows = nullptr;
 
-  const std::uint8_t* Row(int y) const { return Data + Stride * y; }
+  const std::uint8_t* Row(int y) const { return Rows ? Rows->Row(y) : Data + Stride * y; }
   // Red, green and blue of pixel x of a row, whatever the layout.
   void ReadRGB(const std::uint8_t* row, int x, std::uint8_t rgb[3]) const;
 };

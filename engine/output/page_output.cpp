@@ -1,7 +1,11 @@
 #include "engine/output/page_output.h"
 
+#include <algorithm>
+
 #include "engine/access/document.h"
 #include "engine/access/interactive/form_fields.h"
+#include "engine/graphics/graphics_limits.h"
+#include "engine/output/page_bands.h"
 #include "engine/output/page_output_vector.h"
 #include "engine/output/page_targets.h"
 #include "engine/output/raster/raster_encoder.h"
@@ -48,6 +52,21 @@ std::optional<TRasterImage> RenderPageImage(TSmartPDFDocument& doc, const TPDFIn
   return bitmap;
 }
 
+void RenderPageInBands(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format, int bandRows,
+                       std::string& problem, TBytes& out, const TGDIPlusSettings& settings, int32_t jpegQuality,
+                       double dpi, TPDFFontCollection* fonts, const TPageView& view, const TOutputOptions& options) {
+  problem.clear();
+  TPDFRenderer renderer;
+  if (!PrepareRenderer(renderer, doc, page, settings, dpi, fonts, view, problem)) return;
+  const TPageGeometry g = renderer.PageGeometry();
+  auto prepare = [&](TPDFRenderer& band) {
+    std::string unused;  // the page was read above
+    return PrepareRenderer(band, doc, page, settings, dpi, fonts, view, unused);
+  };
+  EncodePageInBands(prepare, g.PixelWidth, g.PixelHeight, bandRows, renderer.Resolution, format, jpegQuality, options,
+                    out, problem);
+}
+
 void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format,
                         std::string& problem, TBytes& out, const TGDIPlusSettings& settings,
                         int32_t jpegQuality, double dpi, TPDFFontCollection* fonts, const TPageView& view,
@@ -86,6 +105,17 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
       RenderMetafilePage(renderer, format, out, problem);
     }
     return;
+  }
+  {
+    // A page past the pixel limit is drawn in bands, each straight into the encoder.
+    TPDFRenderer renderer;
+    if (!PrepareRenderer(renderer, doc, page, settings, dpi, fonts, view, problem)) return;
+    const TPageGeometry g = renderer.PageGeometry();
+    if (DrawsInBands(g.PixelWidth, g.PixelHeight, format, options)) {
+      const auto rows = static_cast<int>(std::max<std::int64_t>(1, limits::kMaxBandPixels / g.PixelWidth));
+      RenderPageInBands(doc, page, format, rows, problem, out, settings, jpegQuality, dpi, fonts, view, options);
+      return;
+    }
   }
   // A refused page (a bitmap past the pixel limit) yields its reason and no bytes; content
   // errors are reported, and what was drawn before them is still encoded.

@@ -22,6 +22,14 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
                         TPDFFontCollection* fonts = nullptr, const TPageView& view = {},
                         const TOutputOptions& options = {});
 
+// The same for BMP, JPEG, PNG and TIFF colour pages, drawn in horizontal bands of `bandRows`
+// rows, each read by the encoder before the next is drawn: how RenderPageToStream draws a page
+// past the pixel limit. The file is the one the whole page drawn at once would give.
+void RenderPageInBands(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format, int bandRows,
+                       std::string& problem, TBytes& out, const TGDIPlusSettings& settings, int32_t jpegQuality,
+                       double dpi, TPDFFontCollection* fonts = nullptr, const TPageView& view = {},
+                       const TOutputOptions& options = {});
+
 // The page drawn on a new bitmap, white or `background`, for callers that want pixels rather than a file. Empty
 // when no bitmap can be made, with `problem` saying why; a content error still gives what was
 // drawn before it, with `problem` naming the error.

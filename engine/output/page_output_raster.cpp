@@ -22,18 +22,20 @@ bool RenderPageBitmap(TPDFRenderer& renderer, std::optional<TRasterImage>& bitma
     renderer.SetErrorText("Page not rendered: the page bitmap could not be created");
     return false;
   }
-  {
-    TPDFPicasso canvas;
-    const bool attached = renderer.Settings.UseLibrary
-                              ? canvas.AttachLibrary(*image, renderer.Settings)
-                              : canvas.AttachGDI(*image);
-    if (!attached) {
-      renderer.SetErrorText("Page not rendered: the canvas could not be attached");
-      return false;
-    }
-    renderer.RenderPageOn(canvas);
+  if (!DrawPageOnBitmap(renderer, *image)) {
+    renderer.SetErrorText("Page not rendered: the canvas could not be attached");
+    return false;
   }
   bitmap = std::move(image);
+  return true;
+}
+
+bool DrawPageOnBitmap(TPDFRenderer& renderer, TRasterImage& image) {
+  TPDFPicasso canvas;
+  const bool attached = renderer.Settings.UseLibrary ? canvas.AttachLibrary(image, renderer.Settings)
+                                                     : canvas.AttachGDI(image);
+  if (!attached) return false;
+  renderer.RenderPageOn(canvas);
   return true;
 }
 

@@ -18,6 +18,9 @@ class TPDFRenderer;
 // was drawn before it and ErrorText() says what went wrong.
 bool RenderPageBitmap(TPDFRenderer& renderer, std::optional<TRasterImage>& bitmap,
                       TRgbPixel background = 0xFFFFFF);
+// Draws the page (or the renderer's band of it) onto `image` through the raster canvas; false
+// when the canvas cannot be attached.
+bool DrawPageOnBitmap(TPDFRenderer& renderer, TRasterImage& image);
 // The page as a finished EPS writer, the renderer's ErrorText() saying whether content failed
 // (the lines written before the failure are kept).
 std::unique_ptr<TPDFEPSExport> RenderPageEPS(TPDFRenderer& renderer);

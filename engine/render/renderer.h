@@ -153,6 +153,10 @@ class TPDFRenderer {
   // Size of the target in device units (0 when unknown).
   double TargetWidth = 0;
   double TargetHeight = 0;
+  // A page drawn in horizontal bands: RenderPageOn draws the BandHeight rows (0: the whole
+  // page) from row BandTop down onto a canvas of that height.
+  std::int64_t BandTop = 0;
+  std::int64_t BandHeight = 0;
 
   // Tokens the page may still interpret (see renderer_limits.h); fuzzing sets fewer.
   std::size_t TokenBudget = limits::kMaxPageTokens;

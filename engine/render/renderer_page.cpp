@@ -165,9 +165,15 @@ void TPDFRenderer::RenderPageOn(TPDFGenericCanvas& canvas) {
   errorText_.clear();
   const TPageGeometry g = PageGeometry();
   CTM = g.PageMatrix;
-  BasePageMatrix = CTM;
   TargetWidth = static_cast<double>(g.PixelWidth);
   TargetHeight = static_cast<double>(g.PixelHeight);
+  if (BandHeight > 0) {
+    // The band's top row is the canvas's first: the page moves up by whole pixels, so each
+    // band holds exactly the pixels the whole page would.
+    MatrixMultiply(CTM, g.PageMatrix, TPDFMatrix{1, 0, 0, 1, 0, -static_cast<double>(BandTop)});
+    TargetHeight = static_cast<double>(BandHeight);
+  }
+  BasePageMatrix = CTM;
   TPageBudgetScope budget(*this);
   Interpret(canvas, PageDictionary, nullptr, nullptr);
 }

@@ -76,6 +76,42 @@ TEST(PageOutput, PageOverThePixelLimitFailsCleanly) {
   EXPECT_NE(problem.find("exceeds the limit"), std::string::npos) << problem;
 }
 
+TEST(PageOutput, PagesDrawnInBandsAreTheFilesDrawnWhole) {
+  // Smoothed edges, text, a scaled image, a shading and transparency cross the edges of bands
+  // of 7 rows; the content ends in an error, which each band meets and which is said once.
+  testpdf::PdfBuilder b;
+  b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 50] /Contents 4 0 R /Resources << "
+              "/Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> "
+              "/ExtGState << /G << /ca 0.5 >> >> /ColorSpace << /S [/Separation /X /DeviceGray 5 0 R] >> "
+              "/Shading << /Sh << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 30 0] /Function "
+              "<< /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0 1] /N 1 >> >> >> >> >>");
+  b.Stream(4, "",
+           "q 0 0 30 50 re W n /Sh sh Q 0 0 1 rg 3 3 m 97 41 l 60 5 l f BT /F1 18 Tf 20 20 Td (Band) Tj ET "
+           "q /G gs 0 1 0 rg 10 5 70 30 re f Q q 40 0 0 30 55 12 cm "
+           "BI /W 2 /H 2 /CS /RGB /BPC 8 /F /AHx /I true ID ff000000ff000000ffffffff> EI Q /S cs 0 0 5 5 re f");
+  b.Stream(5, "/FunctionType 4 /Domain [0 1] /Range [0 1]", "{ 0 div }");
+  b.TrailerEntries("/Root 1 0 R");
+  TOpened doc(b.Build());
+  for (int format : {kFormatBMP, kFormatJPEG, kFormatPNG, kFormatTIFF}) {
+    std::string wholeProblem, bandProblem;
+    const std::string whole = Render(doc, format, wholeProblem, 150);
+    TBytes banded;
+    RenderPageInBands(doc.Doc(), *doc.Page(), static_cast<TOutputFormat>(format), 7, bandProblem, banded,
+                      TGDIPlusSettings{}, 75, 150);
+    EXPECT_FALSE(whole.empty()) << format;
+    EXPECT_TRUE(whole == banded) << format;
+    EXPECT_EQ(bandProblem, wholeProblem) << format;
+    EXPECT_EQ(bandProblem.rfind("Rendering exception: ", 0), 0u) << bandProblem;
+  }
+  // GIF quantises the whole page at once: a page past the pixel limit stays refused.
+  TOpened large(OnePage("0 0 m 1 1 l S", "[0 0 2000 2000]"));
+  std::string problem;
+  EXPECT_TRUE(Render(large, kFormatGIF, problem, 480).empty());
+  EXPECT_NE(problem.find("exceeds the limit"), std::string::npos) << problem;
+}
+
 TEST(PageOutput, ContentErrorStillGivesTheImage) {
   testpdf::PdfBuilder b;
   b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");

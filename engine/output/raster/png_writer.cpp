@@ -325,9 +325,10 @@ TBytes EncodePNG(const TPagePicture& picture) {
   return writer.WriteTo();
 }
 
-TBytes EncodePNG(const TRasterImage& image) {
-  TPNGWriter writer(image);
-  const double dpi = image.Dpi();
+TBytes EncodePNG(const TRasterImage& image) { return EncodePNG(image.View(), image.Dpi()); }
+
+TBytes EncodePNG(const TPixelView& pixels, double dpi) {
+  TPNGWriter writer(pixels);
   writer.SetResolution(dpi > 0 && dpi < 1e6 ? RoundHalfEven(dpi) : 0);
   return writer.WriteTo();
 }

@@ -65,6 +65,7 @@ class TPNGWriter {
 
 // Convenience for page output: PNG of a page bitmap at its resolution, rounded half to even.
 TBytes EncodePNG(const TRasterImage& image);
+TBytes EncodePNG(const TPixelView& pixels, double dpi);
 // The same for a page picture: gray, mono (1 bit) or with alpha as the picture is.
 TBytes EncodePNG(const TPagePicture& picture);
 

@@ -93,4 +93,23 @@ TBytes EncodeRaster(const TPagePicture& picture, TOutputFormat format, int jpegQ
   }
 }
 
+TBytes EncodeRaster(const TPixelView& pixels, double dpi, TOutputFormat format, int jpegQuality,
+                    const TOutputOptions& options) {
+  switch (format) {
+    case kFormatBMP:
+      return EncodeBMP(pixels, dpi);
+    case kFormatJPEG:
+      return EncodeJPEG(pixels, jpegQuality, dpi);
+    case kFormatPNG:
+      return EncodePNG(pixels, dpi);
+    case kFormatTIFF: {
+      TTIFFOptions tiff;
+      tiff.Compression = options.TIFFCompression;
+      return EncodeTIFF(pixels, dpi, tiff);
+    }
+    default:
+      return {};
+  }
+}
+
 }  // namespace kestrel

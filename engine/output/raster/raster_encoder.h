@@ -25,5 +25,9 @@ TBytes EncodeRaster(const TRasterImage& image, TOutputFormat format, int jpegQua
 // and GIF write gray and mono pages as gray colour pictures.
 TBytes EncodeRaster(const TPagePicture& picture, TOutputFormat format, int jpegQuality,
                     const TOutputOptions& options);
+// The same for a colour picture's rows at `dpi`, read once and in order, so that they may be
+// made as they are read (TPixelView::Rows): BMP, JPEG, PNG and TIFF; empty for other formats.
+TBytes EncodeRaster(const TPixelView& pixels, double dpi, TOutputFormat format, int jpegQuality,
+                    const TOutputOptions& options);
 
 }  // namespace kestrel
