@@ -55,11 +55,11 @@ TEST(JobConvert, UnopenableFileIsAFailureWithNoImages) {
 
 TEST(JobConvert, PagesWithoutImageWriteNoEmptyFiles) {
   testsupport::TempDir dir;
-  // A page far past the pixel limit is refused.
+  // A page past the side limit (40000 pixels at 96 dpi) is refused.
   testpdf::PdfBuilder b;
   b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
   b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-  b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 14400 14400] >>");
+  b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 30000 30000] >>");
   b.TrailerEntries("/Root 1 0 R");
   dir.Write("notree.pdf", b.Build());
   fs::create_directories(dir.Path() + "/out");
