@@ -125,6 +125,9 @@ inline void Content(const uint8_t* data, size_t size) {
   recorder.EvaluationBudget = 20'000;
   recorder.Resolution = 72;
   recorder.PageDictionary = As<TPDFDictionary>(objects[6]);
+  // Groups the recording canvas cannot draw are cut from a page picture.
+  std::optional<TRasterImage> picture = TRasterImage::Create(64, 48, 72);
+  recorder.PagePicture = [&picture]() { return picture ? &*picture : nullptr; };
   TRecordingCanvas canvas(true, 20000);
   recorder.RenderPageOn(canvas);
 
