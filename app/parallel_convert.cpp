@@ -1,5 +1,6 @@
 #include "app/parallel_convert.h"
 
+#include <malloc.h>
 #include <sched.h>
 
 #include <algorithm>
@@ -553,6 +554,13 @@ int AvailableCores() {
                         ? CPU_COUNT(&set)
                         : static_cast<int>(std::thread::hardware_concurrency());
   return std::clamp(cores, 1, kMaxJobs);
+}
+
+void ReusePageMemory() {
+  // Blocks up to 256 MiB (an A4 page at 600 dpi is 139 MB) come from the heap, and up to
+  // 512 MiB of free heap stays with the process.
+  ::mallopt(M_MMAP_THRESHOLD, 256 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 512 << 20);
 }
 
 void ConvertFiles(const std::vector<TBatchFile>& files, const TBatch& batch) {

@@ -10,6 +10,7 @@
 
 #include "app/conversion_job.h"
 #include "app/page_file.h"
+#include "app/parallel_convert.h"
 #include "app/version.h"
 #include "cli/cli_options.h"
 #include "cli/file_run.h"
@@ -113,6 +114,7 @@ int main(int argc, char** argv) {
     for (const auto& f : o.Files) PrintInfo(f, o, exitCode);
   } else {
     RemovePartFilesOnSignals();
+    ReusePageMemory();
     if (!TFileRun(o).Convert(o.Files)) exitCode = 1;
   }
   // Results that did not reach stdout (a full disk, a closed pipe) are a failure too.

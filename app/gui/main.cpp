@@ -9,6 +9,7 @@
 #include "app/gui/product_info.h"
 #include "app/gui/theme.h"
 #include "app/page_file.h"
+#include "app/parallel_convert.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ int main(int argc, char* argv[]) {
 
   QApplication app(argc, argv);
   plover::RemovePartFilesOnSignals();
+  plover::ReusePageMemory();
   QApplication::setApplicationName(QStringLiteral("plover"));
   QApplication::setApplicationVersion(QString::fromLatin1(plover::kVersionText));
   plover::SetUpIconTheme();
