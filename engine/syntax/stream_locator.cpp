@@ -69,19 +69,19 @@ std::optional<TStreamBody> LocateStreamBody(TByteView text, const TPDFDictionary
   const auto length = fits ? static_cast<std::size_t>(declared) : 0;
 
   if (fits) {
-    // The declared length tells where the data starts when the line end after the keyword is
-    // unusual: a lone CR before data that begins with LF, or data right after the keyword. Of
-    // the starts whose data ends at "endstream", the one with a line end before it wins.
-    // A line feed right after the keyword is always the line end, never data: data that
-    // happens to end in CR or LF right before "endstream" (as encrypted data may) must not
-    // pull the start back onto it.
+    // The usual start wins whenever its data ends at "endstream", with or without a line
+    // end before it: writers leave that line end out when the data already ends in CR or LF
+    // (qpdf's encrypted streams, some CR LF writers), so such data must not pull the start
+    // back onto the line end after the keyword. Only when it does not end there do the
+    // unusual starts get a try: after a lone CR before data that begins with LF, or right
+    // after the keyword.
     const std::size_t after = kw + kKeywordSize;
     const bool loneCrBeforeLf = after + 1 < text.size() && text[after] == '\r' && text[after + 1] == '\n';
     const bool noLineEnd = after < text.size() && text[after] != '\r' && text[after] != '\n';
     std::size_t best = start;
     int quality = EndsAt(text, start, length);
     for (std::size_t alt : {after + 1, after}) {
-      if (quality == 2) break;
+      if (quality > 0) break;
       if (alt == after + 1 ? !loneCrBeforeLf : !noLineEnd) continue;
       if (const int q = alt <= text.size() ? EndsAt(text, alt, length) : 0; q > quality) {
         best = alt;

@@ -229,9 +229,10 @@ const TDamage kSecondRound[] = {
        return SetOffset(Splice(f, at, 0, stale), 5, static_cast<long>(at));
      },
      false},
-    {"stream then CR", [](const std::string& f) { return StreamLine(f, 5, "\r"); }, false},
-    // The page's content, not the picture: a picture whose data begins with a line feed,
-    // right after the keyword, reads as any reader takes it, with that line feed as the line end.
+    {"stream then CR", [](const std::string& f) { return StreamLine(f, 4, "\r"); }, false},
+    // The page's content, not the picture: picture data that begins with a line feed, after
+    // a lone CR or right after the keyword, reads as any reader takes it, with that line feed
+    // as the line end.
     {"stream then nothing", [](const std::string& f) { return StreamLine(f, 4, ""); }, false},
     {"stream then spaces", [](const std::string& f) { return StreamLine(f, 5, "  \n"); }, false},
     {"Length short", [](const std::string& f) { return LengthValue(f, -20); }, false},
