@@ -30,12 +30,11 @@ std::size_t AfterData(TByteView text, std::size_t start, std::size_t length) {
   return p;
 }
 
-// How well data of `length` bytes from `start` ends: 2 at a line end and "endstream", 1 at
-// "endstream" without the line end, 0 elsewhere.
-int EndsAt(TByteView text, std::size_t start, std::size_t length) {
-  if (start + length > text.size() || text.substr(AfterData(text, start, length), 9) != "endstream") return 0;
-  const std::size_t end = start + length;
-  return end < text.size() && (text[end] == '\r' || text[end] == '\n') ? 2 : 1;
+// Whether data of `length` bytes from `start` ends at "endstream" (past at most one blank and
+// one line end).
+bool EndsAtEndstream(TByteView text, std::size_t start, std::size_t length) {
+  return start <= text.size() && length <= text.size() - start &&
+         text.substr(AfterData(text, start, length), 9) == "endstream";
 }
 
 }  // namespace
@@ -78,17 +77,9 @@ std::optional<TStreamBody> LocateStreamBody(TByteView text, const TPDFDictionary
     const std::size_t after = kw + kKeywordSize;
     const bool loneCrBeforeLf = after + 1 < text.size() && text[after] == '\r' && text[after + 1] == '\n';
     const bool noLineEnd = after < text.size() && text[after] != '\r' && text[after] != '\n';
-    std::size_t best = start;
-    int quality = EndsAt(text, start, length);
-    for (std::size_t alt : {after + 1, after}) {
-      if (quality > 0) break;
-      if (alt == after + 1 ? !loneCrBeforeLf : !noLineEnd) continue;
-      if (const int q = alt <= text.size() ? EndsAt(text, alt, length) : 0; q > quality) {
-        best = alt;
-        quality = q;
-      }
-    }
-    if (quality > 0) return TStreamBody{best, length, true};
+    if (EndsAtEndstream(text, start, length)) return TStreamBody{start, length, true};
+    if (loneCrBeforeLf && EndsAtEndstream(text, after + 1, length)) return TStreamBody{after + 1, length, true};
+    if (noLineEnd && EndsAtEndstream(text, after, length)) return TStreamBody{after, length, true};
   }
   // A missing, negative, too long or too short "Length" is repaired by the "endstream"
   // keyword, as every other reader does, rather than losing the stream.
