@@ -81,11 +81,12 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
   if (vector) {
     TPDFRenderer renderer;
     if (!PrepareRenderer(renderer, doc, page, settings, dpi, fonts, view, problem)) return;
-    // Metafiles take transparency they cannot draw from the page drawn as pixels (with a font
-    // cache of its own: it is drawn in the middle of the other drawing).
+    // Metafiles and EPS take transparency they cannot draw from the page drawn as pixels (with
+    // a font cache of its own: it is drawn in the middle of the other drawing).
     std::optional<TRasterImage> picture;
     bool pictureTried = false;
-    if (format == kFormatWMF || format == kFormatEMF || format == kFormatEMFPlus) {
+    if (format == kFormatWMF || format == kFormatEMF || format == kFormatEMFPlus ||
+        format == kFormatEPS) {
       renderer.PagePicture = [&]() -> const TRasterImage* {
         if (!pictureTried) {
           pictureTried = true;

@@ -77,7 +77,7 @@ class TPDFRenderer {
   // The document's output intents (the catalogue's OutputIntents): a CMYK destination profile
   // among them is the profile DeviceCMYK colours go through.
   TPDFObject* OutputIntents = nullptr;
-  // Vector targets that cannot draw transparency (metafiles): the page drawn as pixels at the
+  // Vector targets that cannot draw transparency (metafiles, EPS): the page drawn as pixels at the
   // same resolution, made when first asked for (null when it cannot be). A transparency group
   // or a form under a soft mask that the target cannot draw is put down as the piece of this
   // picture it covers, so that it looks as on the raster page.
@@ -141,6 +141,9 @@ class TPDFRenderer {
   TPDFMatrix EPSBaseMatrix;
   TDeviceBox EPSPageBox;
   std::size_t EPSPictures = 0;
+  // EPS target: the page asked for transparency PostScript cannot show (an opacity below 1,
+  // a blend mode, a soft mask); its lines then draw it opaque.
+  bool TransparencyLeftOut = false;
   TPDFDictionary* InheritedResources = nullptr;
   // A form starts with its caller's state: set before Interpret, taken (and cleared) by it.
   std::optional<TPDFGraphicsState> SavedState;

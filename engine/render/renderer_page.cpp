@@ -211,6 +211,7 @@ void TPDFRenderer::RenderPageOnPostScript(TPDFPostScriptCanvas& eps) {
   }
   EPSMatrix = EPSBaseMatrix;
   EPSPictures = 0;
+  TransparencyLeftOut = false;
   // There are no device pixels: nothing is measured against a target size.
   TargetWidth = 0;
   TargetHeight = 0;

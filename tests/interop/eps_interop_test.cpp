@@ -236,6 +236,24 @@ TEST_F(EPSInterop, ShadingsAsPictures) {
   EXPECT_NE(eps.find("MaskedImageDictionaryforKestrelShading2 image"), std::string::npos);
 }
 
+TEST_F(EPSInterop, TransparentPageAsItsPicture) {
+  // Opacity, a Multiply group over stripes and a luminosity soft mask: PostScript has none of
+  // them, so the page goes down as its raster picture and Ghostscript must show what we render.
+  std::string stripes;
+  for (int i = 0; i < 10; ++i)
+    stripes += (i % 2 ? "1 0 0 rg " : "0 0 1 rg ") + std::to_string(i * 20) + " 0 20 150 re f ";
+  const std::string form = "/Type /XObject /Subtype /Form /BBox [0 0 200 150] ";
+  const std::string pdf = OnePage(
+      stripes + "/M gs /G Do /N gs 0 1 0 rg 10 100 60 40 re f /S gs 0 0 0 rg 120 20 70 110 re f",
+      "<< /XObject << /G 10 0 R >> /ExtGState << /M << /BM /Multiply >> "
+      "/N << /BM /Normal /ca 0.5 >> /S << /ca 1 /SMask << /S /Luminosity /G 11 0 R >> >> >> >>",
+      "[0 0 200 150]",
+      {{10, {form + "/Group << /S /Transparency >>", "0.9 0.8 0.2 rg 20 20 80 70 re f"}},
+       {11, {form + "/Group << /S /Transparency /CS /DeviceGray >>",
+             "1 g 120 20 35 110 re f 0.5 g 155 20 35 110 re f"}}});
+  EXPECT_TRUE(SameAsRaster(pdf, "transparency"));
+}
+
 // ---- pictures drawn straight into the writer ----
 
 TCanvasBitmap Picture(int w, int h, std::uint32_t (*pixel)(int, int)) {

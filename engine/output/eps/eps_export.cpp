@@ -17,8 +17,8 @@ namespace {
 // Coordinates and matrix entries beyond this mean nothing on a page, and larger numbers risk
 // PostScript's limits.
 constexpr double kLargestNumber = 1e9;
-// Pixels of one embedded picture (8192 × 8192): its text stays within a few hundred MB.
-constexpr std::uint64_t kMaxImagePixels = std::uint64_t{1} << 26;
+// Pixels of one embedded picture: its text stays within a few hundred MB.
+constexpr std::uint64_t kMaxImagePixels = TPDFEPSExport::kMaxPicturePixels;
 
 const char* const kProlog[] = {
     "%%KestrelLibrary-Start",

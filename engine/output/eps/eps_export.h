@@ -3,6 +3,7 @@
 // defines procedures named after the PDF operators (m, l, c, q, Q, cm ...), so the renderer
 // writes the page body with PDF operator names in PDF user space. As a canvas it takes paths
 // (glyph outlines, clip boxes) and turns them into the same lines.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,7 +38,9 @@ class TPDFEPSExport : public TPDFPostScriptCanvas {
   // top). The picture's data is embedded the first time `identifier` is drawn and reused
   // afterwards. `mask`, when given, is a picture of the same or another size whose brightness
   // is the opacity: white pixels show the image, black ones hide it (dithered to one bit).
-  // A picture without pixels, or with fewer pixels than its size says, draws nothing.
+  // A picture without pixels, with fewer pixels than its size says or with more than
+  // kMaxPicturePixels, draws nothing.
+  static constexpr std::uint64_t kMaxPicturePixels = std::uint64_t{1} << 26;  // 8192 × 8192
   void DrawImage(const TCanvasBitmap& bitmap, const TCanvasBitmap* mask,
                  std::string_view identifier) override;
   // Closes any q left open, adds the custom colour comments to the header and ends the file.

@@ -138,6 +138,8 @@ void TContentInterpreter::ApplyExtGState() {
     gs_.BlendMode = BlendModeOf(r_, bm);
     canvas_.SetBlendMode(gs_.BlendMode);
   }
+  if (eps_ && (gs_.FillAlpha < 1 || gs_.StrokeAlpha < 1 || gs_.BlendMode != TBlendMode::Normal))
+    r_.TransparencyLeftOut = true;
   if (auto* intent = As<TPDFName>(r_.ResolveObject(dict->GetValue("RI", false))))
     SetIntent(intent->Value);
   if (TPDFObject* mask = r_.ResolveObject(dict->GetValue("SMask", false))) SetSoftMask(mask);

@@ -60,7 +60,10 @@ void TContentInterpreter::CloseMaskLayers(int keep) {
 }
 
 void TContentInterpreter::SetSoftMask(TPDFObject* maskObject) {
-  if (eps_) return;
+  if (eps_) {
+    if (As<TPDFDictionary>(maskObject)) r_.TransparencyLeftOut = true;
+    return;
+  }
   // A mask set before at this level is replaced; one inherited through q stays in force, as
   // its layer already holds what was drawn since.
   if (gs_.OwnsMaskLayer) {
