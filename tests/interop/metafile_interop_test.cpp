@@ -118,17 +118,23 @@ std::vector<TPage> Pages() {
   pages.push_back({"clip_ring", OnePage(box,
       "q " + Circle(120, 90, 70) + Circle(120, 90, 35) + "W* n " + stripes +
       "0 0 0 RG 2 w 0 90 m 240 90 l S Q")});
-  // A group multiplied onto stripes and a knockout group whose card at opacity 0 cuts its
-  // first element: drawn as a piece of the page picture, so the metafile looks as the page.
+  // A group multiplied onto stripes, a knockout group whose card at opacity 0 cuts its
+  // first element, and a path and text painted straight under a luminosity soft mask: drawn
+  // as pieces of the page picture, so the metafile looks as the page.
   const std::string form = "/Type /XObject /Subtype /Form /BBox [0 0 240 180] ";
   pages.push_back({"transparency", OnePage(box,
-      stripes + "/M gs /G Do /N gs /K Do",
-      "<< /XObject << /G 10 0 R /K 11 0 R >> /ExtGState << /M << /BM /Multiply >> "
-      "/N << /BM /Normal >> /Z << /ca 0 >> >> >>",
+      stripes + "/M gs /G Do /N gs /K Do q /S gs 0.5 0 0.8 rg 10 130 220 40 re f "
+      "0 g BT /F1 30 Tf 60 140 Td (Mask) Tj ET Q 0 0 0 RG 2 w 0 150 m 240 150 l S",
+      "<< /XObject << /G 10 0 R /K 11 0 R >> /Font << /F1 << /Type /Font /Subtype /Type1 "
+      "/BaseFont /Helvetica >> >> /ExtGState << /M << /BM /Multiply >> /N << /BM /Normal >> "
+      "/S << /SMask << /S /Luminosity /G 12 0 R >> >> >> >>",
       {{10, {form + "/Group << /S /Transparency >>", "0.9 0.8 0.2 rg 20 20 80 140 re f"}},
        {11, {form + "/Group << /S /Transparency /K true >> /Resources << /ExtGState << "
                     "/Z << /ca 0 >> >> >>",
-             "0.2 0.7 0.3 rg 130 20 90 140 re f /Z gs 150 60 50 60 re f"}}})});
+             "0.2 0.7 0.3 rg 130 20 90 140 re f /Z gs 150 60 50 60 re f"}},
+       {12, {"/Type /XObject /Subtype /Form /BBox [0 120 240 180] "
+             "/Group << /S /Transparency /CS /DeviceGray >>",
+             "1 g 0 120 120 60 re f 0.3 g 120 120 120 60 re f"}}})});
   pages.push_back({"cmyk", OnePage(box,
       "1 0 0 0 k 10 10 70 70 re f 0 1 0 0 k 85 10 70 70 re f 0 0 1 0 k 160 10 70 70 re f "
       "0 0 0 1 k 10 95 70 70 re f 0.2 0.4 0.1 0.1 k 85 95 70 70 re f "

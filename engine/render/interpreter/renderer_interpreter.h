@@ -143,6 +143,12 @@ class TContentInterpreter {
   // Puts down the piece of the renderer's page picture that the form's box (x0 y0 x1 y1 in
   // user space) covers within the clip; false when there is no page picture.
   bool DrawAsPagePicture(const double* box);
+  // The same for a device area (within the clip).
+  bool DrawPagePicture(TDeviceBox area);
+  // Where a soft mask with this group, backdrop and transfer table lets anything through
+  // (device units; the clip box when that is not bounded by the group's box).
+  TDeviceBox MaskArea(TPDFStream& group, const std::optional<TPackedColor>& backdrop,
+                      const std::vector<std::uint8_t>& transfer);
   void EndGroup(const TGroupPutDown& putDown);
   // Soft masks (renderer_soft_mask.cpp): gs with an SMask entry, and closing the layers a
   // restored state no longer has.
@@ -187,6 +193,9 @@ class TContentInterpreter {
   std::vector<TPathOp> strokeScratch_;
   int clipRule_ = 0;  // pending W (1) or W* (2)
   bool visible_ = true;
+  // Whether painting operators draw: content that is on, and not already shown by the page
+  // picture (a soft mask the canvas cannot draw).
+  bool Shows() const { return visible_ && !gs_.SoftMaskPictured; }
   bool glyphUncoloured_ = false;
   std::vector<bool> visibility_;
 

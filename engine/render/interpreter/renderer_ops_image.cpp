@@ -194,7 +194,7 @@ void TContentInterpreter::DrawInlineImage() {
   const TInlineImage image = ReadInlineImage(tokens_.Text(), at, pool, namedSpace);
   tokens_.SetOffset(image.Next);
   // Like image XObjects, inline images inside optional content that is off are not drawn.
-  if (!image.Stream || !visible_) return;
+  if (!image.Stream || !Shows()) return;
   if (std::shared_ptr<TPDFImageDecoder> decoder = DecodeImage(*image.Stream, true, DrawnImageSize()))
     DrawPicture(*decoder, ImageIdentifier(nullptr, at));
 }

@@ -156,7 +156,7 @@ void TContentInterpreter::ApplyFillSettings(int fillRule) {
 void TContentInterpreter::Paint(bool close, bool fill, bool stroke, int fillRule) {
   if (close) ClosePath();
   const double width = DeviceLineWidth();
-  if (!visible_ || path_.empty()) {
+  if (!Shows() || path_.empty()) {
     // Nothing to paint; a pending clip still applies to the path there is.
     EndPath();
     return;

@@ -98,7 +98,7 @@ bool TContentInterpreter::RasterizeShadingBox(TPDFShading& shading, const TPDFMa
 
 void TContentInterpreter::PaintShading() {
   const TByteView name = operands_.PopText();
-  if (!visible_ || !resources_ || name.size() < 2 || name.front() != '/') return;
+  if (!Shows() || !resources_ || name.size() < 2 || name.front() != '/') return;
   auto* shadings = As<TPDFDictionary>(r_.ResolveObject(resources_->GetValue("Shading", false)));
   if (!shadings) return;
   std::unique_ptr<TPDFShading> shading =

@@ -221,7 +221,7 @@ void TContentInterpreter::ShowText(std::size_t items) {
   // Outlines land in device space (on EPS, the user space the writer's own cm lines set).
   TGlyphPathCanvas collector(glyphPath_);
   glyphPath_.clear();
-  const bool draw = visible_ && font->Rasterizer;
+  const bool draw = Shows() && font->Rasterizer;
   // Plainly filled glyphs go to a canvas that keeps glyph pictures one by one; other modes,
   // patterns and Type 3 glyphs gather outlines into one path.
   const bool oneByOne = draw && !t3 && !eps_ && gs_.RenderMode == 0 && !gs_.FillPattern &&

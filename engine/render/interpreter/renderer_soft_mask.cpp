@@ -71,7 +71,7 @@ void TContentInterpreter::SetSoftMask(TPDFObject* maskObject) {
     gs_.MaskLayers = r_.OpenLayers;
     gs_.OwnsMaskLayer = false;
   }
-  gs_.SoftMaskDropped = false;
+  gs_.SoftMaskDropped = gs_.SoftMaskPictured = false;
   auto* mask = As<TPDFDictionary>(maskObject);
   if (!mask) return;  // /None
   TPDFObject* groupEntry = mask->GetValue("G", false);
@@ -85,6 +85,9 @@ void TContentInterpreter::SetSoftMask(TPDFObject* maskObject) {
   if (stack_.size() + 2 >= limits::kMaxStateDepth) return;
   if (!canvas_.BeginLayer(backdrop)) {
     gs_.SoftMaskDropped = true;
+    // The canvas cannot mask: the area the mask lets anything through is put down from the
+    // page picture, which shows what is painted under the mask as masked.
+    gs_.SoftMaskPictured = DrawPagePicture(MaskArea(*group, backdrop, transfer));
     return;
   }
   ++r_.OpenLayers;

@@ -70,6 +70,9 @@ struct TPDFGraphicsState {
   bool OwnsMaskLayer = false;
   // A soft mask is in force that the canvas could not open a layer for.
   bool SoftMaskDropped = false;
+  // ... and the area it governs was put down from the page picture: what is painted while it
+  // is in force is left out (the picture shows it masked).
+  bool SoftMaskPictured = false;
   // Bounds of the clip in force (device units; the page's default space for the EPS target):
   // what shadings and patterns need to cover.
   TDeviceBox ClipBox;

@@ -86,10 +86,13 @@ TContentInterpreter::TGroupStart TContentInterpreter::BeginGroup(TPDFDictionary&
 }
 
 bool TContentInterpreter::DrawAsPagePicture(const double* box) {
+  return DrawPagePicture(TransformedBox(r_.CTM, box[0], box[1], box[2], box[3]));
+}
+
+bool TContentInterpreter::DrawPagePicture(TDeviceBox area) {
   if (eps_ || !r_.PagePicture) return false;
   const TRasterImage* page = r_.PagePicture();
   if (!page) return false;
-  TDeviceBox area = TransformedBox(r_.CTM, box[0], box[1], box[2], box[3]);
   area.Intersect(gs_.ClipBox);
   area.Intersect(TDeviceBox{0, 0, double(page->Width()), double(page->Height())});
   if (area.Empty()) return true;  // nothing of it shows
@@ -107,6 +110,24 @@ bool TContentInterpreter::DrawAsPagePicture(const double* box) {
   return true;
 }
 
+TDeviceBox TContentInterpreter::MaskArea(TPDFStream& group,
+                                         const std::optional<TPackedColor>& backdrop,
+                                         const std::vector<std::uint8_t>& transfer) {
+  // Outside the group's box the mask is the backdrop's value (0 for alpha masks) through TR.
+  const bool outsideShows = (backdrop && (*backdrop & 0xFFFFFFu) != 0) ||
+                            (!transfer.empty() && transfer[0] != 0);
+  double box[4];
+  if (outsideShows || !ReadNumbers(r_, group.Dictionary()->GetValue("BBox", false), 4, box))
+    return gs_.ClipBox;
+  TPDFMatrix toDevice = r_.CTM;
+  double m[6];
+  if (ReadNumbers(r_, group.Dictionary()->GetValue("Matrix", false), 6, m)) {
+    const TPDFMatrix formMatrix{m[0], m[1], m[2], m[3], m[4], m[5]};
+    if (IsFiniteMatrix(formMatrix)) MatrixMultiply(toDevice, formMatrix, r_.CTM);
+  }
+  return TransformedBox(toDevice, box[0], box[1], box[2], box[3]);
+}
+
 void TContentInterpreter::EndGroup(const TGroupPutDown& putDown) {
   canvas_.EndGroup(putDown.Alpha, putDown.Mode);
   --r_.OpenLayers;
@@ -115,7 +136,7 @@ void TContentInterpreter::EndGroup(const TGroupPutDown& putDown) {
 
 void TContentInterpreter::DoXObject() {
   const TByteView operand = operands_.PopText();
-  if (!visible_ || !resources_ || operand.size() < 2 || operand.front() != '/') return;
+  if (!Shows() || !resources_ || operand.size() < 2 || operand.front() != '/') return;
   auto* xobjects = As<TPDFDictionary>(r_.ResolveObject(resources_->GetValue("XObject", false)));
   if (!xobjects) return;
   TPDFObject* entry = xobjects->GetValue(DecodeNameOperand(operand), false);
