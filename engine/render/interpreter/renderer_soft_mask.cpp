@@ -16,20 +16,32 @@ std::uint8_t ToByte(double v) {
   return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
 }
 
-// The backdrop (BC) by its number of components: gray, RGB or CMYK; black when absent.
-TPackedColor BackdropColour(TPDFRenderer& r, TPDFDictionary& mask) {
+// The backdrop (BC) in the colour space of the mask's group (its /Group /CS); without one, by
+// its number of components: gray, RGB or CMYK. Black when absent.
+TPackedColor BackdropColour(TPDFRenderer& r, TPDFDictionary& mask, TPDFStream& group) {
   auto* bc = As<TPDFArray>(r.ResolveObject(mask.GetValue("BC", false)));
   std::vector<double> v;
-  for (int i = 0; bc && i < bc->Count() && i < 4; ++i) {
+  for (int i = 0; bc && i < bc->Count() && i < limits::kMaxColorComponents; ++i) {
     auto* n = As<TPDFNumeric>(r.ResolveObject(bc->Item(i)));
     v.push_back(n && std::isfinite(n->Value) ? n->Value : 0.0);
   }
+  if (v.empty()) return PackRGB(0, 0, 0);
+  auto* attributes = As<TPDFDictionary>(r.ResolveObject(group.Dictionary()->GetValue("Group", false)));
+  TPDFObject* space = attributes ? r.ResolveObject(attributes->GetValue("CS", false)) : nullptr;
+  // A group's colour space is taken as it stands: Default spaces do not replace it.
+  if (const auto id = space ? r.ColorSpaces().FromObject(space, 1) : std::nullopt) {
+    try {
+      return r.ColorSpaces().Convert(*id, v, false).Packed;
+    } catch (const TPDFFunctionError&) {
+      return PackRGB(0, 0, 0);
+    }
+  }
   if (v.size() == 3) return PackRGB(ToByte(v[0]), ToByte(v[1]), ToByte(v[2]));
-  if (v.size() == 4) {
+  if (v.size() >= 4) {
     const double k = 1 - v[3];
     return PackRGB(ToByte((1 - v[0]) * k), ToByte((1 - v[1]) * k), ToByte((1 - v[2]) * k));
   }
-  const std::uint8_t g = v.empty() ? 0 : ToByte(v[0]);
+  const std::uint8_t g = ToByte(v[0]);
   return PackRGB(g, g, g);
 }
 
@@ -79,7 +91,7 @@ void TContentInterpreter::SetSoftMask(TPDFObject* maskObject) {
   if (!group) return;
   const bool luminosity = mask->GetNameValue("S") != "Alpha";
   std::optional<TPackedColor> backdrop;
-  if (luminosity) backdrop = BackdropColour(r_, *mask);
+  if (luminosity) backdrop = BackdropColour(r_, *mask, *group);
   const std::vector<std::uint8_t> transfer = TransferTable(r_, *mask);
 
   if (stack_.size() + 2 >= limits::kMaxStateDepth) return;
