@@ -34,7 +34,10 @@ struct THandle {
   std::unique_ptr<kestrel::TKestrel0725> Engine;
   kestrel::TSmartPDFLink* Link = nullptr;
 
-  bool Open(std::size_t file, std::shared_ptr<const kestrel::TFileBytes> bytes, const TBatchFile& source) {
+  // `budget`: the file's budget, shared with the handles that opened it before (none for the
+  // first).
+  bool Open(std::size_t file, std::shared_ptr<const kestrel::TFileBytes> bytes, const TBatchFile& source,
+            std::shared_ptr<kestrel::TDocumentBudget> budget = nullptr) {
     Engine.reset();  // the old link before the bytes it reads
     File = file;
     Bytes = std::move(bytes);
@@ -42,6 +45,7 @@ struct THandle {
     Engine->JpegQuality = std::clamp(source.Options.JpegQuality, 1, 100);
     Engine->Output = source.Options.Output;
     Link = Engine->OpenDocument(Bytes, source.Password);
+    if (Link) Link->Document()->ShareBudget(std::move(budget));
     Engine->PageView = source.Options.View;
     return Link != nullptr;
   }
@@ -62,6 +66,9 @@ struct TFileWork {
   int OpenResult = kJobOpenFailed;  // kJobFailed once the file opened with pages
   TJobReport Report;                // the page count, or why the file did not open
   std::shared_ptr<const kestrel::TFileBytes> Bytes;
+  // What all the file's pages may spend, whichever worker's handle draws them; a stream cut
+  // short on one page is left out on the others.
+  std::shared_ptr<kestrel::TDocumentBudget> Budget;
   std::string CountNote;            // the declared page count was wrong: said once, before the pages
   std::vector<std::string> Before;  // failures named before any page: pages past the end, a refused selection
   std::vector<TPageUnit> Units;
@@ -97,6 +104,7 @@ TFileWork PlanFile(const TBatchFile& file, THandle& handle, std::size_t index) {
     return work;
   }
   work.CountNote = handle.Link->Document()->PageCountNote();
+  work.Budget = handle.Link->Document()->SharedBudget();
   work.OpenResult = kJobFailed;
   // Requested pages past the end are named once, not one by one.
   std::vector<TPageRange> pages = file.Options.Pages;
@@ -319,9 +327,10 @@ class TRun {
         }
         if (handle.File != f) {
           auto bytes = runs_[f].Work.Bytes;
+          auto budget = runs_[f].Work.Budget;
           guard.unlock();
           // Bytes that opened once open again; were it not so, DrawPage reports the pages.
-          handle.Open(f, std::move(bytes), files_[f]);
+          handle.Open(f, std::move(bytes), files_[f], std::move(budget));
           guard.lock();
           continue;
         }

@@ -5,7 +5,8 @@
 namespace kestrel {
 
 TSmartPDFDocument::TSmartPDFDocument(TSmartPDFReader& reader)
-    : reader_(reader), localPool_(std::make_unique<TPDFStructure>()), budget_(TDocumentBudget::ForFileSize(reader.Source().size())) {
+    : reader_(reader), localPool_(std::make_unique<TPDFStructure>()), 
+      budget_(std::make_shared<TDocumentBudget>(TDocumentBudget::ForFileSize(reader.Source().size()))) {
   if (!reader_.NewestTrailer()) return;
   catalogueRef_ = reader_.TrailerReference("Root");
   catalogue_ = reader_.TrailerDictionary("Root");

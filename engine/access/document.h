@@ -54,7 +54,14 @@ class TSmartPDFDocument {
   TPDFOptionalContent& OptionalContent();
   void SetInfo(TSmartPDFInfo* info) { infoObject_ = info; }
   // What the document's pages may spend together (every page rendered from it shares it).
-  TDocumentBudget& Budget() { return budget_; }
+  TDocumentBudget& Budget() { return *budget_; }
+  // Other handles on the same file share the budget, so that drawing its pages on several
+  // threads costs what drawing them on one does: hand this to their ShareBudget before they
+  // draw a page.
+  const std::shared_ptr<TDocumentBudget>& SharedBudget() const { return budget_; }
+  void ShareBudget(std::shared_ptr<TDocumentBudget> budget) {
+    if (budget) budget_ = std::move(budget);
+  }
   TSmartPDFInfo* Info() const { return infoObject_; }
 
  private:
@@ -81,7 +88,7 @@ class TSmartPDFDocument {
   TPDFAnnots annots_;
   std::unique_ptr<TPDFOptionalContent> optionalContent_;
   TSmartPDFInfo* infoObject_ = nullptr;
-  TDocumentBudget budget_;
+  std::shared_ptr<TDocumentBudget> budget_;
   std::optional<int32_t> pageCount_;
   std::string pageCountNote_;
 };

@@ -89,27 +89,33 @@ bool TPDFRenderer::MayDrawForm() {
   return true;
 }
 
-bool TPDFRenderer::SkipCutStream(const TPDFStream& stream) {
-  if (!DocumentBudget || !stream.IsIndirect || !DocumentBudget->WasCut(stream.ObjNum)) return false;
-  AddPageNote("stream " + std::to_string(stream.ObjNum) +
-              " was left out: it decodes to more than the page budget allows, as an earlier page found");
-  return true;
+TPDFRenderer::TStreamDecodeScope::TStreamDecodeScope(TPDFRenderer& r, const TPDFStream& stream)
+    : r_(r), objNum_(stream.ObjNum), spentBefore_(r.decodeBudget_.Exhausted()), leftBefore_(r.decodeBudget_.Left()) {
+  if (!r_.DocumentBudget || !stream.IsIndirect) return;
+  if (!r_.DocumentBudget->BeginDecode(objNum_, r_.streamsDecoding_ == 0)) {
+    skipped_ = true;
+    r_.AddPageNote("stream " + std::to_string(objNum_) +
+                   " was left out: it decodes to more than the page budget allows, as an earlier page found");
+    return;
+  }
+  claimed_ = true;
+  ++r_.streamsDecoding_;
 }
 
-void TPDFRenderer::RememberIfCut(const TPDFStream& stream, std::size_t leftBefore) {
+TPDFRenderer::TStreamDecodeScope::~TStreamDecodeScope() {
+  if (!claimed_) return;
+  --r_.streamsDecoding_;
   // Only a stream that took half or more of the page's allowance is remembered: one that merely
   // tipped a nearly spent budget is decoded again on the next page.
-  if (!DocumentBudget || !stream.IsIndirect || !decodeBudget_.Exhausted()) return;
-  if (leftBefore >= decodeAllowance_ / 2) DocumentBudget->MarkCut(stream.ObjNum);
+  const bool cut =
+      !spentBefore_ && r_.decodeBudget_.Exhausted() && leftBefore_ >= r_.decodeAllowance_ / 2;
+  r_.DocumentBudget->EndDecode(objNum_, cut);
 }
 
 TBytes TPDFRenderer::DecodeStream(const TPDFStream& stream) {
-  if (SkipCutStream(stream)) return {};
-  const bool spent = decodeBudget_.Exhausted();
-  const std::size_t before = decodeBudget_.Left();
-  TBytes data = stream.Decode(&decodeBudget_);
-  if (!spent) RememberIfCut(stream, before);
-  return data;
+  const TStreamDecodeScope scope(*this, stream);
+  if (scope.Skipped()) return {};
+  return stream.Decode(&decodeBudget_);
 }
 
 void TPDFRenderer::SetError(const std::string& message, std::size_t position) {

@@ -195,11 +195,26 @@ class TPDFRenderer {
   TBytes DecodeStream(const TPDFStream& stream);
   bool DecodeBudgetReached() const { return decodeBudget_.Exhausted(); }
   TDecodeBudget& PageDecodeBudget() { return decodeBudget_; }
-  // Whether a stream is left out because it was cut short before (it is then noted); and, for
-  // decoders that charge the page budget themselves, to call after a decode that began with
-  // `leftBefore` bytes of budget: it remembers the stream when that decode used the budget up.
-  bool SkipCutStream(const TPDFStream& stream);
-  void RememberIfCut(const TPDFStream& stream, std::size_t leftBefore);
+  // One decoding of a stream against the page's decode budget, for decoders that charge it
+  // themselves too. Skipped() when the document's budget knows the stream was cut short before
+  // (the page notes it); otherwise the stream is the page's to decode until the scope ends, and
+  // a decode that used up the budget is then remembered (TDocumentBudget::BeginDecode).
+  class TStreamDecodeScope {
+   public:
+    TStreamDecodeScope(TPDFRenderer& r, const TPDFStream& stream);
+    ~TStreamDecodeScope();
+    TStreamDecodeScope(const TStreamDecodeScope&) = delete;
+    TStreamDecodeScope& operator=(const TStreamDecodeScope&) = delete;
+    bool Skipped() const { return skipped_; }
+
+   private:
+    TPDFRenderer& r_;
+    std::int32_t objNum_ = 0;
+    bool claimed_ = false;
+    bool skipped_ = false;
+    bool spentBefore_ = false;
+    std::size_t leftBefore_ = 0;
+  };
 
   // What the document's pages spend together (borrowed; none for a lone page). The page's
   // budgets above are taken from it when a page starts and charged to it when it ends.
@@ -236,6 +251,7 @@ class TPDFRenderer {
   // than the page limit.
   std::size_t decodeAllowance_ = limits::kMaxDecodedBytesPerPage;
   bool decodeLimitedByDocument_ = false;
+  int streamsDecoding_ = 0;  // stream decodings of the page under way (nested ones never wait)
 };
 
 // The error text of an exception at a content position (0-based offset of the next byte).

@@ -44,14 +44,21 @@ void TDocumentBudget::Spend(const TAmounts& spent) {
   Take(formsLeft_, spent.FormInvocations);
 }
 
-bool TDocumentBudget::WasCut(std::int32_t objNum) const {
-  std::lock_guard<std::mutex> lock(cutMutex_);
-  return cut_.count(objNum) != 0;
+bool TDocumentBudget::BeginDecode(std::int32_t objNum, bool mayWait) {
+  std::unique_lock<std::mutex> lock(streamsMutex_);
+  if (mayWait) streamDone_.wait(lock, [&] { return decoding_.count(objNum) == 0; });
+  if (cut_.count(objNum) != 0) return false;
+  ++decoding_[objNum];
+  return true;
 }
 
-void TDocumentBudget::MarkCut(std::int32_t objNum) {
-  std::lock_guard<std::mutex> lock(cutMutex_);
-  cut_.insert(objNum);
+void TDocumentBudget::EndDecode(std::int32_t objNum, bool cut) {
+  {
+    std::lock_guard<std::mutex> lock(streamsMutex_);
+    if (cut) cut_.insert(objNum);
+    if (auto it = decoding_.find(objNum); it != decoding_.end() && --it->second == 0) decoding_.erase(it);
+  }
+  streamDone_.notify_all();
 }
 
 }  // namespace kestrel

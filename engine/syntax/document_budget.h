@@ -3,11 +3,13 @@
 // page's own limits. Without it a document multiplies the page limits: twenty pages that share
 // one stream decoding to gigabytes, or ten pages that each draw a million forms, cost minutes
 // for a file of a few kilobytes. The allowances grow with the file's size, since a large file
-// may need that much work legitimately. Pages of one document rendered at once on several
-// threads share it safely; each open document (handle) has its own.
+// may need that much work legitimately. Pages rendered at once on several threads, through one
+// document handle or through several handles on the same file, share one safely.
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -33,10 +35,15 @@ class TDocumentBudget {
   // Charges what a page spent (amounts past what is left use it up).
   void Spend(const TAmounts& spent);
 
-  // Streams (by object number) whose decoding a limit cut short: decoding them again on every
-  // page would only repeat the cost, so they are left out after the first time.
-  bool WasCut(std::int32_t objNum) const;
-  void MarkCut(std::int32_t objNum);
+  // Streams (by object number) whose decoding a limit cut short are left out after the first
+  // time: decoding them again on every page would only repeat the cost. BeginDecode says
+  // whether stream `objNum` may be decoded (false: it was cut before). While another page
+  // decodes the same stream it first waits for that page to finish with it, so that pages
+  // drawn at the same moment do not all decode a stream too big for any of them; a caller
+  // that is itself inside another decoding passes mayWait = false, so two pages never wait on
+  // each other. Every true answer is followed by EndDecode, with whether a limit cut it.
+  bool BeginDecode(std::int32_t objNum, bool mayWait);
+  void EndDecode(std::int32_t objNum, bool cut);
 
  private:
   static void Take(std::atomic<std::size_t>& left, std::size_t amount);
@@ -44,8 +51,10 @@ class TDocumentBudget {
   std::atomic<std::size_t> decodedLeft_;
   std::atomic<std::size_t> tokensLeft_;
   std::atomic<std::size_t> formsLeft_;
-  mutable std::mutex cutMutex_;
+  std::mutex streamsMutex_;
+  std::condition_variable streamDone_;
   std::set<std::int32_t> cut_;
+  std::map<std::int32_t, int> decoding_;  // streams being decoded, and by how many pages
 };
 
 }  // namespace kestrel

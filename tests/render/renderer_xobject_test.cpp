@@ -1,6 +1,10 @@
 // Form XObjects and inline images in the content.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <latch>
+#include <thread>
+
 #include "engine/images/inline_image.h"
 #include "engine/syntax/filters.h"
 #include "renderer_test_support.h"
@@ -116,6 +120,32 @@ TEST(RendererForms, PagesOfADocumentShareItsBudget) {
       EXPECT_EQ(f.renderer.ErrorText(), d.Notes[page]) << d.Content << " page " << page;
     }
   }
+}
+
+TEST(RendererForms, PagesDrawnAtOnceDecodeAStreamTooBigForThemOnce) {
+  // Two pages sharing a document budget of 8 MiB start together on two threads, both drawing a
+  // form of 16 MiB of zeros: one decodes it and is cut short, the other waits for it and then
+  // leaves the stream out instead of decoding it as well.
+  const std::string packed = DeflateBytes(std::string(16u << 20, '\0'));
+  TDocumentBudget budget({8u << 20, 1'000'000, 1000});
+  std::vector<std::string> notes(2);
+  std::latch start(2);
+  auto page = [&](std::size_t i) {
+    TRendererFixture f(false);
+    f.renderer.DocumentBudget = &budget;
+    f.AddStream(50, "<< /Subtype /Form /Filter /FlateDecode >>", packed);
+    start.arrive_and_wait();
+    f.Render("/Z Do", "<< /XObject << /Z 50 0 R >> >>");
+    notes[i] = f.renderer.ErrorText();
+  };
+  std::thread other(page, 1);
+  page(0);
+  other.join();
+  std::sort(notes.begin(), notes.end());
+  EXPECT_EQ(notes, (Lines{"stream 50 was left out: it decodes to more than the page budget allows, as an earlier "
+                          "page found",
+                          "the document's streams decode to more than its budget allows: the page is drawn from "
+                          "what fit"}));
 }
 
 TEST(RendererForms, ImagesDrawOnceDecodedAndUnknownObjectsDrawNothing) {

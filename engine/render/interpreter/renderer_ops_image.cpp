@@ -129,12 +129,11 @@ std::shared_ptr<TPDFImageDecoder> TContentInterpreter::DecodeImage(const TPDFStr
   context.Budget = &r_.PageDecodeBudget();
   context.DrawnWidth = drawnSize.x;
   context.DrawnHeight = drawnSize.y;
-  if (r_.SkipCutStream(stream)) return nullptr;
+  const TPDFRenderer::TStreamDecodeScope decoding(r_, stream);
+  if (decoding.Skipped()) return nullptr;
   auto decoder = std::make_shared<TPDFImageDecoder>(std::move(context));
   // One image that cannot be decoded is left out; the page goes on.
   std::string problem;
-  const bool spent = r_.DecodeBudgetReached();
-  const std::size_t before = r_.PageDecodeBudget().Left();
   try {
     if (!decoder->Load(stream)) problem = decoder->Error();
   } catch (const TPDFFunctionError& e) {
@@ -142,7 +141,6 @@ std::shared_ptr<TPDFImageDecoder> TContentInterpreter::DecodeImage(const TPDFStr
   } catch (const std::exception& e) {
     problem = e.what();
   }
-  if (!spent) r_.RememberIfCut(stream, before);
   if (!problem.empty()) {
     r_.NoteImageProblem("Image skipped: " + problem);
     return nullptr;
