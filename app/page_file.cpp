@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -86,26 +88,85 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-void WritePageFile(const std::string& folder, const std::string& name, std::string_view bytes) {
-  std::string base = folder;
-  if (base.empty() || base.back() != '/') base.push_back('/');
-  const std::string target = base + name;
-  static constexpr char kSuffix[] = ".part";
-  std::string pattern = target + ".XXXXXX" + kSuffix;
-  std::vector<char> temp(pattern.begin(), pattern.end());
-  temp.push_back('\0');
-  // mkstemps opens with O_CREAT | O_EXCL: an existing name, a link too, is never opened.
-  const int fd = ::mkstemps(temp.data(), static_cast<int>(sizeof kSuffix - 1));
-  if (fd < 0) throw std::runtime_error(Describe("cannot write", target, errno));
-  TPartFileGuard guard(temp.data());
-  int error = WriteAll(fd, bytes);
-  if (error == 0 && ::fchmod(fd, NewFileMode()) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temp.data(), target.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temp.data());
-    throw std::runtime_error(Describe("cannot write", target, error));
+TPageFileSink::TPageFileSink(std::string folder, const std::string& name, std::function<std::string()> prepare)
+    : target_(std::move(folder)), prepare_(std::move(prepare)) {
+  if (target_.empty() || target_.back() != '/') target_.push_back('/');
+  target_ += name;
+}
+
+TPageFileSink::~TPageFileSink() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  ::unlink(temp_.c_str());
+}
+
+bool TPageFileSink::Fail(int error) {
+  if (error_.empty()) error_ = Describe("cannot write", target_, error);
+  return false;
+}
+
+bool TPageFileSink::Open() {
+  if (fd_ >= 0) return true;
+  if (!error_.empty()) return false;
+  if (prepare_) {
+    error_ = prepare_();
+    if (!error_.empty()) return false;
   }
+  static constexpr char kSuffix[] = ".part";
+  std::string pattern = target_ + ".XXXXXX" + kSuffix;
+  // mkstemps opens with O_CREAT | O_EXCL: an existing name, a link too, is never opened.
+  const int fd = ::mkstemps(pattern.data(), static_cast<int>(sizeof kSuffix - 1));
+  if (fd < 0) return Fail(errno);
+  fd_ = fd;
+  temp_ = std::move(pattern);
+  guard_.emplace(temp_.c_str());
+  return true;
+}
+
+bool TPageFileSink::Write(kestrel::TByteView bytes) {
+  if (!Open()) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(position_ + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Fail(errno);
+    if (n == 0) return Fail(EIO);
+    done += static_cast<std::size_t>(n);
+  }
+  position_ += done;
+  size_ = std::max(size_, position_);
+  return true;
+}
+
+bool TPageFileSink::Seek(std::uint64_t position) {
+  if (position > std::uint64_t{std::numeric_limits<off_t>::max()}) return Fail(EFBIG);
+  position_ = position;
+  return true;
+}
+
+void TPageFileSink::Discard() {
+  if (fd_ >= 0 && ::ftruncate(fd_, 0) != 0) Fail(errno);
+  position_ = size_ = 0;
+}
+
+void TPageFileSink::Commit() {
+  if (!Open()) throw std::runtime_error(error_);
+  int error = ::fchmod(fd_, NewFileMode()) != 0 ? errno : 0;
+  if (::close(fd_) != 0 && error == 0) error = errno;
+  fd_ = -1;
+  if (error == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) error = errno;
+  guard_.reset();
+  if (error != 0) {
+    ::unlink(temp_.c_str());
+    Fail(error);
+    throw std::runtime_error(error_);
+  }
+}
+
+void WritePageFile(const std::string& folder, const std::string& name, std::string_view bytes) {
+  TPageFileSink file(folder, name);
+  if (!file.Write(bytes)) throw std::runtime_error(file.Error());
+  file.Commit();
 }
 
 void SetSignalNote(const char* text) { gSignalNote.store(text); }

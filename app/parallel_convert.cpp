@@ -12,6 +12,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -167,36 +168,43 @@ TPageResult DrawPage(THandle& handle, int page, const TBatchFile& file, const TB
       return result;
     }
     kestrel::TKestrel0725& engine = *handle.Engine;
+    // The page goes straight to its file as it is made (a BMP page at 2400 dpi is 1.6 GB); a
+    // caller that takes the bytes itself gets them whole.
     std::string stream;
+    kestrel::TBytesSink memory(stream);
+    std::optional<TPageFileSink> file;
+    if (!options.WritePage) {
+      file.emplace(folder, options.PageName ? options.PageName(page) : std::to_string(page) + "." + batch.Extension,
+                   [&]() -> std::string {
+                     if (folderMade) return {};
+                     std::error_code ec;
+                     if (options.CreateParents) std::filesystem::create_directories(folder, ec);
+                     else std::filesystem::create_directory(folder, ec);
+                     if (ec) return "cannot create the folder " + folder + ": " + ec.message();
+                     result.FolderUsed = true;
+                     return {};
+                   });
+    }
+    kestrel::TByteSink& out = file ? static_cast<kestrel::TByteSink&>(*file) : memory;
     kestrel::TPDFIndRef* ref = handle.Link ? engine.FindPage(handle.Link, page) : nullptr;
     if (!ref) result.Problem = "page not found in the page tree";
-    if (ref && engine.RenderPageToStream(handle.Link, ref, stream, options.Dpi, batch.FormatIndex) == 0)
+    if (ref && engine.RenderPageToStream(handle.Link, ref, out, options.Dpi, batch.FormatIndex) == 0)
       result.Problem = "the page reference was refused";
     if (result.Problem.empty()) result.Problem = engine.LastRenderProblem;
     if (handle.Bytes->Changed()) {
       // A file cut short while it was read gave zeros for what was gone: nothing drawn from it
-      // since is trusted, and the file stops with that reason.
+      // since is trusted, and the file stops with that reason (its page file is removed).
       result.WriteError = kestrel::TFileBytes::kChangedReason;
       return result;
     }
-    if (stream.empty()) {
+    if (file && !file->Error().empty()) throw std::runtime_error(file->Error());
+    if (out.Size() == 0) {
       // No image for this page: write no empty file, go on, and report the file as failed.
       if (result.Problem.empty()) result.Problem = "no image produced";
       return result;
     }
-    if (options.WritePage) {
-      options.WritePage(page, stream);
-    } else {
-      if (!folderMade) {
-        std::error_code ec;
-        if (options.CreateParents) std::filesystem::create_directories(folder, ec);
-        else std::filesystem::create_directory(folder, ec);
-        if (ec) throw std::runtime_error("cannot create the folder " + folder + ": " + ec.message());
-        result.FolderUsed = true;
-      }
-      WritePageFile(folder, options.PageName ? options.PageName(page) : std::to_string(page) + "." + batch.Extension,
-                    stream);
-    }
+    if (file) file->Commit();
+    else options.WritePage(page, stream);
     result.End = TPageEnd::Written;
   } catch (const std::bad_alloc&) {
     result.WriteError = "out of memory";

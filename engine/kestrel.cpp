@@ -153,6 +153,12 @@ TPDFIndRef* TKestrel::FindPage(const TSmartPDFLink* handle, int32_t pageNumber) 
 
 int32_t TKestrel::RenderPageToStream(const TSmartPDFLink* handle, const TPDFObject* pageRef, TBytes& out,
                                      int32_t dpi, int32_t format) {
+  TBytesSink sink(out);
+  return RenderPageToStream(handle, pageRef, sink, dpi, format);
+}
+
+int32_t TKestrel::RenderPageToStream(const TSmartPDFLink* handle, const TPDFObject* pageRef, TByteSink& out,
+                                     int32_t dpi, int32_t format) {
   LastRenderProblem.clear();
   if (!IsValidHandle(handle)) return 0;
   TSmartPDFDocument* doc = handle->Document();

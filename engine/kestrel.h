@@ -11,6 +11,7 @@
 #include "engine/access/security_info.h"
 #include "engine/fonts/font_collection.h"
 #include "engine/graphics/raster_image.h"
+#include "engine/output/byte_sink.h"
 #include "engine/output/output_options.h"
 #include "engine/render/render_settings.h"
 #include "engine/syntax/file_bytes.h"
@@ -85,6 +86,9 @@ class TKestrel {
   TPDFIndRef* FindPage(const TSmartPDFLink* handle, int32_t pageNumber);
   // 1 when the page was rendered into `out`, 0 when the handle or page reference was refused.
   int32_t RenderPageToStream(const TSmartPDFLink* handle, const TPDFObject* pageRef, TBytes& out, int32_t dpi,
+                             int32_t format);
+  // The same written to `out` as the file is made (BMP and TIFF; the other formats once made).
+  int32_t RenderPageToStream(const TSmartPDFLink* handle, const TPDFObject* pageRef, TByteSink& out, int32_t dpi,
                              int32_t format);
   // The page's pixels instead of a file: a new white bitmap with the page drawn on it at `dpi`
   // (fractions allowed, so that a page fits a given pixel size). Empty when the handle or page

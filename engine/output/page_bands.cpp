@@ -80,7 +80,7 @@ bool DrawsInBands(std::int64_t width, std::int64_t height, TOutputFormat format,
 
 void EncodePageInBands(const std::function<bool(TPDFRenderer&)>& prepare, std::int64_t width, std::int64_t height,
                        int bandRows, double dpi, TOutputFormat format, int jpegQuality,
-                       const TOutputOptions& options, TBytes& out, std::string& problem) {
+                       const TOutputOptions& options, TByteSink& out, std::string& problem) {
   const std::int64_t bandHeight = std::clamp<std::int64_t>(bandRows, 1, height);
   std::optional<TRasterImage> band = TRasterImage::Create(width, bandHeight, dpi);
   if (!band) {
@@ -88,14 +88,11 @@ void EncodePageInBands(const std::function<bool(TPDFRenderer&)>& prepare, std::i
     return;
   }
   TBandedPage page(prepare, std::move(*band), problem);
-  TBytes bytes = EncodeRaster(page.View(static_cast<int>(height)), dpi, format, jpegQuality, options);
-  if (bytes.empty()) {
+  if (!EncodeRaster(page.View(static_cast<int>(height)), dpi, format, jpegQuality, options, out)) {
+    out.Discard();
     if (!problem.empty()) problem += "\r\n";
     problem += "the page bitmap could not be encoded";
-    return;
   }
-  if (out.empty()) out = std::move(bytes);  // no second copy of a file that may be large
-  else out += bytes;
 }
 
 }  // namespace kestrel

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/output/byte_sink.h"
 #include "engine/output/output_format.h"
 #include "engine/output/output_options.h"
 #include "engine/syntax/bytes.h"
@@ -19,12 +20,12 @@ class TPDFRenderer;
 // Sides past the limit still refuse the page.
 bool DrawsInBands(std::int64_t width, std::int64_t height, TOutputFormat format, const TOutputOptions& options);
 
-// Encodes the page band by band (`bandRows` rows each) and appends the file to `out`. Each band is drawn by a fresh
+// Encodes the page band by band (`bandRows` rows each) and writes the file to `out`. Each band is drawn by a fresh
 // renderer that `prepare` sets up as for the whole page, so it is a page of its own with its
 // own budgets. `problem` receives the notes of every band, each once, and says so when the
-// page could not be encoded (nothing is then appended).
+// page could not be encoded (the sink is then emptied).
 void EncodePageInBands(const std::function<bool(TPDFRenderer&)>& prepare, std::int64_t width, std::int64_t height,
                        int bandRows, double dpi, TOutputFormat format, int jpegQuality,
-                       const TOutputOptions& options, TBytes& out, std::string& problem);
+                       const TOutputOptions& options, TByteSink& out, std::string& problem);
 
 }  // namespace kestrel

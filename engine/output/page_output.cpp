@@ -53,7 +53,7 @@ std::optional<TRasterImage> RenderPageImage(TSmartPDFDocument& doc, const TPDFIn
 }
 
 void RenderPageInBands(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format, int bandRows,
-                       std::string& problem, TBytes& out, const TGDIPlusSettings& settings, int32_t jpegQuality,
+                       std::string& problem, TByteSink& out, const TGDIPlusSettings& settings, int32_t jpegQuality,
                        double dpi, TPDFFontCollection* fonts, const TPageView& view, const TOutputOptions& options) {
   problem.clear();
   TPDFRenderer renderer;
@@ -67,8 +67,15 @@ void RenderPageInBands(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFo
                     out, problem);
 }
 
+void RenderPageInBands(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format, int bandRows,
+                       std::string& problem, TBytes& out, const TGDIPlusSettings& settings, int32_t jpegQuality,
+                       double dpi, TPDFFontCollection* fonts, const TPageView& view, const TOutputOptions& options) {
+  TBytesSink sink(out);
+  RenderPageInBands(doc, page, format, bandRows, problem, sink, settings, jpegQuality, dpi, fonts, view, options);
+}
+
 void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format,
-                        std::string& problem, TBytes& out, const TGDIPlusSettings& settings,
+                        std::string& problem, TByteSink& out, const TGDIPlusSettings& settings,
                         int32_t jpegQuality, double dpi, TPDFFontCollection* fonts, const TPageView& view,
                         const TOutputOptions& options) {
   problem.clear();
@@ -96,15 +103,17 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
         return picture ? &*picture : nullptr;
       };
     }
+    TBytes bytes;
     if (format == kFormatEPS) {
-      RenderEPSPage(renderer, out, problem);
+      RenderEPSPage(renderer, bytes, problem);
     } else if (format == kFormatEMFPlus) {
-      RenderEmfPlusPage(renderer, out, problem);
+      RenderEmfPlusPage(renderer, bytes, problem);
     } else if (format == kFormatSVG) {
-      RenderSVGPage(renderer, options, out, problem);
+      RenderSVGPage(renderer, options, bytes, problem);
     } else {
-      RenderMetafilePage(renderer, format, out, problem);
+      RenderMetafilePage(renderer, format, bytes, problem);
     }
+    if (!bytes.empty()) out.Write(bytes);
     return;
   }
   {
@@ -132,13 +141,18 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
   const TPagePicture picture(std::move(*bitmap), onBlack ? &*onBlack : nullptr,
                              PictureColour(format, options));
   onBlack.reset();
-  TBytes bytes = EncodeRaster(picture, format, jpegQuality, options);
-  if (bytes.empty()) {
+  if (!EncodeRaster(picture, format, jpegQuality, options, out)) {
+    out.Discard();
     if (!problem.empty()) problem += "\r\n";
     problem += "the page bitmap could not be encoded";
-    return;
   }
-  out += bytes;
+}
+
+void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format, std::string& problem,
+                        TBytes& out, const TGDIPlusSettings& settings, int32_t jpegQuality, double dpi,
+                        TPDFFontCollection* fonts, const TPageView& view, const TOutputOptions& options) {
+  TBytesSink sink(out);
+  RenderPageToStream(doc, page, format, problem, sink, settings, jpegQuality, dpi, fonts, view, options);
 }
 
 }  // namespace kestrel

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/graphics/raster_image.h"
+#include "engine/output/byte_sink.h"
 #include "engine/output/output_format.h"
 #include "engine/output/output_options.h"
 #include "engine/render/render_settings.h"
@@ -15,8 +16,14 @@ class TSmartPDFDocument;
 class TPDFIndRef;
 class TPDFFontCollection;
 
-// Appends the page's image to `out`. `problem` receives a text when rendering stopped early
-// or could not start (the bytes drawn so far are still encoded when there are any).
+// Writes the page's file to `out` (nothing when there is none). `problem` receives a text when
+// rendering stopped early or could not start (the bytes drawn so far are still encoded when
+// there are any).
+void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format, std::string& problem,
+                        TByteSink& out, const TGDIPlusSettings& settings, int32_t jpegQuality, double dpi,
+                        TPDFFontCollection* fonts = nullptr, const TPageView& view = {},
+                        const TOutputOptions& options = {});
+// The same appended to a string.
 void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format, std::string& problem,
                         TBytes& out, const TGDIPlusSettings& settings, int32_t jpegQuality, double dpi,
                         TPDFFontCollection* fonts = nullptr, const TPageView& view = {},
@@ -25,6 +32,10 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
 // The same for BMP, JPEG, PNG and TIFF colour pages, drawn in horizontal bands of `bandRows`
 // rows, each read by the encoder before the next is drawn: how RenderPageToStream draws a page
 // past the pixel limit. The file is the one the whole page drawn at once would give.
+void RenderPageInBands(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format, int bandRows,
+                       std::string& problem, TByteSink& out, const TGDIPlusSettings& settings, int32_t jpegQuality,
+                       double dpi, TPDFFontCollection* fonts = nullptr, const TPageView& view = {},
+                       const TOutputOptions& options = {});
 void RenderPageInBands(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputFormat format, int bandRows,
                        std::string& problem, TBytes& out, const TGDIPlusSettings& settings, int32_t jpegQuality,
                        double dpi, TPDFFontCollection* fonts = nullptr, const TPageView& view = {},

@@ -73,3 +73,31 @@ TEST(PageFile, SignalRemovesThePartFileBeingWritten) {
     EXPECT_FALSE(fs::exists(part)) << signal;
   }
 }
+
+TEST(PageFile, SinkWritesTheFileMemoryWouldHold) {
+  testsupport::TempDir dir;
+  // Writes, a seek back over what was written (as TIFF patches its header), a seek past the end
+  // and a write after the gap: the page file holds what the string does.
+  std::string memory;
+  kestrel::TBytesSink inMemory(memory);
+  plover::TPageFileSink file(dir.Path(), "4.TIFF");
+  for (kestrel::TByteSink* sink : {static_cast<kestrel::TByteSink*>(&inMemory), static_cast<kestrel::TByteSink*>(&file)}) {
+    EXPECT_TRUE(sink->Write("header--"));
+    EXPECT_TRUE(sink->Write("strip"));
+    EXPECT_TRUE(sink->Seek(6) && sink->Write("42"));
+    EXPECT_TRUE(sink->Seek(16) && sink->Write("end"));
+    EXPECT_EQ(sink->Size(), 19u);
+  }
+  file.Commit();
+  EXPECT_EQ(Slurp(dir.Path() + "/4.TIFF"), memory);
+  EXPECT_EQ(memory, std::string("header42strip\0\0\0end", 19));
+
+  // A sink given up leaves no file; one whose folder cannot be made says why and makes none.
+  { plover::TPageFileSink dropped(dir.Path(), "5.BMP"); EXPECT_TRUE(dropped.Write("half")); }
+  plover::TPageFileSink refused(dir.Path() + "/none", "6.BMP", [] { return std::string("cannot create the folder"); });
+  EXPECT_FALSE(refused.Write("bytes"));
+  EXPECT_EQ(refused.Error(), "cannot create the folder");
+  EXPECT_THROW(refused.Commit(), std::runtime_error);
+  EXPECT_FALSE(HasPartFile(dir.Path()));
+  EXPECT_FALSE(fs::exists(dir.Path() + "/5.BMP"));
+}

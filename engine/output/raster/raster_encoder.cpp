@@ -59,57 +59,79 @@ TBytes EncodeRaster(const TRasterImage& image, TOutputFormat format, int jpegQua
   }
 }
 
-TBytes EncodeRaster(const TPagePicture& picture, TOutputFormat format, int jpegQuality,
-                    const TOutputOptions& options) {
+bool EncodeRaster(const TPagePicture& picture, TOutputFormat format, int jpegQuality, const TOutputOptions& options,
+                  TByteSink& out) {
+  TBytes bytes;
   switch (format) {
     case kFormatBMP:
-      return EncodeBMP(picture);
+      return EncodeBMP(picture, out);
+    case kFormatTIFF: {
+      TTIFFOptions tiff;
+      tiff.Compression = options.TIFFCompression;
+      return EncodeTIFF(picture, tiff, out);
+    }
     case kFormatJPEG:
-      return EncodeJPEG(picture.View(), jpegQuality, picture.Dpi());
+      bytes = EncodeJPEG(picture.View(), jpegQuality, picture.Dpi());
+      break;
     case kFormatPNG:
-      return EncodePNG(picture);
+      bytes = EncodePNG(picture);
+      break;
     case kFormatGIF: {
       TPDFGIFWriter writer;
       writer.SetFrom(picture.View());
-      return writer.WriteTo();
-    }
-    case kFormatTIFF: {
-      TTIFFOptions tiff;
-      tiff.Compression = options.TIFFCompression;
-      return EncodeTIFF(picture, tiff);
+      bytes = writer.WriteTo();
+      break;
     }
     case kFormatWebP:
-      return EncodeWebP(picture, options.WebPQuality);
+      bytes = EncodeWebP(picture, options.WebPQuality);
+      break;
     case kFormatPPM:
-      return EncodePNM(picture, TPNMKind::kPPM);
+      bytes = EncodePNM(picture, TPNMKind::kPPM);
+      break;
     case kFormatPGM:
-      return EncodePNM(picture, TPNMKind::kPGM);
+      bytes = EncodePNM(picture, TPNMKind::kPGM);
+      break;
     case kFormatPBM:
-      return EncodePNM(picture, TPNMKind::kPBM);
+      bytes = EncodePNM(picture, TPNMKind::kPBM);
+      break;
     case kFormatPAM:
-      return EncodePNM(picture, TPNMKind::kPAM);
+      bytes = EncodePNM(picture, TPNMKind::kPAM);
+      break;
     default:
-      return {};
+      break;
   }
+  return !bytes.empty() && out.Write(bytes);
 }
 
-TBytes EncodeRaster(const TPixelView& pixels, double dpi, TOutputFormat format, int jpegQuality,
+TBytes EncodeRaster(const TPagePicture& picture, TOutputFormat format, int jpegQuality,
                     const TOutputOptions& options) {
+  TBytes bytes;
+  TBytesSink sink(bytes);
+  if (!EncodeRaster(picture, format, jpegQuality, options, sink)) return {};
+  return bytes;
+}
+
+bool EncodeRaster(const TPixelView& pixels, double dpi, TOutputFormat format, int jpegQuality,
+                  const TOutputOptions& options, TByteSink& out) {
+  TBytes bytes;
   switch (format) {
     case kFormatBMP:
-      return EncodeBMP(pixels, dpi);
-    case kFormatJPEG:
-      return EncodeJPEG(pixels, jpegQuality, dpi);
-    case kFormatPNG:
-      return EncodePNG(pixels, dpi);
+      return EncodeBMP(pixels, dpi, out);
     case kFormatTIFF: {
       TTIFFOptions tiff;
       tiff.Compression = options.TIFFCompression;
-      return EncodeTIFF(pixels, dpi, tiff);
+      return EncodeTIFF(pixels, dpi, tiff, out);
     }
+    case kFormatJPEG:
+      bytes = EncodeJPEG(pixels, jpegQuality, dpi);
+      break;
+    case kFormatPNG:
+      bytes = EncodePNG(pixels, dpi);
+      break;
     default:
-      return {};
+      break;
   }
+  return !bytes.empty() && out.Write(bytes);
 }
 
 }  // namespace kestrel

@@ -1,6 +1,7 @@
 #pragma once
 // Encoding of the page bitmap by output format.
 #include "engine/graphics/raster_image.h"
+#include "engine/output/byte_sink.h"
 #include "engine/output/output_format.h"
 #include "engine/output/output_options.h"
 #include "engine/output/raster/page_picture.h"
@@ -25,9 +26,14 @@ TBytes EncodeRaster(const TRasterImage& image, TOutputFormat format, int jpegQua
 // and GIF write gray and mono pages as gray colour pictures.
 TBytes EncodeRaster(const TPagePicture& picture, TOutputFormat format, int jpegQuality,
                     const TOutputOptions& options);
-// The same for a colour picture's rows at `dpi`, read once and in order, so that they may be
-// made as they are read (TPixelView::Rows): BMP, JPEG, PNG and TIFF; empty for other formats.
-TBytes EncodeRaster(const TPixelView& pixels, double dpi, TOutputFormat format, int jpegQuality,
-                    const TOutputOptions& options);
+// The same written to `out`: BMP and TIFF as the file is made, the others once it is. False
+// when the encoder failed (the sink may hold part of a file then).
+bool EncodeRaster(const TPagePicture& picture, TOutputFormat format, int jpegQuality, const TOutputOptions& options,
+                  TByteSink& out);
+// The file of a colour picture's rows at `dpi`, read once and in order, so that they may be
+// made as they are read (TPixelView::Rows), written to `out`: BMP, JPEG, PNG and TIFF; false
+// for other formats and when the encoder failed.
+bool EncodeRaster(const TPixelView& pixels, double dpi, TOutputFormat format, int jpegQuality,
+                  const TOutputOptions& options, TByteSink& out);
 
 }  // namespace kestrel

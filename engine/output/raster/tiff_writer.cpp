@@ -14,51 +14,35 @@ namespace kestrel {
 
 namespace {
 
-// A growable file in memory behind libtiff's client procedures.
-struct TMemoryFile {
-  TBytes Data;
-  std::uint64_t Pos = 0;
-};
+// libtiff's client procedures on a byte sink. A new file is only written: nothing is read.
+TByteSink& SinkOf(thandle_t h) { return *static_cast<TByteSink*>(h); }
 
-TMemoryFile& FileOf(thandle_t h) { return *static_cast<TMemoryFile*>(h); }
-
-tmsize_t ReadProc(thandle_t h, void* buf, tmsize_t size) {
-  TMemoryFile& f = FileOf(h);
-  if (size <= 0 || f.Pos >= f.Data.size()) return 0;
-  const std::uint64_t n = std::min<std::uint64_t>(std::uint64_t(size), f.Data.size() - f.Pos);
-  std::memcpy(buf, f.Data.data() + f.Pos, n);
-  f.Pos += n;
-  return static_cast<tmsize_t>(n);
-}
+tmsize_t ReadProc(thandle_t, void*, tmsize_t) { return 0; }
 
 tmsize_t WriteProc(thandle_t h, void* buf, tmsize_t size) {
-  TMemoryFile& f = FileOf(h);
   if (size < 0) return -1;
-  const std::uint64_t end = f.Pos + std::uint64_t(size);
   try {
-    if (end > f.Data.size()) f.Data.resize(end);
+    if (!SinkOf(h).Write({static_cast<const char*>(buf), static_cast<std::size_t>(size)})) return -1;
   } catch (const std::bad_alloc&) {
     return -1;  // libtiff reports the failed write
   }
-  std::memcpy(f.Data.data() + f.Pos, buf, static_cast<std::size_t>(size));
-  f.Pos = end;
   return size;
 }
 
 toff_t SeekProc(thandle_t h, toff_t offset, int whence) {
-  TMemoryFile& f = FileOf(h);
+  TByteSink& sink = SinkOf(h);
   std::uint64_t base = 0;
   if (whence == SEEK_CUR)
-    base = f.Pos;
+    base = sink.Position();
   else if (whence == SEEK_END)
-    base = f.Data.size();
+    base = sink.Size();
   // Seeking past the end is allowed; the gap is filled by the next write.
-  f.Pos = base + offset;
-  return f.Pos;
+  if (!sink.Seek(base + offset)) return static_cast<toff_t>(-1);
+  return sink.Position();
 }
 
 int CloseProc(thandle_t) { return 0; }
-toff_t SizeProc(thandle_t h) { return FileOf(h).Data.size(); }
+toff_t SizeProc(thandle_t h) { return SinkOf(h).Size(); }
 int MapProc(thandle_t, void**, toff_t*) { return 0; }
 void UnmapProc(thandle_t, void*, toff_t) {}
 
@@ -87,18 +71,17 @@ struct TTIFFRows {
   std::function<void(int y, std::uint8_t* row)> Fill;
 };
 
-TBytes WriteTIFF(const TTIFFRows& rows, double dpi, const TTIFFOptions& options) {
-  if (rows.Width <= 0 || rows.Height <= 0) return {};
+bool WriteTIFF(const TTIFFRows& rows, double dpi, const TTIFFOptions& options, TByteSink& out) {
+  if (rows.Width <= 0 || rows.Height <= 0) return false;
   std::unique_ptr<TIFFOpenOptions, TOptionsDeleter> opts(TIFFOpenOptionsAlloc());
-  if (!opts) return {};
+  if (!opts) return false;
   TIFFOpenOptionsSetErrorHandlerExtR(opts.get(), QuietHandler, nullptr);
   TIFFOpenOptionsSetWarningHandlerExtR(opts.get(), QuietHandler, nullptr);
 
-  TMemoryFile file;
-  std::unique_ptr<TIFF, TTIFFCloser> tif(TIFFClientOpenExt("page", "w", &file, ReadProc, WriteProc,
+  std::unique_ptr<TIFF, TTIFFCloser> tif(TIFFClientOpenExt("page", "w", &out, ReadProc, WriteProc,
                                                            SeekProc, CloseProc, SizeProc, MapProc,
                                                            UnmapProc, opts.get()));
-  if (!tif) return {};
+  if (!tif) return false;
   TIFF* t = tif.get();
   const std::size_t rowBytes = (std::size_t(rows.Width) * rows.Samples * rows.Bits + 7) / 8;
   // Strips of about 256 KiB keep the compressor's window busy without large buffers; G4
@@ -148,38 +131,32 @@ TBytes WriteTIFF(const TTIFFRows& rows, double dpi, const TTIFFOptions& options)
          TIFFSetField(t, TIFFTAG_YRESOLUTION, float(dpi)) &&
          TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
   }
-  if (!ok) return {};
+  if (!ok) return false;
 
   // libtiff may change the row in place (predictor), so each row is rebuilt.
   std::vector<std::uint8_t> row(rowBytes);
   for (int y = 0; y < rows.Height; ++y) {
     rows.Fill(y, row.data());
-    if (TIFFWriteScanline(t, row.data(), static_cast<std::uint32_t>(y), 0) < 0) return {};
+    if (TIFFWriteScanline(t, row.data(), static_cast<std::uint32_t>(y), 0) < 0) return false;
   }
-  if (!TIFFWriteDirectory(t)) return {};
-  tif.reset();  // TIFFClose flushes; it must run before the bytes are taken
-  return std::move(file.Data);
+  return TIFFWriteDirectory(t) != 0;
 }
 
 }  // namespace
 
-TBytes EncodeTIFF(const TPixelView& pixels, double dpi, const TTIFFOptions& options) {
-  if (pixels.Data == nullptr) return {};
+bool EncodeTIFF(const TPixelView& pixels, double dpi, const TTIFFOptions& options, TByteSink& out) {
+  if (pixels.Data == nullptr) return false;
   TTIFFRows rows;
   rows.Width = pixels.Width;
   rows.Height = pixels.Height;
   rows.Fill = [&pixels](int y, std::uint8_t* row) { RowToRGB(pixels, y, row); };
-  return WriteTIFF(rows, dpi, options);
+  return WriteTIFF(rows, dpi, options, out);
 }
 
-TBytes EncodeTIFF(const TRasterImage& image, const TTIFFOptions& options) {
-  return EncodeTIFF(image.View(), image.Dpi(), options);
-}
-
-TBytes EncodeTIFF(const TPagePicture& picture, const TTIFFOptions& options) {
+bool EncodeTIFF(const TPagePicture& picture, const TTIFFOptions& options, TByteSink& out) {
   const TPixelView view = picture.View();
   const TPixelView alpha = picture.AlphaView();
-  if (view.Data == nullptr) return {};
+  if (view.Data == nullptr) return false;
   TTIFFRows rows;
   rows.Width = view.Width;
   rows.Height = view.Height;
@@ -195,7 +172,7 @@ TBytes EncodeTIFF(const TPagePicture& picture, const TTIFFOptions& options) {
       for (int x = 0; x < view.Width; ++x)
         if (in[x] < 128) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
     };
-    return WriteTIFF(rows, picture.Dpi(), options);
+    return WriteTIFF(rows, picture.Dpi(), options, out);
   }
   rows.Samples = (gray ? 1 : 3) + (alpha.Data ? 1 : 0);
   rows.Photometric = gray ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB;
@@ -214,7 +191,25 @@ TBytes EncodeTIFF(const TPagePicture& picture, const TTIFFOptions& options) {
       if (a) *row++ = a[x];
     }
   };
-  return WriteTIFF(rows, picture.Dpi(), options);
+  return WriteTIFF(rows, picture.Dpi(), options, out);
+}
+
+TBytes EncodeTIFF(const TPixelView& pixels, double dpi, const TTIFFOptions& options) {
+  TBytes bytes;
+  TBytesSink sink(bytes);
+  if (!EncodeTIFF(pixels, dpi, options, sink)) return {};
+  return bytes;
+}
+
+TBytes EncodeTIFF(const TRasterImage& image, const TTIFFOptions& options) {
+  return EncodeTIFF(image.View(), image.Dpi(), options);
+}
+
+TBytes EncodeTIFF(const TPagePicture& picture, const TTIFFOptions& options) {
+  TBytes bytes;
+  TBytesSink sink(bytes);
+  if (!EncodeTIFF(picture, options, sink)) return {};
+  return bytes;
 }
 
 }  // namespace kestrel
