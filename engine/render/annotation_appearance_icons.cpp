@@ -1,0 +1,37 @@
+#include "engine/render/annotation_appearance_icons.h"
+
+namespace kestrel::appearance {
+
+namespace {
+
+constexpr double kIconSize = 24;
+
+// A sheet with three lines of text and a pin, in icon units (0-24, y up).
+constexpr const char* kNoteStrokes =
+    "2 w 9 19 m 4 19 l 4 9 l 4 5.5 4.7 4 7 4 c 20 4 l S\n"
+    "17 19 m 18 19 l 18 9 l 18 5.5 18.6 4 20 4 c S\n"
+    "1.5 w 13.5 21.5 m 10 17 l S\n"
+    "1 w 6.5 14.75 m 15.5 14.75 l 6.5 11.75 m 13.5 11.75 l 6.5 8.75 m 15.5 8.75 l S\n";
+
+std::string NoteShapes() {
+  return std::string(kNoteStrokes) + Ellipse(11, 19, 16, 24) + "f\n";
+}
+
+}  // namespace
+
+void NoteIcon(TBuilder& b, const TBox& rect) {
+  const double left = rect.X0, bottom = rect.Y1 - kIconSize;
+  std::string& c = b.Content;
+  c += "q 1 0 0 1 " + Num(left) + " " + Num(bottom) + " cm\n";
+  const std::string colour = b.Colour(b.Get("C"), false);
+  if (!colour.empty()) {
+    // A square with corners rounded by 3 points.
+    c += colour + "3 0 m 21 0 l 22.66 0 24 1.34 24 3 c 24 21 l 24 22.66 22.66 24 21 24 c "
+                  "3 24 l 1.34 24 0 22.66 0 21 c 0 3 l 0 1.34 1.34 0 3 0 c f\n";
+  }
+  // The shapes in a darker grey one point lower make a shadow.
+  c += "1 J 1 j 0.533 0.541 0.522 RG 0.533 0.541 0.522 rg q 1 0 0 1 0 -1 cm\n" + NoteShapes() +
+       "Q 0.729 0.741 0.714 RG 0.729 0.741 0.714 rg\n" + NoteShapes() + "Q\n";
+}
+
+}  // namespace kestrel::appearance
