@@ -16,53 +16,66 @@ namespace {
 
 using namespace appearance;
 
-// The shape a line ending style (/LE) puts at `tip`, the line coming from `from`.
-std::string LineEnding(const std::string& style, double fromX, double fromY, double tipX, double tipY,
-                       double bw, const std::string& fill) {
-  const double len = std::hypot(tipX - fromX, tipY - fromY);
-  if (len <= 0 || style == "None") return {};
-  const double ux = (tipX - fromX) / len, uy = (tipY - fromY) / len;  // along the line
-  const double s = std::max(3 * bw, 6.0);                             // size of the ending
+// Ending styles whose shape sits inside the line, which then stops at the shape's far side.
+bool EndsInside(const std::string& style) { return style == "Circle" || style == "Square" || style == "Diamond"; }
+
+// The shape a line ending style (/LE) of size `s` puts at `tip`; `ux`, `uy` point out of the line.
+std::string LineEnding(const std::string& style, double tipX, double tipY, double ux, double uy, double s,
+                       const std::string& fill) {
   auto at = [&](double along, double across) {
     return Num(tipX + ux * along - uy * across) + " " + Num(tipY + uy * along + ux * across);
   };
   const std::string paint = fill.empty() ? "S\n" : fill + "B\n";
-  if (style == "OpenArrow" || style == "ROpenArrow") {
-    const double d = style == "OpenArrow" ? -s : s;
-    return at(d, s / 2) + " m " + at(0, 0) + " l " + at(d, -s / 2) + " l S\n";
-  }
-  if (style == "ClosedArrow" || style == "RClosedArrow") {
-    const double d = style == "ClosedArrow" ? -s : s;
-    return at(d, s / 2) + " m " + at(0, 0) + " l " + at(d, -s / 2) + " l h " + paint;
-  }
-  if (style == "Square") return at(-s / 2, -s / 2) + " m " + at(s / 2, -s / 2) + " l " + at(s / 2, s / 2) + " l " + at(-s / 2, s / 2) + " l h " + paint;
-  if (style == "Diamond") return at(-s / 2, 0) + " m " + at(0, -s / 2) + " l " + at(s / 2, 0) + " l " + at(0, s / 2) + " l h " + paint;
-  if (style == "Circle") return Ellipse(tipX - s / 2, tipY - s / 2, tipX + s / 2, tipY + s / 2) + paint;
-  if (style == "Butt") return at(0, s / 2) + " m " + at(0, -s / 2) + " l S\n";
-  if (style == "Slash") return at(s / 4, s / 2) + " m " + at(-s / 4, -s / 2) + " l S\n";
+  // Arrow wings leave the tip at 30 degrees.
+  const double back = s * 0.866, half = s / 2;
+  if (style == "OpenArrow") return at(-back, half) + " m " + at(0, 0) + " l " + at(-back, -half) + " l S\n";
+  if (style == "ClosedArrow") return at(-back, half) + " m " + at(0, 0) + " l " + at(-back, -half) + " l h " + paint;
+  if (style == "ROpenArrow") return at(back, half) + " m " + at(0, 0) + " l " + at(back, -half) + " l S\n";
+  if (style == "RClosedArrow") return at(back, half) + " m " + at(0, 0) + " l " + at(back, -half) + " l h " + paint;
+  if (style == "Butt") return at(0, half) + " m " + at(0, -half) + " l S\n";
+  if (style == "Slash") return at(s / 4, half) + " m " + at(-s / 4, -half) + " l S\n";
+  // The closed shapes are centred half their size inside the tip.
+  const double cx = tipX - ux * half, cy = tipY - uy * half;
+  if (style == "Circle") return Ellipse(cx - half, cy - half, cx + half, cy + half) + paint;
+  auto around = [&](double along, double across) {
+    return Num(cx + ux * along - uy * across) + " " + Num(cy + uy * along + ux * across);
+  };
+  if (style == "Square")
+    return around(-half, -half) + " m " + around(half, -half) + " l " + around(half, half) + " l " +
+           around(-half, half) + " l h " + paint;
+  if (style == "Diamond")
+    return around(-half, 0) + " m " + around(0, -half) + " l " + around(half, 0) + " l " + around(0, half) + " l h " + paint;
   return {};
 }
 
-// The two /LE styles of a Line or PolyLine drawn at its ends.
-std::string LineEndings(TBuilder& b, const std::vector<double>& v, double bw, const std::string& fill) {
+// A Line or PolyLine with its /LE ending styles, six times the border width in size.
+std::string LineWithEndings(TBuilder& b, std::vector<double> v, double bw, const std::string& fill) {
   auto* le = As<TPDFArray>(b.Get("LE"));
-  if (!le || le->Count() < 2 || v.size() < 4) return {};
-  std::string out;
+  std::string styles[2];
+  for (int end = 0; le && end < 2 && end < le->Count(); ++end)
+    if (auto* name = As<TPDFName>(b.Resolve(le->Item(end)))) styles[end] = name->Value;
+  const double s = 6 * bw;
+  std::string endings;
   for (int end = 0; end < 2; ++end) {
-    auto* name = As<TPDFName>(b.Resolve(le->Item(end)));
-    if (!name) continue;
-    const std::size_t n = v.size();
-    if (end == 0) {
-      out += LineEnding(name->Value, v[2], v[3], v[0], v[1], bw, fill);
-    } else {
-      out += LineEnding(name->Value, v[n - 4], v[n - 3], v[n - 2], v[n - 1], bw, fill);
+    if (styles[end].empty() || styles[end] == "None") continue;
+    const std::size_t tip = end == 0 ? 0 : v.size() - 2, from = end == 0 ? 2 : v.size() - 4;
+    const double len = std::hypot(v[tip] - v[from], v[tip + 1] - v[from + 1]);
+    if (len <= 0) continue;
+    const double ux = (v[tip] - v[from]) / len, uy = (v[tip + 1] - v[from + 1]) / len;
+    endings += LineEnding(styles[end], v[tip], v[tip + 1], ux, uy, s, fill);
+    if (EndsInside(styles[end])) {
+      const double cut = std::min(s, len);
+      v[tip] -= ux * cut;
+      v[tip + 1] -= uy * cut;
     }
   }
-  return out;
+  return Polyline(v, false) + "S\n" + (endings.empty() ? "" : "[] 0 d " + endings);
 }
 
 // Highlight, Underline, StrikeOut and Squiggly over each quadrilateral of /QuadPoints.
 bool TextMarkup(TBuilder& b, const std::string& subtype, const TBox& box) {
+  std::string dash;
+  const std::string pen = Num(b.BorderWidth(dash)) + " w " + dash;
   std::vector<double> v;
   if (!b.Numbers(b.Get("QuadPoints"), v) || v.size() < 8) v = {box.X0, box.Y1, box.X1, box.Y1, box.X0, box.Y0, box.X1, box.Y0};
   const bool highlight = subtype == "Highlight";
@@ -86,22 +99,25 @@ bool TextMarkup(TBuilder& b, const std::string& subtype, const TBox& box) {
     if (h <= 0 || len <= 0) continue;
     auto at = [&](double t, double x, double y) { return Num(x + ux * t) + " " + Num(y + uy * t); };
     if (highlight) {
-      // The ends bulge out by an eighth of the height.
-      const double ox = (bx - ax) / len * h / 6, oy = (by - ay) / len * h / 6;
+      // The ends bulge out by three sixteenths of the height.
+      const double ox = (bx - ax) / len * h / 4, oy = (by - ay) / len * h / 4;
       c += pt(ax, ay) + "m " + pt(bx, by) + "l " + pt(bx + ox, by + oy) + pt(p[2] + ox, p[3] + oy) +
            pt(p[2], p[3]) + "c " + pt(p[0], p[1]) + "l " + pt(p[0] - ox, p[1] - oy) + pt(ax - ox, ay - oy) +
            pt(ax, ay) + "c f\n";
     } else if (subtype == "Squiggly") {
-      const int steps = std::clamp(static_cast<int>(len / (h / 6)), 1, 2000);
-      c += Num(h / 30) + " w ";
+      // A zigzag of 4-point waves from the bottom edge up to a fifth of the height.
+      const int steps = ClampedInt(len / 2, 1, kMaxPoints);
+      c += "q " + pen + pt(ax, ay) + "m " + pt(bx, by) + "l " + pt(p[2], p[3]) + "l " + pt(p[0], p[1]) +
+           "l h W n\n";
       for (int s = 0; s <= steps; ++s) {
         const double t = double(s) / steps;
-        c += at(s % 2 ? 0.12 : 0.02, ax + (bx - ax) * t, ay + (by - ay) * t) + (s ? " l " : " m ");
+        c += at(s % 2 ? 0 : 0.19, ax + (bx - ax) * t, ay + (by - ay) * t) + (s ? " l " : " m ");
       }
-      c += "S\n";
+      c += "S Q\n";
     } else {
-      const double t = subtype == "Underline" ? 0.07 : 0.45;
-      c += Num(h / 14) + " w " + at(t, ax, ay) + " m " + at(t, bx, by) + " l S\n";
+      // Underlines run along the bottom edge, strike-outs through the middle.
+      const double t = subtype == "Underline" ? 0 : 0.5;
+      c += pen + at(t, ax, ay) + " m " + at(t, bx, by) + " l S\n";
     }
   }
   return true;
@@ -133,9 +149,12 @@ bool Markup(TBuilder& b, const std::string& subtype, const TBox& box) {
     const bool closed = subtype == "Polygon";
     const bool filled = closed && !fill.empty();
     if (!stroked && !filled) return false;
-    c += (filled ? fill : "") + (stroked ? stroke + pen : "") + Polyline(v, closed) +
+    if (!closed) {
+      c += stroke + pen + LineWithEndings(b, v, bw, fill);
+      return true;
+    }
+    c += (filled ? fill : "") + (stroked ? stroke + pen : "") + Polyline(v, true) +
          (filled ? (stroked ? "B\n" : "f\n") : "S\n");
-    if (!closed && stroked) c += "[] 0 d " + LineEndings(b, v, bw, fill);
     return true;
   }
   if (subtype == "Ink") {
@@ -154,17 +173,23 @@ bool Markup(TBuilder& b, const std::string& subtype, const TBox& box) {
   return false;
 }
 
-bool FreeText(TBuilder& b, TPDFDictionary* acroForm, const TBox& box) {
+// The border viewers draw on a link's rectangle, over its appearance if it has one: in /C
+// (black without it), a line along the bottom edge for the underline style.
+bool LinkBorder(TBuilder& b, const TBox& box) {
   std::string dash;
   const double bw = b.BorderWidth(dash);
-  std::string& c = b.Content;
-  const std::string fill = b.Colour(b.Get("C"), false);
-  if (!fill.empty()) c += fill + RectPath(box.X0, box.Y0, box.Width(), box.Height()) + "f\n";
-  if (bw > 0) {
-    c += "0 G " + Num(bw) + " w " + dash +
-         RectPath(box.X0 + bw / 2, box.Y0 + bw / 2, box.Width() - bw, box.Height() - bw) + "S [] 0 d\n";
+  auto* c = As<TPDFArray>(b.Get("C"));
+  std::string colour = b.Colour(c, true);
+  if (!c) colour = "0 G\n";
+  if (bw <= 0 || colour.empty()) return false;
+  b.Content += colour + Num(bw) + " w " + dash;
+  auto* bs = As<TPDFDictionary>(b.Get("BS"));
+  auto* style = bs ? As<TPDFName>(b.Get(*bs, "S")) : nullptr;
+  if (style && style->Value == "U") {
+    b.Content += Num(box.X0) + " " + Num(box.Y0) + " m " + Num(box.X1) + " " + Num(box.Y0) + " l S\n";
+  } else {
+    b.Content += RectPath(box.X0, box.Y0, box.Width(), box.Height()) + "S\n";
   }
-  FreeTextContents(b, acroForm, box, bw);
   return true;
 }
 
@@ -197,6 +222,8 @@ bool GenerateAppearance(TPDFRenderer& r, TPDFDictionary& annot, TPDFDictionary* 
     made = Widget(b, acroForm, box);
   } else if (kind == "FreeText") {
     made = FreeText(b, acroForm, box);
+  } else if (kind == "Link") {
+    made = LinkBorder(b, box);
   } else if (kind == "Text") {
     NoteIcon(b, box);
     made = true;

@@ -4,6 +4,7 @@
 #include "engine/render/annotation_appearance_fields.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace kestrel::appearance {
@@ -20,7 +21,7 @@ constexpr int kFieldComb = 1 << 24;
 // Options of a list box drawn at most.
 constexpr int kMaxOptions = 1000;
 
-int FieldFlags(TBuilder& b) { return static_cast<int>(b.Number(b.Inherited("Ff"), 0)); }
+int FieldFlags(TBuilder& b) { return ClampedInt(b.Number(b.Inherited("Ff"), 0), 0, 1 << 30); }
 
 TDefaultAppearance FieldDA(TBuilder& b, TPDFDictionary* acroForm, const char* fallback) {
   auto* da = As<TPDFString>(b.Inherited("DA"));
@@ -31,7 +32,7 @@ TDefaultAppearance FieldDA(TBuilder& b, TPDFDictionary* acroForm, const char* fa
 int Quadding(TBuilder& b, TPDFDictionary* acroForm) {
   TPDFObject* q = b.Inherited("Q");
   if (!q && acroForm) q = b.Get(*acroForm, "Q");
-  return std::clamp(static_cast<int>(b.Number(q, 0)), 0, 2);
+  return ClampedInt(b.Number(q, 0), 0, 2);
 }
 
 // The text style of a field: its /DA with the font resolved.
@@ -81,11 +82,17 @@ std::string ShowAt(double x, double y, const std::string& codes) {
   return "1 0 0 1 " + Num(x) + " " + Num(y) + " Tm " + LiteralString(codes) + " Tj\n";
 }
 
-// Text set inside the box less its border and a padding of 2, clipped to the box less its
-// border. Without a size in /DA a single line takes the inner height, shrunk to fit the width.
+// Room between the border and the text: at the sides, and above multiline text.
+struct TTextInsets {
+  double Side = 2;
+  double Top = 3;
+};
+
+// Text set inside the box less its border and insets, clipped to the box less its border.
+// Without a size in /DA a single line takes the inner height, shrunk to fit the width.
 void SetText(TBuilder& b, const TTextStyle& style, const TBox& box, double bw,
-             const std::u32string& text, bool multiline, int quadding) {
-  const double pad = bw + 2;
+             const std::u32string& text, bool multiline, int quadding, TTextInsets insets = {}) {
+  const double pad = bw + insets.Side;
   const double width = box.Width() - 2 * pad;
   if (width <= 0 || box.Height() <= 2 * bw || text.empty()) return;
   const TFieldFont& font = style.Font;
@@ -101,7 +108,7 @@ void SetText(TBuilder& b, const TTextStyle& style, const TBox& box, double bw,
   c += "q " + RectPath(box.X0 + bw, box.Y0 + bw, box.Width() - 2 * bw, box.Height() - 2 * bw) +
        "W n BT " + style.DA.Colour + style.Font.Resource + " " + Num(size) + " Tf\n";
   // A single line is centred on the middle of the box; multiline text starts at the top.
-  double y = multiline ? box.Y1 - bw - 3 - size : box.Y0 + box.Height() / 2 - 0.4 * size;
+  double y = multiline ? box.Y1 - bw - insets.Top - size : box.Y0 + box.Height() / 2 - 0.4 * size;
   for (const std::string& line : lines) {
     const double w = font.Width(line, size);
     double x = box.X0 + pad;
@@ -160,7 +167,7 @@ void ListBox(TBuilder& b, const TTextStyle& style, const TBox& box, double bw) {
   c += "q " + RectPath(box.X0 + bw, box.Y0 + bw, box.Width() - 2 * bw, box.Height() - 2 * bw) + "W n\n";
   // Rows of 1.1 times the font size from just below the top; selected ones on a dark bar.
   double top = box.Y1 - bw - 2;
-  const int first = std::max(0, static_cast<int>(b.Number(b.Inherited("TI"), 0)));
+  const int first = ClampedInt(b.Number(b.Inherited("TI"), 0), 0, kMaxOptions);
   for (int i = first; i < options->Count() && i < first + kMaxOptions && top > box.Y0; ++i) {
     TPDFObject* option = b.Resolve(options->Item(i));
     const std::u32string text = OptionText(b, option);
@@ -262,7 +269,7 @@ bool Widget(TBuilder& b, TPDFDictionary* acroForm, const TBox& box) {
   if (auto* many = As<TPDFArray>(b.Inherited("V")); many && many->Count() > 0)
     value = StringValue(b.Resolve(many->Item(0)));
   if (ft == "Tx" && (ff & kFieldPassword)) value.assign(value.size(), U'*');
-  const int maxLen = static_cast<int>(b.Number(b.Inherited("MaxLen"), 0));
+  const int maxLen = ClampedInt(b.Number(b.Inherited("MaxLen"), 0), 0, 1 << 20);
   if (ft == "Tx" && (ff & kFieldComb) && !(ff & kFieldMultiline) && maxLen > 0 && maxLen <= 1000) {
     SetComb(b, style, box, bw, value, maxLen);
     return true;
@@ -271,11 +278,28 @@ bool Widget(TBuilder& b, TPDFDictionary* acroForm, const TBox& box) {
   return true;
 }
 
-void FreeTextContents(TBuilder& b, TPDFDictionary* acroForm, const TBox& box, double bw) {
-  auto* text = As<TPDFString>(b.Get("Contents"));
-  if (!text) return;
-  SetText(b, TextStyle(b, acroForm, "/Helv 12 Tf 0 g"), box, bw, TextOf(text->Value), true,
-          Quadding(b, nullptr));
+bool FreeText(TBuilder& b, TPDFDictionary* acroForm, const TBox& box) {
+  std::string dash;
+  const double bw = b.BorderWidth(dash);
+  const TTextStyle style = TextStyle(b, acroForm, "/Helv 12 Tf 0 g");
+  std::string& c = b.Content;
+  const std::string fill = b.Colour(b.Get("C"), false);
+  if (!fill.empty()) c += fill + RectPath(box.X0, box.Y0, box.Width(), box.Height()) + "f\n";
+  if (bw > 0) {
+    // The border takes the text's colour.
+    std::string pen = style.DA.Colour;
+    const std::size_t op = pen.find_last_not_of(" \n");
+    if (op != std::string::npos) pen[op] = static_cast<char>(std::toupper(pen[op]));
+    if (op != std::string::npos && op > 0 && pen[op - 1] == 'r') pen[op - 1] = 'R';
+    c += pen + Num(bw) + " w " + dash +
+         RectPath(box.X0 + bw / 2, box.Y0 + bw / 2, box.Width() - bw, box.Height() - bw) + "S [] 0 d\n";
+  }
+  // The text keeps twice the border width from the edges.
+  if (auto* text = As<TPDFString>(b.Get("Contents"))) {
+    const TBox inner{box.X0 + bw, box.Y0 + bw, box.X1 - bw, box.Y1 - bw};
+    SetText(b, style, inner, 0, TextOf(text->Value), true, Quadding(b, nullptr), {bw, bw});
+  }
+  return true;
 }
 
 }  // namespace kestrel::appearance

@@ -8,7 +8,8 @@ namespace kestrel::appearance {
 // fields of other types (signatures).
 bool Widget(TBuilder& b, TPDFDictionary* acroForm, const TBox& box);
 
-// A FreeText annotation's /Contents set in its /DA inside the box less its border `bw`.
-void FreeTextContents(TBuilder& b, TPDFDictionary* acroForm, const TBox& box, double bw);
+// A FreeText annotation: its /Contents set in its /DA, on its /C background, in a border of
+// the text's colour.
+bool FreeText(TBuilder& b, TPDFDictionary* acroForm, const TBox& box);
 
 }  // namespace kestrel::appearance

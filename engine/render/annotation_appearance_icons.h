@@ -4,8 +4,8 @@
 
 namespace kestrel::appearance {
 
-// A 24-point note icon at the rectangle's upper left corner, on a rounded square in the
-// annotation's colour when it has one.
+// A 24-point icon at the rectangle's upper left corner (a speech bubble for /Name /Comment, a
+// note for the other names), on a rounded square in the annotation's colour when it has one.
 void NoteIcon(TBuilder& b, const TBox& rect);
 
 }  // namespace kestrel::appearance

@@ -14,6 +14,10 @@ namespace kestrel::appearance {
 
 std::string Num(double v) { return FormatDecimal(3, std::isfinite(v) ? v : 0.0); }
 
+int ClampedInt(double v, int lo, int hi) {
+  return std::isnan(v) ? lo : static_cast<int>(std::clamp(v, double(lo), double(hi)));
+}
+
 bool TBuilder::Numbers(TPDFObject* obj, std::vector<double>& out, int most) {
   out.clear();
   auto* array = As<TPDFArray>(obj);
@@ -56,9 +60,17 @@ double TBuilder::BorderWidth(std::string& dash, double fallback) {
     }
     return std::clamp(Number(Get(*bs, "W"), 1), 0.0, 1000.0);
   }
-  std::vector<double> border;
-  if (Numbers(Get("Border"), border, 3) && border.size() == 3) return std::clamp(border[2], 0.0, 1000.0);
-  return fallback;
+  // [horizontal-radius vertical-radius width dash-array]
+  auto* border = As<TPDFArray>(Get("Border"));
+  if (!border || border->Count() < 3) return fallback;
+  auto* width = As<TPDFNumeric>(Resolve(border->Item(2)));
+  std::vector<double> d;
+  if (border->Count() > 3 && Numbers(Resolve(border->Item(3)), d, 16) && !d.empty()) {
+    dash = "[";
+    for (double v : d) dash += Num(std::max(v, 0.0)) + " ";
+    dash += "] 0 d\n";
+  }
+  return width && std::isfinite(width->Value) ? std::clamp(width->Value, 0.0, 1000.0) : fallback;
 }
 
 std::string RectPath(double x, double y, double w, double h) {

@@ -19,6 +19,8 @@ constexpr const char* kFallbackFont = "KHelv";
 constexpr const char* kDingbatsFont = "KZaDb";
 
 std::string Num(double v);
+// A number from a file as an int within [lo, hi].
+int ClampedInt(double v, int lo, int hi);
 
 struct TBox {
   double X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;

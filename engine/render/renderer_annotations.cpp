@@ -63,6 +63,10 @@ void TPDFRenderer::DrawAnnotations(TPDFGenericCanvas& canvas, TPDFDictionary& pa
     CTM = BasePageMatrix;
     EPSMatrix = EPSBaseMatrix;
     DrawAnnotation(canvas, *annot, resources);
+    // A link's border is drawn over whatever its appearance shows.
+    auto* subtype = As<TPDFName>(ResolveObject(annot->GetValue("Subtype", false)));
+    if (subtype && subtype->Value == "Link" && As<TPDFDictionary>(ResolveObject(annot->GetValue("AP", false))))
+      DrawGeneratedAppearance(canvas, *annot);
   }
   CTM = BasePageMatrix;
   EPSMatrix = EPSBaseMatrix;

@@ -2,7 +2,8 @@
 // Fuzz harness for the content-stream interpreter, shared by fuzz_content and the seed-replay
 // test: the input is the content of a small page whose resources offer a form that draws the
 // same bytes again (and itself), colour spaces with tint transforms, Default spaces and a CMYK
-// output intent, ExtGStates (soft masks too) and optional content. The page is interpreted onto
+// output intent, ExtGStates (soft masks too), optional content, and annotations and form fields
+// without appearances (some of their values are the bytes read as one object). The page is interpreted onto
 // a recording canvas, onto a small raster and as EPS.
 #include <cstddef>
 #include <cstdint>
@@ -113,7 +114,22 @@ inline void Content(const uint8_t* data, size_t size) {
               "<< /Subtype /Widget /FT /Tx /Ff 4096 /Rect [2 2 60 30] /V <FEFF00410042> /DA (/Helv 0 Tf 1 0 0 rg) /Q 1 >> "
               "<< /Subtype /Widget /FT /Btn /Rect [2 2 20 20] /AS /On /MK << /CA (8) /BC [0] >> >> "
               "<< /Subtype /FreeText /Rect [0 0 60 40] /Contents (Free \\(text\\) here) /DA (/X 9 Tf) >> "
-              "<< /Subtype /Text /Rect [0 20 20 40] >> 10 0 R]"));
+              "<< /Subtype /Text /Rect [0 20 20 40] >> 10 0 R "
+              // Fields and markup whose values are the bytes read as one object.
+              "<< /Subtype /Widget /FT /Tx /Ff 16777216 /MaxLen 5 /Rect [2 2 60 30] /V 19 0 R /DA 19 0 R >> "
+              "<< /Subtype /Widget /FT /Ch /Rect [2 2 60 40] /Opt 19 0 R /V 19 0 R /TI 1 /DA (/Helv 7 Tf 0 g) >> "
+              "<< /Subtype /Widget /FT /Btn /Ff 65536 /Rect [2 2 60 20] /MK << /CA 19 0 R /BG [1] /BC [0 0 1] >> "
+              "/BS << /W 2 >> >> "
+              "<< /Subtype /Widget /FT /Btn /Ff 49152 /Rect [2 2 20 20] /AS /On /V 19 0 R /BS << /W 1 >> /MK << /BC [0] >> >> "
+              "<< /Subtype /Line /Rect [0 0 60 40] /L [1 1 50 30] /LE 19 0 R /C [0] /Border [0 0 2 [2 1]] >> "
+              "<< /Subtype /PolyLine /Rect [0 0 60 40] /Vertices 19 0 R /LE [/Circle /ClosedArrow] /C [0] >> "
+              "<< /Subtype /Link /Rect [1 1 30 20] /Border 19 0 R /AP << /N 9 0 R >> >> "
+              "<< /Subtype /Text /Rect [0 20 20 40] /Name /Comment /C [1 0 0] >>]"));
+  if (TPDFObject* value = pool.ParseObject(content)) add(19, value);
+  // A form that asks for field appearances anew, with a font whose widths are the bytes too.
+  auto* acroForm = As<TPDFDictionary>(add(20, pool.ParseObject(
+      "<< /NeedAppearances true /DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv << /Type /Font /Subtype /Type1 "
+      "/BaseFont /Helvetica /FirstChar 32 /Widths 19 0 R >> >> >> >>")));
   add(6, pool.ParseObject("<< /Type /Page /MediaBox [0 0 64 48] /Resources 1 0 R "
                           "/Contents 5 0 R /Annots 15 0 R >>"));
 
@@ -125,6 +141,7 @@ inline void Content(const uint8_t* data, size_t size) {
   recorder.EvaluationBudget = 20'000;
   recorder.Resolution = 72;
   recorder.PageDictionary = As<TPDFDictionary>(objects[6]);
+  recorder.AcroForm = acroForm;
   // Groups the recording canvas cannot draw are cut from a page picture.
   std::optional<TRasterImage> picture = TRasterImage::Create(64, 48, 72);
   recorder.PagePicture = [&picture]() { return picture ? &*picture : nullptr; };
@@ -138,6 +155,7 @@ inline void Content(const uint8_t* data, size_t size) {
   painter.Resolution = 36;
   painter.PageDictionary = As<TPDFDictionary>(objects[6]);
   painter.OutputIntents = objects[18];
+  painter.AcroForm = acroForm;
   std::optional<TRasterImage> bitmap;
   RenderPageBitmap(painter, bitmap);
 

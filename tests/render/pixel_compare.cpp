@@ -217,4 +217,80 @@ std::string WritePng(const TRgbImage& image, const std::string& path) {
          << "; pictures in " << base << "-*.png";
 }
 
+namespace {
+
+// 3x3 neighbourhood helpers over a mask or picture of the same size.
+std::vector<bool> Grown(const std::vector<bool>& mask, int w, int h) {
+  std::vector<bool> out(mask.size());
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      for (int dy = -1; dy <= 1 && !out[y * w + x]; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+          const int nx = x + dx, ny = y + dy;
+          if (nx >= 0 && ny >= 0 && nx < w && ny < h && mask[ny * w + nx]) {
+            out[y * w + x] = true;
+            break;
+          }
+        }
+  return out;
+}
+
+bool NearInColour(const TRgbImage& a, const TRgbImage& b, int x, int y, int tol) {
+  for (int dy = -1; dy <= 1; ++dy)
+    for (int dx = -1; dx <= 1; ++dx) {
+      const int nx = std::clamp(x + dx, 0, b.Width - 1), ny = std::clamp(y + dy, 0, b.Height - 1);
+      const std::uint8_t *p = a.At(x, y), *q = b.At(nx, ny);
+      if (std::abs(p[0] - q[0]) <= tol && std::abs(p[1] - q[1]) <= tol && std::abs(p[2] - q[2]) <= tol) return true;
+    }
+  return false;
+}
+
+}  // namespace
+
+TInkScores InkScores(const TRgbImage& ours, const TRgbImage& ref) {
+  constexpr int kInk = 240, kTol = 48;
+  const int w = std::min(ours.Width, ref.Width), h = std::min(ours.Height, ref.Height);
+  std::vector<bool> inkA(w * h), inkB(w * h), either(w * h);
+  long na = 0, nb = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const std::uint8_t *p = ours.At(x, y), *q = ref.At(x, y);
+      inkA[y * w + x] = std::min({p[0], p[1], p[2]}) < kInk;
+      inkB[y * w + x] = std::min({q[0], q[1], q[2]}) < kInk;
+      either[y * w + x] = inkA[y * w + x] || inkB[y * w + x];
+      na += inkA[y * w + x];
+      nb += inkB[y * w + x];
+    }
+  if (na == 0 && nb == 0) return {1, 1};
+  const std::vector<bool> grownA = Grown(inkA, w, h), grownB = Grown(inkB, w, h), region = Grown(either, w, h);
+  long recalled = 0, precise = 0, counted = 0, near = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int i = y * w + x;
+      recalled += inkB[i] && grownA[i];
+      precise += inkA[i] && grownB[i];
+      if (!region[i] || LocalContrast(ours, x, y) > kTol || LocalContrast(ref, x, y) > kTol) continue;
+      ++counted;
+      near += NearInColour(ours, ref, x, y, kTol);
+    }
+  const double recall = nb ? double(recalled) / nb : 0, precision = na ? double(precise) / na : 0;
+  return {counted ? double(near) / counted : 1.0, std::min(recall, precision)};
+}
+
+::testing::AssertionResult ScoresLikePdftoppm(const std::string& pdf, double dpi, const std::string& name,
+                                              double minimum) {
+  std::string problem;
+  std::optional<TRgbImage> ours = RenderWithKestrel(pdf, dpi, &problem);
+  std::optional<TRgbImage> ref = RenderWithPdftoppm(pdf, dpi);
+  if (!ours || !ref) return ::testing::AssertionFailure() << name << ": no picture " << problem;
+  const TInkScores s = InkScores(*ours, *ref);
+  if (s.Colour >= minimum && s.Shape >= minimum) return ::testing::AssertionSuccess();
+  const std::string base = (fs::path(::testing::TempDir()) / (name + "-" + Dpi(dpi) + "dpi")).string();
+  WritePng(*ours, base + "-kestrel.png");
+  WritePng(*ref, base + "-pdftoppm.png");
+  return ::testing::AssertionFailure() << name << " at " << dpi << " dpi: colour " << s.Colour << ", shape "
+                                       << s.Shape << " (below " << minimum << "); pictures in " << base
+                                       << "-*.png";
+}
+
 }  // namespace kestrel::testing

@@ -76,6 +76,20 @@ std::optional<TRgbImage> RenderWithKestrel(const std::string& pdf, double dpi,
 TPixelComparison ComparePixels(const TRgbImage& ours, const TRgbImage& reference,
                                const TPixelTolerance& tolerance);
 
+// The corpus fidelity scores of `ours` against `reference`, counted where the ink is (a pixel
+// any channel of which is below 240): shape is the smaller of ink recall and precision within
+// one pixel; colour the share of ink pixels away from anti-aliased edges whose colour is within
+// 48 levels of the reference at the same place or one pixel away.
+struct TInkScores {
+  double Colour = 0;
+  double Shape = 0;
+};
+TInkScores InkScores(const TRgbImage& ours, const TRgbImage& reference);
+
+// Renders with both and asserts both ink scores reach `minimum` (pictures written on failure).
+::testing::AssertionResult ScoresLikePdftoppm(const std::string& pdf, double dpi, const std::string& name,
+                                              double minimum);
+
 // Writes an image as PNG; returns the path.
 std::string WritePng(const TRgbImage& image, const std::string& path);
 
