@@ -225,8 +225,7 @@ bool GenerateAppearance(TPDFRenderer& r, TPDFDictionary& annot, TPDFDictionary* 
   } else if (kind == "Link") {
     made = LinkBorder(b, box);
   } else if (kind == "Text") {
-    NoteIcon(b, box);
-    made = true;
+    made = NoteIcon(b, box);
   } else {
     made = Markup(b, kind, box);
   }

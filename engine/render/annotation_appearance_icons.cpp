@@ -18,19 +18,25 @@ constexpr const char* kCommentStrokes =
     "2 w 8 10 m 8 4 l 13.5 10 l 16 10 l 18.2 10 20 11.8 20 14 c 20 17 l 20 19.2 18.2 21 16 21 c "
     "8 21 l 5.8 21 4 19.2 4 17 c 4 14 l 4 11.8 5.8 10 8 10 c h S\n";
 
-std::string IconShapes(bool comment) {
-  if (comment) return kCommentStrokes;
-  return std::string(kNoteStrokes) + Ellipse(11, 19, 16, 24) + "f\n";
+constexpr const char* kCrossStrokes = "2.5 w 6 18 m 18 6 l 18 18 m 6 6 l S\n";
+
+// The shapes of an icon name; empty for names without an icon of ours.
+std::string IconShapes(const std::string& name) {
+  if (name == "Note") return std::string(kNoteStrokes) + Ellipse(11, 19, 16, 24) + "f\n";
+  if (name == "Comment") return kCommentStrokes;
+  if (name == "Cross") return kCrossStrokes;
+  if (name == "Circle") return "2.5 w " + Ellipse(4.5, 5, 19.5, 20) + "S\n";
+  return {};
 }
 
 }  // namespace
 
-void NoteIcon(TBuilder& b, const TBox& rect) {
-  const double left = rect.X0, bottom = rect.Y1 - kIconSize;
-  std::string& c = b.Content;
-  c += "q 1 0 0 1 " + Num(left) + " " + Num(bottom) + " cm\n";
+bool NoteIcon(TBuilder& b, const TBox& rect) {
   auto* name = As<TPDFName>(b.Get("Name"));
-  const bool comment = name && name->Value == "Comment";
+  const std::string shapes = IconShapes(name ? name->Value : "Note");
+  if (shapes.empty()) return false;
+  std::string& c = b.Content;
+  c += "q 1 0 0 1 " + Num(rect.X0) + " " + Num(rect.Y1 - kIconSize) + " cm\n";
   const std::string colour = b.Colour(b.Get("C"), false);
   if (!colour.empty()) {
     // A square with corners rounded by 3 points.
@@ -38,8 +44,9 @@ void NoteIcon(TBuilder& b, const TBox& rect) {
                   "3 24 l 1.34 24 0 22.66 0 21 c 0 3 l 0 1.34 1.34 0 3 0 c f\n";
   }
   // The shapes in a darker grey one point lower make a shadow.
-  c += "1 J 1 j 0.533 0.541 0.522 RG 0.533 0.541 0.522 rg q 1 0 0 1 0 -1 cm\n" + IconShapes(comment) +
-       "Q 0.729 0.741 0.714 RG 0.729 0.741 0.714 rg\n" + IconShapes(comment) + "Q\n";
+  c += "1 J 1 j 0.533 0.541 0.522 RG 0.533 0.541 0.522 rg q 1 0 0 1 0 -1 cm\n" + shapes +
+       "Q 0.729 0.741 0.714 RG 0.729 0.741 0.714 rg\n" + shapes + "Q\n";
+  return true;
 }
 
 }  // namespace kestrel::appearance

@@ -4,8 +4,9 @@
 
 namespace kestrel::appearance {
 
-// A 24-point icon at the rectangle's upper left corner (a speech bubble for /Name /Comment, a
-// note for the other names), on a rounded square in the annotation's colour when it has one.
-void NoteIcon(TBuilder& b, const TBox& rect);
+// A 24-point icon at the rectangle's upper left corner, on a rounded square in the
+// annotation's colour when it has one: a note (also without /Name), a speech bubble for
+// Comment, a cross, a circle. False for other names, which are drawn as nothing.
+bool NoteIcon(TBuilder& b, const TBox& rect);
 
 }  // namespace kestrel::appearance
