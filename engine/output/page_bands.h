@@ -16,9 +16,15 @@ namespace kestrel {
 class TPDFRenderer;
 
 // Whether a page of this size is past the pixel limit but can be drawn in bands into `format`:
-// opaque colour pages for the encoders that take rows as they come (BMP, JPEG, PNG, TIFF).
-// Sides past the limit still refuse the page.
+// the formats whose encoders take rows as they come (BMP, JPEG, PNG, TIFF and the PNM family),
+// in colour, gray or mono, opaque or transparent, except mono BMP (its rows go bottom up, the
+// dithering top down). GIF and WebP take the whole page at once, and sides past the limit still
+// refuse the page.
 bool DrawsInBands(std::int64_t width, std::int64_t height, TOutputFormat format, const TOutputOptions& options);
+// Said after the refusal of a page past the pixel limit in a format that takes the whole page
+// at once (GIF, WebP, mono BMP): why, and which formats draw it; empty for any other page.
+std::string WhyNotInBands(std::int64_t width, std::int64_t height, TOutputFormat format,
+                          const TOutputOptions& options);
 
 // Encodes the page band by band (`bandRows` rows each) and writes the file to `out`. Each band is drawn by a fresh
 // renderer that `prepare` sets up as for the whole page, so it is a page of its own with its

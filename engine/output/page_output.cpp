@@ -116,6 +116,7 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
     if (!bytes.empty()) out.Write(bytes);
     return;
   }
+  std::string whyNotInBands;
   {
     // A page past the pixel limit is drawn in bands, each straight into the encoder.
     TPDFRenderer renderer;
@@ -126,11 +127,15 @@ void RenderPageToStream(TSmartPDFDocument& doc, const TPDFIndRef& page, TOutputF
       RenderPageInBands(doc, page, format, rows, problem, out, settings, jpegQuality, dpi, fonts, view, options);
       return;
     }
+    whyNotInBands = WhyNotInBands(g.PixelWidth, g.PixelHeight, format, options);
   }
   // A refused page (a bitmap past the pixel limit) yields its reason and no bytes; content
   // errors are reported, and what was drawn before them is still encoded.
   std::optional<TRasterImage> bitmap = RenderPageImage(doc, page, problem, settings, dpi, fonts, view);
-  if (!bitmap) return;
+  if (!bitmap) {
+    problem += whyNotInBands;
+    return;
+  }
   // A transparent background is found by drawing the page a second time, on black: what
   // shows the background differs between the two.
   std::optional<TRasterImage> onBlack;

@@ -19,9 +19,11 @@ struct TOpened {
   TSmartPDFLink link;
 };
 
-std::string Render(TOpened& doc, int format, std::string& problem, double dpi = 72) {
+std::string Render(TOpened& doc, int format, std::string& problem, double dpi = 72,
+                   const TOutputOptions& options = {}) {
   TBytes out;
-  RenderPageToStream(doc.Doc(), *doc.Page(), static_cast<TOutputFormat>(format), problem, out, TGDIPlusSettings{}, 75, dpi);
+  RenderPageToStream(doc.Doc(), *doc.Page(), static_cast<TOutputFormat>(format), problem, out, TGDIPlusSettings{}, 75,
+                     dpi, nullptr, {}, options);
   return out;
 }
 
@@ -94,22 +96,44 @@ TEST(PageOutput, PagesDrawnInBandsAreTheFilesDrawnWhole) {
   b.Stream(5, "/FunctionType 4 /Domain [0 1] /Range [0 1]", "{ 0 div }");
   b.TrailerEntries("/Root 1 0 R");
   TOpened doc(b.Build());
-  for (int format : {kFormatBMP, kFormatJPEG, kFormatPNG, kFormatTIFF}) {
+  // Colour, gray and mono pages (mono ones diffused across the bands), opaque and transparent.
+  const TColourMode rgb = TColourMode::kRGB, gray = TColourMode::kGray, mono = TColourMode::kMono;
+  const struct {
+    TOutputFormat Format;
+    TColourMode Colour;
+    bool Transparent;
+  } cases[] = {{kFormatBMP, rgb, false},  {kFormatJPEG, rgb, false}, {kFormatPNG, rgb, false},
+               {kFormatTIFF, rgb, false}, {kFormatPPM, rgb, false},  {kFormatBMP, gray, false},
+               {kFormatJPEG, gray, false}, {kFormatPGM, rgb, false}, {kFormatPNG, mono, false},
+               {kFormatTIFF, mono, false}, {kFormatPBM, rgb, false}, {kFormatPNG, gray, true},
+               {kFormatTIFF, rgb, true},  {kFormatPAM, mono, true}};
+  for (const auto& c : cases) {
+    TOutputOptions options;
+    options.Colour = c.Colour;
+    options.Transparent = c.Transparent;
     std::string wholeProblem, bandProblem;
-    const std::string whole = Render(doc, format, wholeProblem, 150);
+    const std::string whole = Render(doc, c.Format, wholeProblem, 150, options);
     TBytes banded;
-    RenderPageInBands(doc.Doc(), *doc.Page(), static_cast<TOutputFormat>(format), 7, bandProblem, banded,
-                      TGDIPlusSettings{}, 75, 150);
-    EXPECT_FALSE(whole.empty()) << format;
-    EXPECT_TRUE(whole == banded) << format;
-    EXPECT_EQ(bandProblem, wholeProblem) << format;
+    RenderPageInBands(doc.Doc(), *doc.Page(), c.Format, 7, bandProblem, banded, TGDIPlusSettings{}, 75, 150, nullptr,
+                      {}, options);
+    const std::string name = std::to_string(c.Format) + " " + std::to_string(int(c.Colour)) + " " +
+                             std::to_string(c.Transparent);
+    EXPECT_FALSE(whole.empty()) << name;
+    EXPECT_TRUE(whole == banded) << name;
+    EXPECT_EQ(bandProblem, wholeProblem) << name;
     EXPECT_EQ(bandProblem.rfind("Rendering exception: ", 0), 0u) << bandProblem;
   }
-  // GIF quantises the whole page at once: a page past the pixel limit stays refused.
+  // GIF and WebP take the whole page at once, and mono BMP rows go bottom up against the
+  // dithering: a page past the pixel limit stays refused.
   TOpened large(OnePage("0 0 m 1 1 l S", "[0 0 2000 2000]"));
-  std::string problem;
-  EXPECT_TRUE(Render(large, kFormatGIF, problem, 480).empty());
-  EXPECT_NE(problem.find("exceeds the limit"), std::string::npos) << problem;
+  TOutputOptions monoPages;
+  monoPages.Colour = mono;
+  for (const auto& [format, options] : {std::pair{kFormatGIF, TOutputOptions{}}, std::pair{kFormatWebP, TOutputOptions{}},
+                                        std::pair{kFormatBMP, monoPages}}) {
+    std::string problem;
+    EXPECT_TRUE(Render(large, format, problem, 480, options).empty()) << format;
+    EXPECT_NE(problem.find("exceeds the limit"), std::string::npos) << problem;
+  }
 }
 
 TEST(PageOutput, ContentErrorStillGivesTheImage) {

@@ -200,6 +200,13 @@ void TPNGWriter::SetCompression(int level, TPNGFilter filter) {
 
 void TPNGWriter::SetAlphaMask(const TPixelView& mask, bool invert) {
   if (mask.Data == nullptr || mask.Width <= 0 || mask.Height <= 0) return;
+  if (mask.Rows && !invert && mask.Layout == TPixelLayout::kGray8 && mask.Width == Source_.Width &&
+      mask.Height == Source_.Height) {
+    // Made as it is read (a page drawn in bands): each row is read with the picture's.
+    RowMask_ = mask;
+    HasAlpha_ = true;
+    return;
+  }
   MaskWidth_ = mask.Width;
   MaskHeight_ = mask.Height;
   Alpha_.resize(std::size_t(MaskWidth_) * std::size_t(MaskHeight_));
@@ -242,8 +249,9 @@ void TPNGWriter::FillRow(int y, std::uint8_t* out) const {
     return;
   }
   const std::uint8_t* row = Source_.Row(y);
-  const std::size_t my = MaskIndex(y, Source_.Height - 1, MaskHeight_ - 1);
-  const std::uint8_t* alphaRow = Alpha_.data() + my * MaskWidth_;
+  const std::uint8_t* rowMask = RowMask_.Data ? RowMask_.Row(y) : nullptr;
+  const std::uint8_t* alphaRow =
+      rowMask ? nullptr : Alpha_.data() + MaskIndex(y, Source_.Height - 1, MaskHeight_ - 1) * MaskWidth_;
   for (int x = 0; x < Source_.Width; ++x) {
     if (gray) {
       *out++ = row[x];
@@ -251,7 +259,7 @@ void TPNGWriter::FillRow(int y, std::uint8_t* out) const {
       Source_.ReadRGB(row, x, out);
       out += 3;
     }
-    *out++ = alphaRow[MaskIndex(x, Source_.Width - 1, MaskWidth_ - 1)];
+    *out++ = rowMask ? rowMask[x] : alphaRow[MaskIndex(x, Source_.Width - 1, MaskWidth_ - 1)];
   }
 }
 

@@ -37,7 +37,8 @@ class TPNGWriter {
   // zlib level 0-9 (or -1 for zlib's default) and the row filter.
   void SetCompression(int level, TPNGFilter filter);
   // Alpha of each pixel from a mask of any size, scaled to the image by index; the mask's
-  // blue component is the alpha, complemented when `invert` is set.
+  // blue component is the alpha, complemented when `invert` is set. A kGray8 mask of the
+  // image's size made as it is read (TPixelView::Rows) is borrowed like the source.
   void SetAlphaMask(const TPixelView& mask, bool invert);
   // A kGray8 source of black and white only is written at one bit a pixel (samples from 128
   // up are white); ignored with an alpha mask.
@@ -60,6 +61,7 @@ class TPNGWriter {
   int MaskWidth_ = 0;
   int MaskHeight_ = 0;
   std::vector<std::uint8_t> Alpha_;  // MaskWidth_ × MaskHeight_ values
+  TPixelView RowMask_;  // a mask of the source's size made as it is read, borrowed
   TBytes CompressedProfile_;
 };
 

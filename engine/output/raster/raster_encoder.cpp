@@ -86,17 +86,13 @@ bool EncodeRaster(const TPagePicture& picture, TOutputFormat format, int jpegQua
       bytes = EncodeWebP(picture, options.WebPQuality);
       break;
     case kFormatPPM:
-      bytes = EncodePNM(picture, TPNMKind::kPPM);
-      break;
+      return EncodePNM(picture, TPNMKind::kPPM, out);
     case kFormatPGM:
-      bytes = EncodePNM(picture, TPNMKind::kPGM);
-      break;
+      return EncodePNM(picture, TPNMKind::kPGM, out);
     case kFormatPBM:
-      bytes = EncodePNM(picture, TPNMKind::kPBM);
-      break;
+      return EncodePNM(picture, TPNMKind::kPBM, out);
     case kFormatPAM:
-      bytes = EncodePNM(picture, TPNMKind::kPAM);
-      break;
+      return EncodePNM(picture, TPNMKind::kPAM, out);
     default:
       break;
   }
@@ -109,29 +105,6 @@ TBytes EncodeRaster(const TPagePicture& picture, TOutputFormat format, int jpegQ
   TBytesSink sink(bytes);
   if (!EncodeRaster(picture, format, jpegQuality, options, sink)) return {};
   return bytes;
-}
-
-bool EncodeRaster(const TPixelView& pixels, double dpi, TOutputFormat format, int jpegQuality,
-                  const TOutputOptions& options, TByteSink& out) {
-  TBytes bytes;
-  switch (format) {
-    case kFormatBMP:
-      return EncodeBMP(pixels, dpi, out);
-    case kFormatTIFF: {
-      TTIFFOptions tiff;
-      tiff.Compression = options.TIFFCompression;
-      return EncodeTIFF(pixels, dpi, tiff, out);
-    }
-    case kFormatJPEG:
-      bytes = EncodeJPEG(pixels, jpegQuality, dpi);
-      break;
-    case kFormatPNG:
-      bytes = EncodePNG(pixels, dpi);
-      break;
-    default:
-      break;
-  }
-  return !bytes.empty() && out.Write(bytes);
 }
 
 }  // namespace kestrel

@@ -26,14 +26,10 @@ TBytes EncodeRaster(const TRasterImage& image, TOutputFormat format, int jpegQua
 // and GIF write gray and mono pages as gray colour pictures.
 TBytes EncodeRaster(const TPagePicture& picture, TOutputFormat format, int jpegQuality,
                     const TOutputOptions& options);
-// The same written to `out`: BMP and TIFF as the file is made, the others once it is. False
-// when the encoder failed (the sink may hold part of a file then).
+// The same written to `out`: BMP, TIFF and the PNM family as the file is made, the others once
+// it is. A picture made as it is read (a page drawn in bands) is read once, row after row.
+// False when the encoder failed (the sink may hold part of a file then).
 bool EncodeRaster(const TPagePicture& picture, TOutputFormat format, int jpegQuality, const TOutputOptions& options,
                   TByteSink& out);
-// The file of a colour picture's rows at `dpi`, read once and in order, so that they may be
-// made as they are read (TPixelView::Rows), written to `out`: BMP, JPEG, PNG and TIFF; false
-// for other formats and when the encoder failed.
-bool EncodeRaster(const TPixelView& pixels, double dpi, TOutputFormat format, int jpegQuality,
-                  const TOutputOptions& options, TByteSink& out);
 
 }  // namespace kestrel
