@@ -100,6 +100,11 @@ void SetText(TBuilder& b, const TTextStyle& style, const TBox& box, double bw,
   if (size <= 0) size = multiline ? 12 : box.Height() - 2 * bw;
   // Lines wrap at the border, not at the padding.
   std::vector<std::string> lines = TextLines(font, text, size, box.Width() - 2 * bw, multiline);
+  // Auto-sized multiline text takes the largest whole size (12 at most) whose lines fit.
+  while (multiline && style.DA.Size <= 0 && size > 4 && lines.size() * size > box.Height() - 2 * bw - insets.Top) {
+    size -= 1;
+    lines = TextLines(font, text, size, box.Width() - 2 * bw, multiline);
+  }
   if (!multiline && style.DA.Size <= 0) {
     const double w = font.Width(lines[0], size);
     if (w > width) size = std::max(1.0, size * width / w);
@@ -108,7 +113,7 @@ void SetText(TBuilder& b, const TTextStyle& style, const TBox& box, double bw,
   c += "q " + RectPath(box.X0 + bw, box.Y0 + bw, box.Width() - 2 * bw, box.Height() - 2 * bw) +
        "W n BT " + style.DA.Colour + style.Font.Resource + " " + Num(size) + " Tf\n";
   // A single line is centred on the middle of the box; multiline text starts at the top.
-  double y = multiline ? box.Y1 - bw - insets.Top - size : box.Y0 + box.Height() / 2 - 0.4 * size;
+  double y = multiline ? box.Y1 - insets.Top - size : box.Y0 + box.Height() / 2 - 0.4 * size;
   for (const std::string& line : lines) {
     const double w = font.Width(line, size);
     double x = box.X0 + pad;
@@ -243,13 +248,18 @@ void Caption(TBuilder& b, TPDFDictionary* acroForm, const TBox& box, double bw) 
   SetText(b, TextStyle(b, acroForm, "/Helv 0 Tf 0 g"), box, bw, TextOf(ca->Value), false, 1);
 }
 
-}  // namespace
+// The text a combo box shows for its value: the display text of an [export text] option whose
+// export value it is, else the value itself.
+std::u32string ComboText(TBuilder& b, const std::u32string& value) {
+  auto* options = As<TPDFArray>(b.Inherited("Opt"));
+  for (int i = 0; options && i < options->Count() && i < kMaxOptions; ++i) {
+    auto* pair = As<TPDFArray>(b.Resolve(options->Item(i)));
+    if (pair && pair->Count() >= 2 && StringValue(b.Resolve(pair->Item(0))) == value) return OptionText(b, pair);
+  }
+  return value;
+}
 
-bool Widget(TBuilder& b, TPDFDictionary* acroForm, const TBox& box) {
-  auto* ftName = As<TPDFName>(b.Inherited("FT"));
-  const std::string ft = ftName ? ftName->Value : std::string();
-  const int ff = FieldFlags(b);
-  if (ft != "Tx" && ft != "Ch" && ft != "Btn") return false;
+void WidgetContent(TBuilder& b, TPDFDictionary* acroForm, const TBox& box, const std::string& ft, int ff) {
   const bool radio = ft == "Btn" && (ff & kFieldRadio) && !(ff & kFieldPushButton);
   const double bw = Frame(b, box, radio);
   if (ft == "Btn") {
@@ -258,25 +268,51 @@ bool Widget(TBuilder& b, TPDFDictionary* acroForm, const TBox& box) {
     } else {
       Mark(b, acroForm, box, bw, radio);
     }
-    return true;
+    return;
   }
   const TTextStyle style = TextStyle(b, acroForm, "/Helv 0 Tf 0 g");
   if (ft == "Ch" && !(ff & kFieldCombo)) {
     ListBox(b, style, box, bw);
-    return true;
+    return;
   }
   std::u32string value = StringValue(b.Inherited("V"));
   if (auto* many = As<TPDFArray>(b.Inherited("V")); many && many->Count() > 0)
     value = StringValue(b.Resolve(many->Item(0)));
+  if (ft == "Ch") value = ComboText(b, value);
   if (ft == "Tx" && (ff & kFieldPassword)) value.assign(value.size(), U'*');
   const int maxLen = ClampedInt(b.Number(b.Inherited("MaxLen"), 0), 0, 1 << 20);
   if (ft == "Tx" && (ff & kFieldComb) && !(ff & kFieldMultiline) && maxLen > 0 && maxLen <= 1000) {
     SetComb(b, style, box, bw, value, maxLen);
-    return true;
+    return;
   }
   SetText(b, style, box, bw, value, ft == "Tx" && (ff & kFieldMultiline), Quadding(b, acroForm));
+}
+
+}  // namespace
+
+bool Widget(TBuilder& b, TPDFDictionary* acroForm, const TBox& box) {
+  auto* ftName = As<TPDFName>(b.Inherited("FT"));
+  const std::string ft = ftName ? ftName->Value : std::string();
+  if (ft != "Tx" && ft != "Ch" && ft != "Btn") return false;
+  // /MK /R turns the field's content by a multiple of 90 degrees: it is made upright in a box
+  // of the turned size and put into place by a matrix.
+  auto* mk = As<TPDFDictionary>(b.Get("MK"));
+  const int turn = mk ? ((ClampedInt(b.Number(b.Get(*mk, "R"), 0), -3600, 3600) % 360) + 360) % 360 : 0;
+  if (turn != 90 && turn != 180 && turn != 270) {
+    WidgetContent(b, acroForm, box, ft, FieldFlags(b));
+    return true;
+  }
+  const bool sideways = turn != 180;
+  const TBox upright{0, 0, sideways ? box.Height() : box.Width(), sideways ? box.Width() : box.Height()};
+  const std::string matrix = turn == 90    ? "0 1 -1 0 " + Num(box.X1) + " " + Num(box.Y0)
+                             : turn == 180 ? "-1 0 0 -1 " + Num(box.X1) + " " + Num(box.Y1)
+                                           : "0 -1 1 0 " + Num(box.X0) + " " + Num(box.Y1);
+  b.Content += "q " + matrix + " cm\n";
+  WidgetContent(b, acroForm, upright, ft, FieldFlags(b));
+  b.Content += "Q\n";
   return true;
 }
+
 
 bool FreeText(TBuilder& b, TPDFDictionary* acroForm, const TBox& box) {
   std::string dash;
