@@ -232,8 +232,9 @@ TEST_F(TransparencyPixels, MarkupAnnotationKinds) {
 TEST_F(TransparencyPixels, FormFieldKinds) {
   // Check boxes (auto-sized check, a caption mark, off), radio buttons (the chosen one and one
   // whose field is elsewhere), a push button, text fields (left, centred and auto-sized,
-  // right in the form's Times font, multiline, comb, password), a combo box, a list box, and a
-  // text field with an appearance of its own that NeedAppearances makes anew.
+  // right in the form's Times font, multiline, auto-sized multiline, turned by /MK /R, comb,
+  // password), a combo box showing the text of its export value, a list box, and a text field
+  // with an appearance of its own that NeedAppearances makes anew.
   const char* fields[] = {
       "/FT /Btn /Rect [10 170 20 180] /AS /Yes /V /Yes /MK << /BC [0 0 0.4] /BG [0.9 0.9 0.9] >> /BS << /W 1 >> /DA (/ZaDb 0 Tf 0 0 0.4 rg)",
       "/FT /Btn /Rect [30 160 50 180] /AS /Yes /V /Yes /Border [0 0 1] /MK << /BC [1 0 0] >> /DA (/ZaDb 0 Tf 0 g)",
@@ -247,7 +248,9 @@ TEST_F(TransparencyPixels, FormFieldKinds) {
       "/FT /Tx /Rect [10 75 100 115] /Ff 4096 /V (A multiline value that wraps over a few lines of the box) /DA (/Helv 8 Tf 0 g)",
       "/FT /Tx /Rect [110 95 195 115] /Ff 16777216 /MaxLen 6 /V (123456) /DA (/Helv 12 Tf 0 g) /BS << /W 1 >> /MK << /BC [0 0 0] >>",
       "/FT /Tx /Rect [110 75 195 90] /Ff 8192 /V (secret) /DA (/Helv 10 Tf 0 g)",
-      "/FT /Ch /Ff 131072 /Rect [110 50 195 70] /V (Combo) /Opt [(One) (Combo)] /DA (/Helv 10 Tf 0 g)",
+      "/FT /Ch /Ff 131072 /Rect [110 50 195 70] /V (c) /Opt [(One) [(c) (Combo)]] /DA (/Helv 10 Tf 0 g)",
+      "/FT /Tx /Rect [100 140 108 190] /V (Turned) /DA (/Helv 6 Tf 0 g) /MK << /R 90 >>",
+      "/FT /Tx /Rect [170 115 198 155] /Ff 4096 /V (Auto sized lines) /DA (/Helv 0 Tf 0 g)",
       "/FT /Ch /Rect [10 5 100 65] /V (Two) /Opt [(One) (Two) (Three) [(4) (Four)] (Five)] /DA (/Helv 10 Tf 0 g) /BS << /W 1 >> /MK << /BC [0 0 0] >>",
       "/FT /Tx /Rect [110 25 195 45] /Q 2 /V (Right) /DA (/Tiro 11 Tf 0 g)",
       "/FT /Tx /Rect [110 2 195 22] /V (Made anew) /DA (/Helv 9 Tf 0 g) /AP << /N 30 0 R >>"};
