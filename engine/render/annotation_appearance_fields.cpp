@@ -198,7 +198,27 @@ double Frame(TBuilder& b, const TBox& box, bool round) {
   const std::string bc = b.Colour(b.Get(*mk, "BC"), true);
   if (!bg.empty()) c += bg + RectPath(box.X0, box.Y0, box.Width(), box.Height()) + "f\n";
   if (bc.empty() || bw <= 0) return bw;
-  if (round) {
+  auto* bs = As<TPDFDictionary>(b.Get("BS"));
+  auto* style = bs ? As<TPDFName>(b.Get(*bs, "S")) : nullptr;
+  std::vector<double> colour;
+  if (!round && style && (style->Value == "B" || style->Value == "I") && b.Numbers(b.Get(*mk, "BC"), colour, 4) &&
+      colour.size() != 2) {
+    // Beveled and inset borders: the upper and left sides in the border colour halfway to
+    // white, the lower and right ones halfway to black (the other way round when inset).
+    auto shade = [&](bool light) {
+      std::string s;
+      for (double v : colour) s += Num(colour.size() == 4 ? (light ? v / 2 : (1 + v) / 2) : (light ? (1 + v) / 2 : v / 2)) + " ";
+      return s + (colour.size() == 1 ? "g\n" : colour.size() == 3 ? "rg\n" : "k\n");
+    };
+    const bool beveled = style->Value == "B";
+    auto pt = [](double x, double y) { return Num(x) + " " + Num(y) + " "; };
+    c += shade(beveled) + pt(box.X0, box.Y0) + "m " + pt(box.X0, box.Y1) + "l " + pt(box.X1, box.Y1) + "l " +
+         pt(box.X1 - bw, box.Y1 - bw) + "l " + pt(box.X0 + bw, box.Y1 - bw) + "l " + pt(box.X0 + bw, box.Y0 + bw) +
+         "l h f\n";
+    c += shade(!beveled) + pt(box.X1, box.Y1) + "m " + pt(box.X1, box.Y0) + "l " + pt(box.X0, box.Y0) + "l " +
+         pt(box.X0 + bw, box.Y0 + bw) + "l " + pt(box.X1 - bw, box.Y0 + bw) + "l " + pt(box.X1 - bw, box.Y1 - bw) +
+         "l h f\n";
+  } else if (round) {
     const double r = std::min(box.Width(), box.Height()) / 2 - bw / 2;
     const double cx = (box.X0 + box.X1) / 2, cy = (box.Y0 + box.Y1) / 2;
     c += bc + Num(bw) + " w " + dash + Ellipse(cx - r, cy - r, cx + r, cy + r) + "S [] 0 d\n";
