@@ -99,12 +99,15 @@ TPDFRenderer::TStreamDecodeScope::TStreamDecodeScope(TPDFRenderer& r, const TPDF
     return;
   }
   claimed_ = true;
+  repeat_ = r_.streamsDecoding_ == 0 && r_.DocumentBudget->DecodedBefore(objNum_);
   ++r_.streamsDecoding_;
 }
 
 TPDFRenderer::TStreamDecodeScope::~TStreamDecodeScope() {
   if (!claimed_) return;
   --r_.streamsDecoding_;
+  const std::size_t decoded = leftBefore_ - std::min(leftBefore_, r_.decodeBudget_.Left());
+  if (repeat_ && decoded <= limits::kMaxRepeatDecodeBytes) r_.repeatDecodedBytes_ += decoded;
   // Only a stream that took half or more of the page's allowance is remembered: one that merely
   // tipped a nearly spent budget is decoded again on the next page.
   const bool cut =

@@ -212,6 +212,7 @@ class TPDFRenderer {
     std::int32_t objNum_ = 0;
     bool claimed_ = false;
     bool skipped_ = false;
+    bool repeat_ = false;  // an earlier page decoded the stream in full (outermost decodings only)
     bool spentBefore_ = false;
     std::size_t leftBefore_ = 0;
   };
@@ -252,6 +253,7 @@ class TPDFRenderer {
   std::size_t decodeAllowance_ = limits::kMaxDecodedBytesPerPage;
   bool decodeLimitedByDocument_ = false;
   int streamsDecoding_ = 0;  // stream decodings of the page under way (nested ones never wait)
+  std::size_t repeatDecodedBytes_ = 0;  // bytes of the page's decodings that repeat an earlier page's
 };
 
 // The error text of an exception at a content position (0-based offset of the next byte).

@@ -52,6 +52,7 @@ class TPageBudgetScope {
     r_.decodeBudget_ = TDecodeBudget(granted_.DecodedBytes);
     r_.decodeAllowance_ = granted_.DecodedBytes;
     r_.decodeLimitedByDocument_ = granted_.DecodedBytes < page.DecodedBytes;
+    r_.repeatDecodedBytes_ = 0;
     tokensLimited_ = granted_.Tokens < page.Tokens;
     r_.TokenBudget = granted_.Tokens;
     r_.FormInvocationLimit = granted_.FormInvocations;
@@ -61,7 +62,10 @@ class TPageBudgetScope {
     if (!r_.DocumentBudget) return;
     if (tokensLimited_ && r_.TokenBudget == 0)
       r_.AddPageNote("the document has run as many operations as its budget allows: the page was cut short");
-    r_.DocumentBudget->Spend({granted_.DecodedBytes - std::min(granted_.DecodedBytes, r_.decodeBudget_.Left()),
+    // What repeats an earlier page's decoding is charged at a share of its bytes.
+    const std::size_t decoded = granted_.DecodedBytes - std::min(granted_.DecodedBytes, r_.decodeBudget_.Left());
+    const std::size_t repeated = std::min(decoded, r_.repeatDecodedBytes_);
+    r_.DocumentBudget->Spend({decoded - repeated + repeated / limits::kRepeatDecodeShare,
                               granted_.Tokens - std::min(granted_.Tokens, r_.TokenBudget),
                               r_.FormInvocations - std::min(r_.FormInvocations, formsBefore_)});
   }

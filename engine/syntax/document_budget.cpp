@@ -55,10 +55,15 @@ bool TDocumentBudget::BeginDecode(std::int32_t objNum, bool mayWait) {
 void TDocumentBudget::EndDecode(std::int32_t objNum, bool cut) {
   {
     std::lock_guard<std::mutex> lock(streamsMutex_);
-    if (cut) cut_.insert(objNum);
+    (cut ? cut_ : whole_).insert(objNum);
     if (auto it = decoding_.find(objNum); it != decoding_.end() && --it->second == 0) decoding_.erase(it);
   }
   streamDone_.notify_all();
+}
+
+bool TDocumentBudget::DecodedBefore(std::int32_t objNum) {
+  std::lock_guard<std::mutex> lock(streamsMutex_);
+  return whole_.count(objNum) != 0;
 }
 
 }  // namespace kestrel

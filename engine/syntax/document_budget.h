@@ -44,6 +44,8 @@ class TDocumentBudget {
   // each other. Every true answer is followed by EndDecode, with whether a limit cut it.
   bool BeginDecode(std::int32_t objNum, bool mayWait);
   void EndDecode(std::int32_t objNum, bool cut);
+  // Whether a page decoded stream `objNum` before without a limit cutting it short.
+  bool DecodedBefore(std::int32_t objNum);
 
  private:
   static void Take(std::atomic<std::size_t>& left, std::size_t amount);
@@ -54,6 +56,7 @@ class TDocumentBudget {
   std::mutex streamsMutex_;
   std::condition_variable streamDone_;
   std::set<std::int32_t> cut_;
+  std::set<std::int32_t> whole_;  // streams decoded in full at least once
   std::map<std::int32_t, int> decoding_;  // streams being decoded, and by how many pages
 };
 

@@ -27,6 +27,12 @@ inline constexpr std::size_t kMaxDecodedBytesPerPage = std::size_t{512} << 20;  
 // page limits (renderer_limits.h): two pages' worth for a small file.
 inline constexpr std::size_t kDocumentDecodedBytes = std::size_t{1} << 30;  // 1 GiB
 inline constexpr std::size_t kDocumentDecodedBytesPerFileByte = 64;
+// A stream of at most kMaxRepeatDecodeBytes that an earlier page decoded in full (a logo or a
+// slide's background on every page) is charged to the document at 1/kRepeatDecodeShare of its
+// bytes when decoded again, so that long documents keep their shared pictures; larger streams,
+// which no page needs again and again, are charged in full every time.
+inline constexpr std::size_t kRepeatDecodeShare = 16;
+inline constexpr std::size_t kMaxRepeatDecodeBytes = std::size_t{16} << 20;  // 16 MiB
 inline constexpr std::size_t kDocumentTokens = 400'000'000;
 inline constexpr std::size_t kDocumentTokensPerFileByte = 64;
 inline constexpr std::size_t kDocumentFormInvocations = 400'000;

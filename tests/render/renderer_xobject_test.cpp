@@ -122,6 +122,20 @@ TEST(RendererForms, PagesOfADocumentShareItsBudget) {
   }
 }
 
+TEST(RendererForms, AStreamEveryPageSharesIsChargedInFullOnce) {
+  // Ten pages draw one form of 3 MiB with 8 MiB of decoded data for the document: charged in
+  // full every time, the third page would find the document's budget spent.
+  const std::string packed = DeflateBytes(std::string(3u << 20, ' '));
+  TDocumentBudget budget({8u << 20, 1'000'000, 1000});
+  for (int page = 0; page < 10; ++page) {
+    TRendererFixture f(false);
+    f.renderer.DocumentBudget = &budget;
+    f.AddStream(50, "<< /Subtype /Form /Filter /FlateDecode >>", packed);
+    f.Render("/Z Do", "<< /XObject << /Z 50 0 R >> >>");
+    EXPECT_EQ(f.renderer.ErrorText(), "") << "page " << page;
+  }
+}
+
 TEST(RendererForms, PagesDrawnAtOnceDecodeAStreamTooBigForThemOnce) {
   // Two pages sharing a document budget of 8 MiB start together on two threads, both drawing a
   // form of 16 MiB of zeros: one decodes it and is cut short, the other waits for it and then
