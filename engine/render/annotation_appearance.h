@@ -1,8 +1,8 @@
 #pragma once
 // Appearances for annotations that come without one, drawn as viewers draw them: the common
 // markup annotations (Square, Circle, Line, Polygon, PolyLine, Ink, Highlight, Underline,
-// StrikeOut, Squiggly, FreeText, Text as a note icon) and form fields (text, check box, radio
-// button, choice) from their value, /DA and /MK entries.
+// StrikeOut, Squiggly, FreeText, Text as its icon), link borders, and form fields (text, check
+// box, radio button, push button, combo and list box) from their value, /DA, /MK and /BS.
 #include <string>
 
 namespace kestrel {
@@ -18,8 +18,8 @@ struct TGeneratedAppearance {
 // Whether the AcroForm asks viewers to make field appearances anew (NeedAppearances true).
 bool NeedsFieldAppearances(TPDFRenderer& r, TPDFDictionary* acroForm);
 
-// Whether a field's appearance is made even though it has one (text and choice fields when
-// the AcroForm sets NeedAppearances).
+// Whether a field's appearance is made even though it has one (text, choice and button fields
+// when the AcroForm sets NeedAppearances).
 bool RegeneratesAppearance(TPDFRenderer& r, TPDFDictionary& annot, TPDFDictionary* acroForm);
 
 // Fills `out` for an annotation of a kind listed above; false for other kinds and for
