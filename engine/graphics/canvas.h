@@ -154,6 +154,10 @@ class TPDFGenericCanvas {
 
   // Blend mode for everything painted from now on (paths, glyphs, pictures).
   virtual void SetBlendMode(TBlendMode) {}
+  // Whether the opacities that follow are shape rather than opacity (alpha is shape): inside a
+  // knockout group an element then replaces that fraction of what its group holds beneath it,
+  // instead of knocking it out down to the group's backdrop.
+  virtual void SetAlphaIsShape(bool) {}
   // Transparency groups. BeginGroup starts a layer that takes all drawing until EndGroup: an
   // isolated group starts transparent, any other with a copy of what lies below; in a knockout
   // group each element replaces the ones before it instead of being painted over them.

@@ -46,6 +46,7 @@ inline void Content(const uint8_t* data, size_t size) {
              "/ExtGState << /G << /LW 2 /LC 1 /CA 0.5 /ca 0.25 /D [[3 1] 1] >> "
              "/SL << /SMask << /S /Luminosity /G 2 0 R /BC [0.5] /TR 4 0 R >> >> "
              "/SA << /SMask << /S /Alpha /G 2 0 R >> >> /SN << /SMask /None >> "
+             "/SI << /SMask << /S /Luminosity /G 14 0 R /BC [0.2 0.4 0.6] >> /AIS true /ca 0.5 >> "
              "/BM << /BM /Multiply /ca 0.5 >> /BL << /BM [/Foo /Luminosity] >> /BD << /BM /Difference >> "
              "/BC << /BM /Color /ca 0 /RI /Perceptual >> /RA << /RI /AbsoluteColorimetric >> >> "
              "/Properties << /oc << /Usage << /View << /ViewState /OFF >> >> >> >> "
@@ -91,11 +92,11 @@ inline void Content(const uint8_t* data, size_t size) {
       "<< /ShadingType 4 /ColorSpace /DeviceRGB /BitsPerCoordinate 16 /BitsPerComponent 8 "
       "/BitsPerFlag 8 /Decode [0 64 0 48 0 1 0 1 0 1] >>"));
   add(12, pool.NewStreamOf(triangles, content));
-  // The bytes as an ICC profile, and a knockout transparency group that draws them.
+  // The bytes as an ICC profile, and a knockout transparency group in it that draws them.
   add(13, pool.NewStreamOf(As<TPDFDictionary>(pool.ParseObject("<< /N 3 >>")), content));
   auto* group = As<TPDFDictionary>(pool.ParseObject(
       "<< /Subtype /Form /BBox [0 0 50 40] /Resources 1 0 R "
-      "/Group << /S /Transparency /I true /K true >> >>"));
+      "/Group << /S /Transparency /I true /K true /CS [/ICCBased 13 0 R] >> >>"));
   add(14, pool.NewStreamOf(group, content));
   // A non-isolated knockout group, drawn in Color mode.
   auto* knockout = As<TPDFDictionary>(pool.ParseObject(
@@ -164,6 +165,9 @@ inline void Content(const uint8_t* data, size_t size) {
   eps.ShadingPixelBudget = 50'000;
   eps.EvaluationBudget = 20'000;
   eps.PageDictionary = As<TPDFDictionary>(objects[6]);
+  // Pages with transparency are written as the page picture.
+  eps.Resolution = 72;
+  eps.PagePicture = recorder.PagePicture;
   TBytes file;
   RenderPageEPS(eps)->WriteTo(file);
 }

@@ -98,6 +98,26 @@ TEST_F(TransparencyPixels, BlendsOverEmptyPaperAndKnockoutShapes) {
         "blend-paper-knockout", TPixelTolerance{16, 30, 2.0, 64, 0.012});
 }
 
+TEST_F(TransparencyPixels, MaskBackdropAndAlphaIsShape) {
+  // Left: a blue square under a luminosity mask whose backdrop 0.5 is read in the group's
+  // CalRGB space at gamma 1 (light, unlike DeviceRGB 0.5); the group paints only part of its
+  // box. Right: a knockout group whose second square has opacity 0.5 as shape (AIS): where it
+  // overlaps the red one it keeps half of it instead of knocking it out.
+  const std::string cal = "[/CalRGB << /WhitePoint [0.9505 1 1.089] /Gamma [1 1 1] /Matrix "
+                          "[0.4124 0.2126 0.0193 0.3576 0.7152 0.1192 0.1805 0.0722 0.9505] >>]";
+  Check(Page("0.9 0.9 0.2 rg 0 0 200 100 re f /BC gs 0 0 1 rg 0 0 100 100 re f /None gs /K Do",
+             "/MediaBox [0 0 200 100]",
+             "<< /XObject << /K 11 0 R >> /ExtGState 20 0 R >>",
+             {{20, "<< /None << /SMask /None >> /BC << /SMask << /S /Luminosity /BC [0.5 0.5 0.5] "
+                   "/G 10 0 R >> >> /S << /ca 0.5 /AIS true >> >>"}},
+             {{10, {"/Type /XObject /Subtype /Form /BBox [0 0 60 100] /Group << /S /Transparency "
+                    "/CS " + cal + " >>", "1 1 1 rg 0 0 60 50 re f"}},
+              {11, {"/Type /XObject /Subtype /Form /BBox [100 0 200 100] /Group << /S /Transparency "
+                    "/K true /I true >> /Resources << /ExtGState 20 0 R >>",
+                    "1 0 0 rg 110 10 50 50 re f /S gs 0 0 1 rg 135 35 50 50 re f"}}}),
+        "mask-backdrop-ais", TPixelTolerance{16, 30, 2.0, 64, 0.012});
+}
+
 // An RGB profile unlike sRGB (gamma 1.8, wide primaries), as ICC bytes.
 std::string WideRgbProfile() {
   const cmsCIExyY white{0.3127, 0.3290, 1.0};

@@ -111,6 +111,7 @@ bool TPDFPicasso::BeginGroup(bool isolated, bool knockout) {
 }
 void TPDFPicasso::EndGroup(double alpha, TBlendMode mode) { m_impl->EndGroup(alpha, mode); }
 void TPDFPicasso::SetBlendMode(TBlendMode mode) { m_impl->paintOp = picasso::BlendOperator(mode); }
+void TPDFPicasso::SetAlphaIsShape(bool shape) { m_impl->alphaIsShape = shape; }
 void TPDFPicasso::EndLayerAsMask(bool luminosity, const std::vector<std::uint8_t>& transfer) {
   m_impl->EndLayerAsMask(luminosity, transfer);
 }

@@ -80,6 +80,7 @@ class TPDFPicasso final : public TPDFGenericCanvas {
   void EndLayerAsMask(bool luminosity, const std::vector<std::uint8_t>& transfer) override;
   void EndLayer() override;
   void SetBlendMode(TBlendMode mode) override;
+  void SetAlphaIsShape(bool shape) override;
   bool BeginGroup(bool isolated, bool knockout) override;
   void EndGroup(double alpha, TBlendMode mode) override;
 

@@ -35,6 +35,8 @@ struct TPDFPicasso::Impl {
   int fillRule = 0;
   // The blend mode's operator, used for every element painted.
   cairo_operator_t paintOp = CAIRO_OPERATOR_OVER;
+  // Opacities are shape (see TPDFGenericCanvas::SetAlphaIsShape).
+  bool alphaIsShape = false;
 
   TCanvasPath path;
   bool hasPath = false;

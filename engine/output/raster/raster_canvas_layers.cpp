@@ -248,6 +248,18 @@ void TPDFPicasso::Impl::PaintKnockout(TTile& tile, const TBox& box, double alpha
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
   draw(cr, 1.0);
   cairo_pattern_t* shape = cairo_pop_group(cr);
+  if (alphaIsShape && op == CAIRO_OPERATOR_OVER) {
+    // Alpha is shape: the element takes that fraction s of each pixel (its coverage times
+    // the opacity), the rest keeps what the elements before it drew: d = (1 - s) d + s e.
+    cairo_set_source(cr, shape);
+    cairo_set_operator(cr, CAIRO_OPERATOR_DEST_OUT);
+    cairo_paint_with_alpha(cr, alpha);
+    cairo_set_operator(cr, CAIRO_OPERATOR_ADD);
+    cairo_paint_with_alpha(cr, alpha);
+    cairo_pattern_destroy(shape);
+    cairo_restore(cr);
+    return;
+  }
   // Where it lies, what the elements before it drew gives way to the group's backdrop.
   if (base) {
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);

@@ -28,6 +28,7 @@ TContentInterpreter::TContentInterpreter(TPDFRenderer& renderer, TPDFGenericCanv
   gs_.EPSMatrix = r_.EPSMatrix;
   epsBaseMatrix_ = r_.EPSMatrix;
   canvas_.SetBlendMode(gs_.BlendMode);
+  canvas_.SetAlphaIsShape(gs_.AlphaIsShape);
   r_.ColorManager().Intent = gs_.Intent;
 }
 

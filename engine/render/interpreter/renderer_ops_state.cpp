@@ -40,6 +40,7 @@ void TContentInterpreter::RestoreState() {
   r_.CTM = gs_.CTM;
   r_.EPSMatrix = gs_.EPSMatrix;
   canvas_.SetBlendMode(gs_.BlendMode);
+  canvas_.SetAlphaIsShape(gs_.AlphaIsShape);
   r_.ColorManager().Intent = gs_.Intent;
   SelectFont();
 }
@@ -137,6 +138,10 @@ void TContentInterpreter::ApplyExtGState() {
   if (TPDFObject* bm = r_.ResolveObject(dict->GetValue("BM", false))) {
     gs_.BlendMode = BlendModeOf(r_, bm);
     canvas_.SetBlendMode(gs_.BlendMode);
+  }
+  if (auto* ais = As<TPDFBoolean>(r_.ResolveObject(dict->GetValue("AIS", false)))) {
+    gs_.AlphaIsShape = ais->Value;
+    canvas_.SetAlphaIsShape(gs_.AlphaIsShape);
   }
   if (eps_ && (gs_.FillAlpha < 1 || gs_.StrokeAlpha < 1 || gs_.BlendMode != TBlendMode::Normal))
     r_.TransparencyLeftOut = true;

@@ -62,6 +62,8 @@ struct TPDFGraphicsState {
   double StrokeAlpha = 1;
   double FillAlpha = 1;
   TBlendMode BlendMode = TBlendMode::Normal;
+  // AIS: the opacities (ca, CA, the soft mask) are shape.
+  bool AlphaIsShape = false;
   TRenderingIntent Intent = TRenderingIntent::RelativeColorimetric;
   TClipHandle Clip = 0;
   // Soft-mask layers open on the canvas for this state (see TPDFRenderer::OpenLayers), and
