@@ -166,6 +166,13 @@ class TPDFGenericCanvas {
   // false; the renderer then draws the group's content straight onto the page.
   virtual bool BeginGroup(bool /*isolated*/, bool /*knockout*/) { return false; }
   virtual void EndGroup(double /*alpha*/, TBlendMode /*mode*/) { EndLayer(); }
+  // A non-isolated group that is put down with a blend mode: its content is drawn first
+  // between BeginGroupShape and EndGroupShape (on a transparent layer, for the group's shape),
+  // then again in a BeginGroup(false, false) layer over what lies below. EndGroup then takes
+  // what lies below out of that layer again (by the shape) and blends the rest onto it.
+  // False when the canvas cannot; the group is then drawn once.
+  virtual bool BeginGroupShape() { return false; }
+  virtual void EndGroupShape() {}
 };
 
 }  // namespace kestrel

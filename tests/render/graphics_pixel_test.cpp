@@ -118,6 +118,20 @@ TEST_F(TransparencyPixels, MaskBackdropAndAlphaIsShape) {
         "mask-backdrop-ais", TPixelTolerance{16, 30, 2.0, 64, 0.012});
 }
 
+TEST_F(TransparencyPixels, NonIsolatedGroupWithBlendingElementsBlendedAsAWhole) {
+  // A non-isolated group put down in Screen mode over two backdrop colours: inside it a square
+  // multiplies with the backdrop and with the square before it, and a third is at opacity 0.6.
+  // The backdrop must count once: for the Multiply inside, not again in the group's Screen.
+  Check(Page("0.2 0.6 0.9 rg 0 0 100 100 re f 0.9 0.5 0.1 rg 100 0 100 100 re f /S gs /G Do",
+             "/MediaBox [0 0 200 100]",
+             "<< /XObject << /G 10 0 R >> /ExtGState << /S << /BM /Screen >> >> >>", {},
+             {{10, {"/Type /XObject /Subtype /Form /BBox [0 0 200 100] /Group << /S /Transparency >> "
+                    "/Resources << /ExtGState << /M << /BM /Multiply >> /H << /ca 0.6 >> >> >>",
+                    "0.8 0.3 0.5 rg 20 20 120 30 re f /M gs 0.3 0.9 0.2 rg 60 40 120 40 re f "
+                    "/H gs 0.1 0.1 0.6 rg 10 60 50 30 re f"}}}),
+        "non-isolated-blend", TPixelTolerance{16, 30, 2.0, 64, 0.012});
+}
+
 // An RGB profile unlike sRGB (gamma 1.8, wide primaries), as ICC bytes.
 std::string WideRgbProfile() {
   const cmsCIExyY white{0.3127, 0.3290, 1.0};

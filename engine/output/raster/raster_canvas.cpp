@@ -110,6 +110,10 @@ bool TPDFPicasso::BeginGroup(bool isolated, bool knockout) {
   return m_impl->BeginLayer(isolated ? TStart::Transparent : TStart::CopyBelow, 0, knockout);
 }
 void TPDFPicasso::EndGroup(double alpha, TBlendMode mode) { m_impl->EndGroup(alpha, mode); }
+bool TPDFPicasso::BeginGroupShape() {
+  return m_impl->BeginLayer(Impl::TLayerStart::Transparent, 0, false);
+}
+void TPDFPicasso::EndGroupShape() { m_impl->EndLayerAsShape(); }
 void TPDFPicasso::SetBlendMode(TBlendMode mode) { m_impl->paintOp = picasso::BlendOperator(mode); }
 void TPDFPicasso::SetAlphaIsShape(bool shape) { m_impl->alphaIsShape = shape; }
 void TPDFPicasso::EndLayerAsMask(bool luminosity, const std::vector<std::uint8_t>& transfer) {

@@ -83,6 +83,8 @@ class TPDFPicasso final : public TPDFGenericCanvas {
   void SetAlphaIsShape(bool shape) override;
   bool BeginGroup(bool isolated, bool knockout) override;
   void EndGroup(double alpha, TBlendMode mode) override;
+  bool BeginGroupShape() override;
+  void EndGroupShape() override;
 
   // The bitmap stretched into an axis-aligned rectangle, sampled as paths are smoothed.
   void DrawBitmapRect(const TCanvasBitmap& bitmap, double x, double y, double w, double h);

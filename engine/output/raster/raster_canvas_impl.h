@@ -68,10 +68,15 @@ struct TPDFPicasso::Impl {
     // lies (a copy per tile; none when the group starts transparent).
     bool knockout = false;
     std::vector<cairo_surface_t*> knockoutBase;
+    // A group that starts with a copy of what lies below and is put down with a blend mode:
+    // its shape (A8 per tile, drawn before by EndLayerAsShape), by which what lies below is
+    // taken out of it again.
+    std::vector<cairo_surface_t*> shape;
   };
   enum class TLayerStart { Transparent, Colour, CopyBelow };
   std::vector<TLayer> layers;
   std::vector<cairo_surface_t*> pendingMask;
+  std::vector<cairo_surface_t*> pendingShape;
 
   Impl() = default;
   ~Impl();
@@ -96,6 +101,9 @@ struct TPDFPicasso::Impl {
     cairo_set_operator(tile.cr, CAIRO_OPERATOR_OVER);
   }
   void EndLayerAsMask(bool luminosity, const std::vector<std::uint8_t>& transfer);
+  // Ends the layer; its opacity becomes the shape of the next layer that copies what lies
+  // below.
+  void EndLayerAsShape();
   void EndLayer();
   void DropLayers();
   bool PathAntialias() const { return mode == TMode::Library && settings.AntiAlias; }

@@ -54,6 +54,56 @@ void ScaleMask(cairo_surface_t* mask, double alpha) {
   cairo_surface_mark_dirty(mask);
 }
 
+// A non-isolated group's own colour and opacity, computed in place in `group`, which holds the
+// group drawn over its backdrop (`below`); `shape` is the group's opacity drawn alone. The
+// backdrop's share is taken out again, so that the group can be put down with its blend mode:
+// C = Cn + (Cn - C0) (a0 / ag - a0), premultiplied by ag.
+void RemoveBackdrop(cairo_surface_t* group, cairo_surface_t* below, cairo_surface_t* shape) {
+  cairo_surface_flush(group);
+  cairo_surface_flush(below);
+  cairo_surface_flush(shape);
+  unsigned char* g = cairo_image_surface_get_data(group);
+  const unsigned char* b = cairo_image_surface_get_data(below);
+  const unsigned char* s = cairo_image_surface_get_data(shape);
+  const int width = cairo_image_surface_get_width(group);
+  const int height = cairo_image_surface_get_height(group);
+  if (!g || !b || !s || cairo_image_surface_get_width(below) < width ||
+      cairo_image_surface_get_height(below) < height || cairo_image_surface_get_width(shape) < width ||
+      cairo_image_surface_get_height(shape) < height) {
+    return;
+  }
+  // The page's own tiles have no alpha: their backdrop is opaque.
+  const bool belowHasAlpha = cairo_image_surface_get_format(below) == CAIRO_FORMAT_ARGB32;
+  const int gStride = cairo_image_surface_get_stride(group);
+  const int bStride = cairo_image_surface_get_stride(below);
+  const int sStride = cairo_image_surface_get_stride(shape);
+  for (int y = 0; y < height; ++y) {
+    auto* gRow = reinterpret_cast<std::uint32_t*>(g + std::size_t(y) * gStride);
+    const auto* bRow = reinterpret_cast<const std::uint32_t*>(b + std::size_t(y) * bStride);
+    const unsigned char* sRow = s + std::size_t(y) * sStride;
+    for (int x = 0; x < width; ++x) {
+      const double ag = sRow[x] / 255.0;
+      if (sRow[x] == 0) {
+        gRow[x] = 0;
+        continue;
+      }
+      const std::uint32_t n = gRow[x], b0 = bRow[x];
+      const double an = (n >> 24) / 255.0;
+      const double a0 = belowHasAlpha ? (b0 >> 24) / 255.0 : 1.0;
+      const double k = a0 / ag - a0;
+      std::uint32_t out = std::uint32_t(sRow[x]) << 24;
+      for (int shift = 0; shift < 24; shift += 8) {
+        const double cn = an > 0 ? ((n >> shift) & 0xFF) / 255.0 / an : 0;
+        const double c0 = a0 > 0 ? ((b0 >> shift) & 0xFF) / 255.0 / a0 : 0;
+        const double c = std::clamp(cn + (cn - c0) * k, 0.0, 1.0);
+        out |= static_cast<std::uint32_t>(std::lround(c * ag * 255)) << shift;
+      }
+      gRow[x] = out;
+    }
+  }
+  cairo_surface_mark_dirty(group);
+}
+
 }  // namespace
 
 TPDFPicasso::Impl::~Impl() { DropLayers(); }
@@ -125,6 +175,9 @@ bool TPDFPicasso::Impl::BeginLayer(TLayerStart start, TPackedColor colour, bool 
   layer.copiesBelow = start == TLayerStart::CopyBelow;
   layer.knockout = knockout;
   layer.knockoutBase = std::move(base);
+  // A shape drawn just before serves a group that starts with what lies below.
+  if (layer.copiesBelow) layer.shape = std::move(pendingShape);
+  DestroyMasks(pendingShape);
   layers.push_back(std::move(layer));
   tiles.Tiles() = std::move(fresh);
   return true;
@@ -143,6 +196,7 @@ std::vector<TTile> TPDFPicasso::Impl::PopLayer(std::vector<cairo_surface_t*>& ma
   tiles.Tiles() = std::move(layer.below);
   mask = std::move(layer.mask);
   DestroyMasks(layer.knockoutBase);
+  DestroyMasks(layer.shape);
   return top;
 }
 
@@ -178,13 +232,27 @@ void TPDFPicasso::Impl::EndLayerAsMask(bool luminosity, const std::vector<std::u
   }
 }
 
+void TPDFPicasso::Impl::EndLayerAsShape() {
+  if (layers.empty()) return;
+  // The layer's own soft mask (if any) waits for the second drawing of the group.
+  std::vector<cairo_surface_t*> groupMask = std::move(layers.back().mask);
+  layers.back().mask.clear();
+  EndLayerAsMask(false, {});
+  DestroyMasks(pendingShape);
+  pendingShape = std::move(pendingMask);
+  pendingMask = std::move(groupMask);
+}
+
 void TPDFPicasso::Impl::EndLayer() { EndGroup(1.0, TBlendMode::Normal); }
 
 void TPDFPicasso::Impl::EndGroup(double alpha, TBlendMode blend) {
   if (layers.empty()) return;
   // A layer that started as a copy of what lies below already holds the blend with it: it
-  // replaces the pixels below, in proportion to its opacity and mask.
-  const bool copiesBelow = layers.back().copiesBelow;
+  // replaces the pixels below, in proportion to its opacity and mask. With the group's shape
+  // drawn before, the backdrop is taken out of it and it is put down with its blend mode.
+  std::vector<cairo_surface_t*> shape = std::move(layers.back().shape);
+  layers.back().shape.clear();
+  const bool copiesBelow = layers.back().copiesBelow && shape.empty();
   const cairo_operator_t op = copiesBelow ? CAIRO_OPERATOR_SOURCE : BlendOperator(blend);
   alpha = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 1.0;
   std::vector<cairo_surface_t*> mask;
@@ -194,6 +262,8 @@ void TPDFPicasso::Impl::EndGroup(double alpha, TBlendMode blend) {
   auto& below = tiles.Tiles();
   for (std::size_t i = 0; i < below.size() && i < top.size(); ++i) {
     TTile& tile = below[i];
+    if (i < shape.size() && shape[i] && cairo_surface_status(shape[i]) == CAIRO_STATUS_SUCCESS)
+      RemoveBackdrop(top[i].surface, tile.surface, shape[i]);
     cairo_surface_flush(top[i].surface);
     cairo_surface_t* tileMask =
         i < mask.size() && mask[i] && cairo_surface_status(mask[i]) == CAIRO_STATUS_SUCCESS
@@ -228,6 +298,7 @@ void TPDFPicasso::Impl::EndGroup(double alpha, TBlendMode blend) {
   }
   for (TTile& t : top) DestroyTile(t);
   DestroyMasks(mask);
+  DestroyMasks(shape);
 }
 
 void TPDFPicasso::Impl::PaintKnockout(TTile& tile, const TBox& box, double alpha,
@@ -284,6 +355,7 @@ void TPDFPicasso::Impl::DropLayers() {
     DestroyMasks(mask);
   }
   DestroyMasks(pendingMask);
+  DestroyMasks(pendingShape);
 }
 
 }  // namespace kestrel

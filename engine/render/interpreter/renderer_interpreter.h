@@ -136,6 +136,10 @@ class TContentInterpreter {
     double Alpha = 1;
     TBlendMode Mode = TBlendMode::Normal;
     int MaskLayers = 0;
+    // Drawn twice: first for its shape (see TPDFGenericCanvas::BeginGroupShape).
+    bool TwoPass = false;
+    // Whether the canvas holds the group's layer (the second drawing's may fail to open).
+    bool Open = true;
   };
   // Layer: the group is open on a layer. Refused: it needed one and the canvas has none.
   enum class TGroupStart { None, Layer, Refused };

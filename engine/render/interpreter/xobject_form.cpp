@@ -74,9 +74,14 @@ TContentInterpreter::TGroupStart TContentInterpreter::BeginGroup(TPDFDictionary&
   const bool needed = gs_.FillAlpha < 1 || gs_.BlendMode != TBlendMode::Normal || knockout ||
                       (isolated && UsesBlendModes(r_, own ? own : resources_, 0));
   if (!needed || stack_.size() + 2 >= limits::kMaxStateDepth) return TGroupStart::None;
-  if (!canvas_.BeginGroup(isolated || gs_.BlendMode != TBlendMode::Normal, knockout))
+  // A non-isolated group with a blend mode of its own whose elements blend too is drawn twice:
+  // first alone, for its shape, then over what lies below (what its elements blend with),
+  // which is taken out again before the group is blended onto it.
+  const bool twoPass = !isolated && !knockout && gs_.BlendMode != TBlendMode::Normal &&
+                       UsesBlendModes(r_, own ? own : resources_, 0) && canvas_.BeginGroupShape();
+  if (!twoPass && !canvas_.BeginGroup(isolated || gs_.BlendMode != TBlendMode::Normal, knockout))
     return TGroupStart::Refused;
-  putDown = {gs_.FillAlpha, gs_.BlendMode, gs_.MaskLayers};
+  putDown = {gs_.FillAlpha, gs_.BlendMode, gs_.MaskLayers, twoPass};
   ++r_.OpenLayers;
   gs_.MaskLayers = r_.OpenLayers;
   gs_.FillAlpha = gs_.StrokeAlpha = 1;
@@ -129,7 +134,7 @@ TDeviceBox TContentInterpreter::MaskArea(TPDFStream& group,
 }
 
 void TContentInterpreter::EndGroup(const TGroupPutDown& putDown) {
-  canvas_.EndGroup(putDown.Alpha, putDown.Mode);
+  if (putDown.Open) canvas_.EndGroup(putDown.Alpha, putDown.Mode);
   --r_.OpenLayers;
   gs_.MaskLayers = putDown.MaskLayers;
 }
@@ -220,15 +225,24 @@ void TContentInterpreter::DrawForm(TPDFStream& form, TPDFIndRef* ref) {
     return;
   TPDFDictionary* outerInherited = r_.InheritedResources;
   r_.InheritedResources = resources_;
-  SaveState();
-  r_.SavedState = gs_;
-  r_.ActiveForms.push_back(&form);
-  ++r_.NestingDepth;
-  r_.Interpret(canvas_, &form, nullptr, ref);
-  --r_.NestingDepth;
-  r_.ActiveForms.pop_back();
-  r_.SavedState.reset();
-  RestoreState();
+  auto interpret = [&] {
+    SaveState();
+    r_.SavedState = gs_;
+    r_.ActiveForms.push_back(&form);
+    ++r_.NestingDepth;
+    r_.Interpret(canvas_, &form, nullptr, ref);
+    --r_.NestingDepth;
+    r_.ActiveForms.pop_back();
+    r_.SavedState.reset();
+    RestoreState();
+  };
+  interpret();
+  if (grouped && putDown.TwoPass) {
+    // The first drawing was the group's shape; the second is over what lies below.
+    canvas_.EndGroupShape();
+    putDown.Open = canvas_.BeginGroup(false, false);
+    if (putDown.Open) interpret();
+  }
   r_.InheritedResources = outerInherited;
   if (grouped) EndGroup(putDown);
 }
