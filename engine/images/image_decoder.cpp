@@ -9,13 +9,14 @@
 #include "engine/images/image_samples.h"
 #include "engine/images/jbig2/jbig2_decoder.h"
 #include "engine/images/jpx_decoder.h"
+#include "engine/syntax/stream_reader.h"
 #include "engine/syntax/structure.h"
 
 namespace kestrel {
 
 namespace {
 
-enum class TCodec { None, DCT, JPX, CCITT, JBIG2 };
+using TCodec = TPDFImageDecoder::TCodec;
 
 TCodec CodecOf(TByteView name) {
   if (name == "DCTDecode" || name == "DCT") return TCodec::DCT;
@@ -58,6 +59,29 @@ TBytes DropTrailingChannels(const TDecodedImage& image, int keep) {
   return out;
 }
 
+// Rows of `rowBytes` read from a source as it decodes.
+TSampleRows RowsFrom(std::shared_ptr<TByteSource> source, std::size_t rowBytes) {
+  return [source = std::move(source), rowBytes](std::uint8_t* row) {
+    return source->Read({reinterpret_cast<char*>(row), rowBytes}) == rowBytes;
+  };
+}
+
+// Rows of `rowBytes` read from whole data (kept alive by the caller).
+TSampleRows RowsOf(const TBytes& data, std::size_t rowBytes) {
+  return [&data, rowBytes, at = std::size_t{0}](std::uint8_t* row) mutable {
+    if (data.size() - at < rowBytes) return false;
+    std::copy_n(data.data() + at, rowBytes, reinterpret_cast<char*>(row));
+    at += rowBytes;
+    return true;
+  };
+}
+
+// Whether a soft mask asks for its colours to be taken out of a Matte: that is done on the
+// planes at their own size, so such images are decoded whole.
+bool HasMatte(TPDFStream* softMask) {
+  return softMask && softMask->Dictionary()->GetValue("Matte", false) != nullptr;
+}
+
 }  // namespace
 
 TPDFImageDecoder::TPDFImageDecoder(TImageDecodeContext context) : context_(std::move(context)) {}
@@ -67,22 +91,29 @@ TPDFObject* TPDFImageDecoder::Get(const TPDFDictionary& dict, const char* key) c
   return dict.GetValue(key, true);
 }
 
+std::pair<int, int> TPDFImageDecoder::ReducedSize(int width, int height) const {
+  if (!(context_.DrawnWidth > 0 && context_.DrawnHeight > 0) || width <= 0 || height <= 0)
+    return {0, 0};
+  // The size the picture would be resized to when drawn, so that the bitmap made from the
+  // reduced picture is the one the whole picture gives.
+  const int w = DrawnSide(width, context_.DrawnWidth), h = DrawnSide(height, context_.DrawnHeight);
+  const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
+  if (pixels < context_.ReducedFromPixels || w >= width || h >= height ||
+      std::uint64_t(w) * std::uint64_t(h) * 2 > pixels)
+    return {0, 0};
+  return {w, h};
+}
+
+void TPDFImageDecoder::NoteReduced(int width, int height) {
+  if (reducedWidth_ == 0 || width < reducedWidth_) reducedWidth_ = width;
+  if (reducedHeight_ == 0 || height < reducedHeight_) reducedHeight_ = height;
+}
+
 bool TPDFImageDecoder::Fail(std::string why) {
   picture_ = {};
   error_ = std::move(why);
   return false;
 }
-
-namespace {
-
-struct TImageHeader {
-  int Width = 0, Height = 0, Bits = 0;
-  bool ImageMask = false;
-  TCodec Codec = TCodec::None;
-  TDecodeRanges Decode;
-};
-
-}  // namespace
 
 bool TPDFImageDecoder::Load(const TPDFStream& stream) {
   const TPDFDictionary& dict = *stream.Dictionary();
@@ -123,10 +154,16 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
       return Fail("stencil masks of this codec are not decoded");
     const TSampleLayout layout{width, height, 1, 1};
     if (layout.RowBytes(context_.MaxBytes) == 0) return Fail("image size unusable or too large");
-    TBytes samples = stream.Decode(context_.Budget);
-    if (codec == TCodec::CCITT) samples = FaxSamples(dict, samples, width, height, context_.MaxBytes);
-    if (codec == TCodec::JBIG2) samples = JBIG2Samples(dict, samples, width, height, context_.MaxBytes);
-    picture_.Alpha = MaskSamples(samples, layout, true, decode);
+    TBytes whole;
+    const auto [w, h] = ReducedSize(width, height);
+    if (w > 0) {
+      picture_.Alpha = MaskSampleRows(SampleRows(stream, codec, layout, context_.MaxBytes, whole),
+                                      layout, true, decode, w, h);
+      NoteReduced(w, h);
+    } else {
+      picture_.Alpha = MaskSamples(WholeSamples(stream, codec, layout, context_.MaxBytes), layout,
+                                   true, decode);
+    }
     picture_.Stencil = true;
     picture_.Bilevel = true;
     return !picture_.Alpha.Empty() || Fail("empty stencil");
@@ -151,33 +188,40 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
     }
   }
 
-  TBytes data = stream.Decode(context_.Budget);
-  if (codec == TCodec::CCITT || codec == TCodec::JBIG2) {
-    // Fax and JBIG2 data become one-bit gray (or Indexed) samples and go on as raw samples;
-    // the size is checked before the bitmap is made.
-    if (TSampleLayout{width, height, 1, 1}.RowBytes(context_.MaxBytes) == 0)
-      return Fail("image size unusable or too large");
-    data = codec == TCodec::CCITT ? FaxSamples(dict, data, width, height, context_.MaxBytes)
-                                  : JBIG2Samples(dict, data, width, height, context_.MaxBytes);
-    // JBIG2 data without a page leaves the image out rather than painting it white.
-    if (codec == TCodec::JBIG2 && data.empty()) return Fail("JBIG2 data has no page");
-    bits = 1;
-    if (!colors || colors->Components() != 1) colors = deviceColors(1);
-    codec = TCodec::None;
-  }
+  // The soft mask, looked up first: a Matte is taken out of planes of the same size.
+  auto* soft = As<TPDFStream>(Get(dict, "SMask"));
+  const bool matte = soft && Get(*soft->Dictionary(), "Matte");
+  auto reduce = [&](int w, int h) { return matte ? std::pair{0, 0} : ReducedSize(w, h); };
   const TImageDecodeLimits codecLimits{context_.MaxBytes, limits::kMaxJpegScans};
-  if (codec == TCodec::None) {
+  if (codec == TCodec::None || codec == TCodec::CCITT || codec == TCodec::JBIG2) {
+    // Fax and JBIG2 data become one-bit gray (or Indexed) samples.
+    if (codec != TCodec::None) {
+      bits = 1;
+      if (!colors || colors->Components() != 1) colors = deviceColors(1);
+    }
     if (!colors) return Fail("unknown colour space");
-    if (bits == 0 && colors) bits = 8;
+    if (bits == 0) bits = 8;
     const TSampleLayout layout{width, height, colors->Components(), bits};
     if (layout.RowBytes(context_.MaxBytes) == 0) return Fail("image size unusable or too large");
     picture_.Bilevel = bits == 1 && layout.Components == 1;
-    picture_.Color = ConvertSamples(std::move(data), layout, decode, *colors,
-                                    colorKey.empty() ? nullptr : &colorKey, &keyAlpha);
+    const auto* key = colorKey.empty() ? nullptr : &colorKey;
+    TBytes whole;
+    if (const auto [w, h] = reduce(width, height); w > 0) {
+      TSampleRows rows = SampleRows(stream, codec, layout, context_.MaxBytes, whole);
+      // JBIG2 data without a page leaves the image out rather than painting it white.
+      if (codec == TCodec::JBIG2 && whole.empty()) return Fail("JBIG2 data has no page");
+      picture_.Color = ConvertSampleRows(rows, layout, decode, *colors, key, &keyAlpha, w, h);
+      NoteReduced(w, h);
+    } else {
+      whole = WholeSamples(stream, codec, layout, context_.MaxBytes);
+      if (codec == TCodec::JBIG2 && whole.empty()) return Fail("JBIG2 data has no page");
+      picture_.Color = ConvertSamples(std::move(whole), layout, decode, *colors, key, &keyAlpha);
+    }
   } else {
+    TBytes data = stream.Decode(context_.Budget);
     TDecodedImage image;
+    TDCTDecodeOptions options;
     if (codec == TCodec::DCT) {
-      TDCTDecodeOptions options;
       options.Limits = codecLimits;
       // The largest reduction that still leaves at least the drawn size.
       if (context_.DrawnWidth > 0 && context_.DrawnHeight > 0 && width > 0 && height > 0) {
@@ -185,7 +229,6 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
           if ((width + d - 1) / d >= context_.DrawnWidth &&
               (height + d - 1) / d >= context_.DrawnHeight) {
             options.ScaleDenominator = d;
-            reduced_ = true;
             break;
           }
         }
@@ -197,6 +240,7 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
     data.clear();
     data.shrink_to_fit();
     if (image.Empty()) return Fail(image.Error.empty() ? "image codec failed" : image.Error);
+    if (options.ScaleDenominator > 1) NoteReduced(image.Width, image.Height);
     int components = image.Components;
     if (image.HasAlpha) {
       --components;
@@ -208,14 +252,20 @@ bool TPDFImageDecoder::Load(const TPDFStream& stream) {
     if (!colors || colors->Components() != components) colors = deviceColors(components);
     if (!colors) return Fail("unknown colour space");
     const TSampleLayout layout{image.Width, image.Height, components, 8};
-    picture_.Color = ConvertSamples(std::move(image.Pixels), layout, decode, *colors,
-                                    colorKey.empty() ? nullptr : &colorKey, &keyAlpha);
+    const auto* key = colorKey.empty() ? nullptr : &colorKey;
+    if (const auto [w, h] = reduce(image.Width, image.Height); w > 0) {
+      picture_.Color = ConvertSampleRows(RowsOf(image.Pixels, layout.RowBytes(~std::uint64_t{0})),
+                                         layout, decode, *colors, key, &keyAlpha, w, h);
+      NoteReduced(w, h);
+    } else {
+      picture_.Color = ConvertSamples(std::move(image.Pixels), layout, decode, *colors, key, &keyAlpha);
+    }
   }
   if (picture_.Color.Empty()) return Fail("image has no pixels");
   if (!keyAlpha.Empty()) picture_.Alpha = std::move(keyAlpha);
 
   // A soft mask wins over an explicit mask and over the alpha of a JPEG 2000 image.
-  if (auto* soft = As<TPDFStream>(Get(dict, "SMask"))) {
+  if (soft) {
     TImagePlane alpha;
     if (LoadMask(*soft, true, alpha)) {
       picture_.Alpha = std::move(alpha);
@@ -265,10 +315,16 @@ bool TPDFImageDecoder::LoadMask(const TPDFStream& stream, bool soft, TImagePlane
     if (codec != TCodec::None) bits = 1;
     const TSampleLayout layout{width, height, 1, bits};
     if (layout.RowBytes(budget) == 0) return false;
-    TBytes samples = stream.Decode(context_.Budget);
-    if (codec == TCodec::CCITT) samples = FaxSamples(dict, samples, width, height, budget);
-    if (codec == TCodec::JBIG2) samples = JBIG2Samples(dict, samples, width, height, budget);
-    out = MaskSamples(samples, layout, !soft, decode);
+    // A Matte is taken out of planes of the same size.
+    const auto [w, h] = soft && Get(dict, "Matte") ? std::pair{0, 0} : ReducedSize(width, height);
+    TBytes whole;
+    if (w > 0) {
+      out = MaskSampleRows(SampleRows(stream, codec, layout, budget, whole), layout, !soft,
+                           decode, w, h);
+      NoteReduced(w, h);
+    } else {
+      out = MaskSamples(WholeSamples(stream, codec, layout, budget), layout, !soft, decode);
+    }
     return !out.Empty();
   }
   const TImageDecodeLimits codecLimits{budget, limits::kMaxJpegScans};
@@ -279,6 +335,26 @@ bool TPDFImageDecoder::LoadMask(const TPDFStream& stream, bool soft, TImagePlane
   const TSampleLayout layout{image.Width, image.Height, 1, 8};
   out = MaskSamples(ExtractChannel(image, 0).Data, layout, !soft, decode);
   return !out.Empty();
+}
+
+TBytes TPDFImageDecoder::WholeSamples(const TPDFStream& stream, TCodec codec,
+                                      const TSampleLayout& layout, std::uint64_t maxBytes) const {
+  const TBytes data = stream.Decode(context_.Budget);
+  if (codec == TCodec::CCITT) return FaxSamples(*stream.Dictionary(), data, layout.Width, layout.Height, maxBytes);
+  if (codec == TCodec::JBIG2) return JBIG2Samples(*stream.Dictionary(), data, layout.Width, layout.Height, maxBytes);
+  return data;
+}
+
+TSampleRows TPDFImageDecoder::SampleRows(const TPDFStream& stream, TCodec codec,
+                                         const TSampleLayout& layout, std::uint64_t maxBytes,
+                                         TBytes& whole) const {
+  const std::uint64_t rowBytes = layout.RowBytes(~std::uint64_t{0});
+  if (codec == TCodec::None) {
+    if (std::unique_ptr<TByteSource> reader = OpenStreamReader(stream, context_.Budget))
+      return RowsFrom(std::move(reader), rowBytes);
+  }
+  whole = WholeSamples(stream, codec, layout, maxBytes);
+  return RowsOf(whole, rowBytes);
 }
 
 TBytes TPDFImageDecoder::FaxSamples(const TPDFDictionary& dict, TByteView data, int width,

@@ -13,6 +13,10 @@ inline constexpr std::uint64_t kMaxImageBytes = std::uint64_t{512} << 20;
 // image drawn again costs nothing). Keeps a page of thousands of large images bounded in time.
 inline constexpr std::uint64_t kMaxPageImageBytes = std::uint64_t{4} << 30;
 
+// Pixels from which an image drawn at half its area or less is read a row at a time into the
+// size it is drawn at instead of being decoded whole: a 300-dpi A4 scan has 8.7 million.
+inline constexpr std::uint64_t kReducedImagePixels = 4'000'000;
+
 // The per-page image cache is emptied before a new image is added once it holds more than
 // this many decoded bytes.
 inline constexpr std::uint64_t kImageCacheBytes = 100'000'000;

@@ -15,12 +15,7 @@ namespace {
 // Largest bitmap made by repeating a picture's pixels (64 MB at 4 bytes a pixel).
 constexpr double kMaxEnlargedPixels = 16'000'000;
 
-// Source contributions of one target coordinate: [first, first + count) with weights.
-struct TSpan {
-  int First = 0;
-  int Count = 0;
-  int Weights = 0;  // offset into the weight table
-};
+using TSpan = TPlaneResizer::TSpan;
 
 // Weights sum to 65536 for every target coordinate.
 void BuildSpans(int source, int target, std::vector<TSpan>& spans, std::vector<int>& weights) {
@@ -64,76 +59,96 @@ void BuildSpans(int source, int target, std::vector<TSpan>& spans, std::vector<i
 
 }  // namespace
 
-TImagePlane ResizePlane(const TImagePlane& plane, int width, int height) {
-  if (plane.Width == width && plane.Height == height) return plane;
-  TImagePlane out;
-  if (plane.Empty() || width <= 0 || height <= 0) return out;
-  out.Width = width;
-  out.Height = height;
-  out.Channels = plane.Channels;
-  const int ch = plane.Channels;
-  const auto rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(ch);
-  out.Data.resize(rowBytes * static_cast<std::size_t>(height));
+TPlaneResizer::TPlaneResizer(int sourceWidth, int sourceHeight, int channels, int width,
+                             int height)
+    : sourceWidth_(sourceWidth), sourceHeight_(sourceHeight) {
+  if (sourceWidth <= 0 || sourceHeight <= 0 || channels <= 0 || width <= 0 || height <= 0) return;
+  out_.Width = width;
+  out_.Height = height;
+  out_.Channels = channels;
+  rowBytes_ = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+  out_.Data.resize(rowBytes_ * static_cast<std::size_t>(height));
+  BuildSpans(sourceWidth, width, xs_, xw_);
+  BuildSpans(sourceHeight, height, ys_, yw_);
+  hrow_.resize(rowBytes_);
+  for (auto& acc : acc_) acc.assign(rowBytes_, 0);
+}
 
-  std::vector<TSpan> xs, ys;
-  std::vector<int> xw, yw;
-  BuildSpans(plane.Width, width, xs, xw);
-  BuildSpans(plane.Height, height, ys, yw);
-
-  // One source row resized horizontally, kept while consecutive target rows share it.
-  std::vector<std::uint32_t> hrow(rowBytes);
-  std::vector<std::uint64_t> acc(rowBytes);
-  const auto srcRowBytes = static_cast<std::size_t>(plane.Width) * static_cast<std::size_t>(ch);
-  auto horizontal = [&](int sy) {
-    const auto* src = reinterpret_cast<const std::uint8_t*>(plane.Data.data()) +
-                      static_cast<std::size_t>(sy) * srcRowBytes;
-    if (ch == 1) {  // gray and opacity planes, the common case, without the channel loop
-      // A row of one value (a scan's blank lines) stays that value: each span's weights sum
-      // to 65536.
-      if (srcRowBytes > 1 && std::memcmp(src, src + 1, srcRowBytes - 1) == 0) {
-        std::fill(hrow.begin(), hrow.end(), std::uint32_t{src[0]} << 16);
-        return;
-      }
-      for (int x = 0; x < width; ++x) {
-        const TSpan& s = xs[static_cast<std::size_t>(x)];
-        const std::uint8_t* from = src + s.First;
-        const int* w = xw.data() + s.Weights;
-        std::uint32_t sum = 0;
-        for (int i = 0; i < s.Count; ++i) sum += from[i] * static_cast<std::uint32_t>(w[i]);
-        hrow[static_cast<std::size_t>(x)] = sum;
-      }
+void TPlaneResizer::Horizontal(const std::uint8_t* src) {
+  const int width = out_.Width, ch = out_.Channels;
+  const auto srcRowBytes = static_cast<std::size_t>(sourceWidth_) * static_cast<std::size_t>(ch);
+  if (ch == 1) {  // gray and opacity planes, the common case, without the channel loop
+    // A row of one value (a scan's blank lines) stays that value: each span's weights sum
+    // to 65536.
+    if (srcRowBytes > 1 && std::memcmp(src, src + 1, srcRowBytes - 1) == 0) {
+      std::fill(hrow_.begin(), hrow_.end(), std::uint32_t{src[0]} << 16);
       return;
     }
     for (int x = 0; x < width; ++x) {
-      const TSpan& s = xs[static_cast<std::size_t>(x)];
-      for (int c = 0; c < ch; ++c) {
-        std::uint32_t sum = 0;
-        for (int i = 0; i < s.Count; ++i)
-          sum += src[static_cast<std::size_t>(s.First + i) * ch + c] *
-                 static_cast<std::uint32_t>(xw[static_cast<std::size_t>(s.Weights + i)]);
-        hrow[static_cast<std::size_t>(x) * ch + c] = sum;  // scaled by 65536
-      }
+      const TSpan& s = xs_[static_cast<std::size_t>(x)];
+      const std::uint8_t* from = src + s.First;
+      const int* w = xw_.data() + s.Weights;
+      std::uint32_t sum = 0;
+      for (int i = 0; i < s.Count; ++i) sum += from[i] * static_cast<std::uint32_t>(w[i]);
+      hrow_[static_cast<std::size_t>(x)] = sum;
     }
-  };
-  int cached = -1;
-  for (int y = 0; y < height; ++y) {
-    const TSpan& s = ys[static_cast<std::size_t>(y)];
-    std::fill(acc.begin(), acc.end(), 0);
-    for (int i = 0; i < s.Count; ++i) {
-      if (cached != s.First + i) {
-        horizontal(s.First + i);
-        cached = s.First + i;
-      }
-      const auto w = static_cast<std::uint64_t>(yw[static_cast<std::size_t>(s.Weights + i)]);
-      for (std::size_t k = 0; k < rowBytes; ++k) acc[k] += hrow[k] * w;
+    return;
+  }
+  for (int x = 0; x < width; ++x) {
+    const TSpan& s = xs_[static_cast<std::size_t>(x)];
+    for (int c = 0; c < ch; ++c) {
+      std::uint32_t sum = 0;
+      for (int i = 0; i < s.Count; ++i)
+        sum += src[static_cast<std::size_t>(s.First + i) * ch + c] *
+               static_cast<std::uint32_t>(xw_[static_cast<std::size_t>(s.Weights + i)]);
+      hrow_[static_cast<std::size_t>(x) * ch + c] = sum;  // scaled by 65536
     }
-    auto* dst = reinterpret_cast<std::uint8_t*>(out.Data.data()) +
-                static_cast<std::size_t>(y) * rowBytes;
-    for (std::size_t k = 0; k < rowBytes; ++k)
+  }
+}
+
+void TPlaneResizer::AddRow(const std::uint8_t* row) {
+  if (out_.Data.empty() || added_ >= sourceHeight_) return;
+  const int sy = added_++;
+  Horizontal(row);
+  // Target rows are finished in order. A source row shared by two target rows (when the
+  // plane shrinks) ends the first and starts the second; when it grows, each target row
+  // takes one source row and ends with it.
+  for (int y = next_; y < out_.Height; ++y) {
+    const TSpan& s = ys_[static_cast<std::size_t>(y)];
+    if (s.First > sy) break;
+    std::vector<std::uint64_t>& acc = acc_[static_cast<std::size_t>(y & 1)];
+    const auto w = static_cast<std::uint64_t>(yw_[static_cast<std::size_t>(s.Weights + sy - s.First)]);
+    for (std::size_t k = 0; k < rowBytes_; ++k) acc[k] += hrow_[k] * w;
+    if (s.First + s.Count - 1 > sy) break;
+    auto* dst = reinterpret_cast<std::uint8_t*>(out_.Data.data()) +
+                static_cast<std::size_t>(y) * rowBytes_;
+    for (std::size_t k = 0; k < rowBytes_; ++k) {
       dst[k] = static_cast<std::uint8_t>(
           std::min<std::uint64_t>(255, (acc[k] + (std::uint64_t{1} << 31)) >> 32));
+      acc[k] = 0;
+    }
+    next_ = y + 1;
   }
-  return out;
+}
+
+TImagePlane TPlaneResizer::Finish(std::uint8_t fill) {
+  if (added_ < sourceHeight_ && !out_.Data.empty()) {
+    const std::vector<std::uint8_t> blank(
+        static_cast<std::size_t>(sourceWidth_) * static_cast<std::size_t>(out_.Channels), fill);
+    while (added_ < sourceHeight_) AddRow(blank.data());
+  }
+  return std::move(out_);
+}
+
+TImagePlane ResizePlane(const TImagePlane& plane, int width, int height) {
+  if (plane.Width == width && plane.Height == height) return plane;
+  if (plane.Empty() || width <= 0 || height <= 0) return {};
+  TPlaneResizer resizer(plane.Width, plane.Height, plane.Channels, width, height);
+  const auto srcRowBytes = static_cast<std::size_t>(plane.Width) * static_cast<std::size_t>(plane.Channels);
+  for (int y = 0; y < plane.Height; ++y)
+    resizer.AddRow(reinterpret_cast<const std::uint8_t*>(plane.Data.data()) +
+                   static_cast<std::size_t>(y) * srcRowBytes);
+  return resizer.Finish(0);
 }
 
 TCanvasBitmap MakeCanvasBitmap(const TDecodedPicture& picture, int width, int height,
@@ -164,17 +179,18 @@ TCanvasBitmap MakeCanvasBitmap(const TDecodedPicture& picture, int width, int he
   return bitmap;
 }
 
+int DrawnSide(int pixels, double device) {
+  if (!(device < pixels)) return pixels;  // also NaN
+  return std::clamp(static_cast<int>(std::ceil(device)), 1, pixels);
+}
+
 TImageDrawPlan PlanImageDraw(const TDecodedPicture& picture, double deviceWidth,
                              double deviceHeight) {
   TImageDrawPlan plan;
   const int w = picture.Width(), h = picture.Height();
   if (w <= 0 || h <= 0) return plan;
-  auto side = [](int pixels, double device) {
-    if (!(device < pixels)) return pixels;  // also NaN
-    return std::clamp(static_cast<int>(std::ceil(device)), 1, pixels);
-  };
-  plan.Width = side(w, deviceWidth);
-  plan.Height = side(h, deviceHeight);
+  plan.Width = DrawnSide(w, deviceWidth);
+  plan.Height = DrawnSide(h, deviceHeight);
   const bool enlarged = deviceWidth > w || deviceHeight > h;
   if (enlarged && !picture.Interpolate &&
       (picture.Bilevel || deviceWidth / w >= 4 || deviceHeight / h >= 4)) {

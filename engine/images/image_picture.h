@@ -2,7 +2,9 @@
 // A decoded image in the compact form it is cached in (8-bit gray or RGB samples and an
 // optional opacity plane of its own size), and the bitmap the canvas draws made from it at the
 // size it is drawn.
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "engine/graphics/canvas.h"
 #include "engine/syntax/bytes.h"
@@ -41,6 +43,39 @@ void RemoveMatte(TDecodedPicture& picture, const std::uint8_t matte[3]);
 // when the plane shrinks along an axis, the nearest source pixel when it grows.
 TImagePlane ResizePlane(const TImagePlane& plane, int width, int height);
 
+// ResizePlane for a plane whose rows come one at a time, top down: a large image is read into
+// the size it is drawn at without being held whole. Gives what ResizePlane gives.
+class TPlaneResizer {
+ public:
+  TPlaneResizer(int sourceWidth, int sourceHeight, int channels, int width, int height);
+  // The next source row: sourceWidth × channels bytes. Rows past the source's height are
+  // ignored.
+  void AddRow(const std::uint8_t* row);
+  // The resized plane (empty for unusable sizes); rows never added count as rows of `fill`.
+  TImagePlane Finish(std::uint8_t fill);
+
+  // Source contributions of one target coordinate: [First, First + Count) with weights.
+  struct TSpan {
+    int First = 0;
+    int Count = 0;
+    int Weights = 0;  // offset into the weight table
+  };
+
+ private:
+  void Horizontal(const std::uint8_t* row);
+
+  int sourceWidth_, sourceHeight_;
+  TImagePlane out_;
+  std::size_t rowBytes_ = 0;
+  std::vector<TSpan> xs_, ys_;
+  std::vector<int> xw_, yw_;
+  std::vector<std::uint32_t> hrow_;  // the last source row resized horizontally
+  // Sums of the target rows in progress: at most two at once, told apart by parity.
+  std::array<std::vector<std::uint64_t>, 2> acc_;
+  int added_ = 0;  // source rows so far
+  int next_ = 0;   // first target row not yet finished
+};
+
 // The picture as a canvas bitmap of the given size; a stencil is painted in `fill`.
 TCanvasBitmap MakeCanvasBitmap(const TDecodedPicture& picture, int width, int height,
                                TPackedColor fill);
@@ -56,5 +91,8 @@ struct TImageDrawPlan {
 };
 TImageDrawPlan PlanImageDraw(const TDecodedPicture& picture, double deviceWidth,
                              double deviceHeight);
+// The bitmap's side for `pixels` of the picture drawn over `device` pixels: the device size
+// rounded up when that is smaller, else the picture's own.
+int DrawnSide(int pixels, double device);
 
 }  // namespace kestrel

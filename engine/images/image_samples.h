@@ -3,6 +3,7 @@
 // into the 8-bit gray or RGB plane of a picture through the image's colour space and Decode.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -35,5 +36,19 @@ TImagePlane ConvertSamples(TBytes samples, const TSampleLayout& layout, const TD
 // data does not reach are transparent.
 TImagePlane MaskSamples(const TBytes& samples, const TSampleLayout& layout, bool stencil,
                         const TDecodeRanges& decode);
+
+// Reads the next row of raw samples (RowBytes of the layout) into the buffer; false when the
+// data ends before it.
+using TSampleRows = std::function<bool(std::uint8_t* row)>;
+
+// ConvertSamples and MaskSamples for samples read a row at a time, each plane resized on the
+// way to `width` × `height` as ResizePlane would resize it: a large image drawn small is never
+// held whole.
+TImagePlane ConvertSampleRows(const TSampleRows& next, const TSampleLayout& layout,
+                              const TDecodeRanges& decode, TImageColorConverter& colors,
+                              const std::vector<int>* colorKey, TImagePlane* keyAlpha, int width,
+                              int height);
+TImagePlane MaskSampleRows(const TSampleRows& next, const TSampleLayout& layout, bool stencil,
+                           const TDecodeRanges& decode, int width, int height);
 
 }  // namespace kestrel

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <memory>
 
 #include "engine/syntax/filters.h"
 #include "engine/syntax/filters_internal.h"
@@ -117,9 +118,53 @@ bool HasUsableZlibHeader(TByteView data) {
          (flg & 0x20) == 0;
 }
 
+// Inflate into the reader's buffers, as RunInflate does into one string.
+class TInflateSource final : public TByteSource {
+ public:
+  TInflateSource(TByteView data, std::size_t maxOut)
+      : inflater_(kZlibWindowBits), data_(data), left_(maxOut) {
+    done_ = !inflater_.Ready();
+  }
+
+  std::size_t Read(std::span<char> out) override {
+    z_stream& zs = inflater_.Stream();
+    std::size_t got = 0;
+    while (got < out.size() && !done_ && left_ > 0) {
+      if (zs.avail_in == 0 && inPos_ < data_.size()) {
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data_.data() + inPos_));
+        zs.avail_in = ClampToUInt(data_.size() - inPos_);
+      }
+      const uInt inBefore = zs.avail_in;
+      const uInt room = ClampToUInt(std::min(out.size() - got, left_));
+      zs.next_out = reinterpret_cast<Bytef*>(out.data() + got);
+      zs.avail_out = room;
+      const int rc = inflate(&zs, Z_NO_FLUSH);
+      got += room - zs.avail_out;
+      left_ -= room - zs.avail_out;
+      inPos_ += inBefore - zs.avail_in;
+      // The end of the data, input cut short, no progress possible or corrupt data: what
+      // came before stays.
+      done_ = rc != Z_OK || (zs.avail_in == 0 && inPos_ == data_.size() && zs.avail_out != 0);
+    }
+    return got;
+  }
+
+ private:
+  TInflater inflater_;
+  TByteView data_;
+  std::size_t left_;
+  std::size_t inPos_ = 0;
+  bool done_ = false;
+};
+
 }  // namespace
 
 namespace filters_detail {
+
+std::unique_ptr<TByteSource> InflateSource(TByteView data, std::size_t maxOut) {
+  if (!HasUsableZlibHeader(data)) return nullptr;
+  return std::make_unique<TInflateSource>(data, maxOut);
+}
 
 TBytes Inflate(TByteView data, std::size_t maxOut) {
   TInflateResult best = RunInflate(data, kZlibWindowBits, maxOut);

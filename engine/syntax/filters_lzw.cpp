@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "engine/syntax/filters.h"
 #include "engine/syntax/filters_internal.h"
@@ -36,23 +37,27 @@ class TLZWDecompressor {
     // hundreds of megabytes for input that turns out to decode to nothing.
     constexpr std::size_t kFirstGuessCap = std::size_t{1} << 20;
     out_.resize(std::min({std::max<std::size_t>(input_.size() * 2, 4096), kFirstGuessCap, maxOut_}));
-    ResetTable();
-    bool havePrevious = false;
-    unsigned previous = 0;
-    for (;;) {
+    DecodeUntil(maxOut_);
+    out_.resize(outPos_);
+    return std::move(out_);
+  }
+
+  // Decodes codes until the buffer holds `want` bytes or the data ends.
+  void DecodeUntil(std::size_t want) {
+    while (!ended_ && outPos_ < want) {
       const unsigned code = ReadCode();
       if (code == kEndCode) break;
       if (code == kClearCode) {
         ResetTable();
-        havePrevious = false;
+        havePrevious_ = false;
         continue;
       }
-      if (!havePrevious) {
+      if (!havePrevious_) {
         // The first code after a clear has no predecessor; only a literal can stand here.
         if (code >= nextCode_) continue;
         if (!Emit(code)) break;
-        previous = code;
-        havePrevious = true;
+        previous_ = code;
+        havePrevious_ = true;
         continue;
       }
       bool written;
@@ -63,16 +68,30 @@ class TLZWDecompressor {
       } else {
         // The code being defined right now (or an invalid one, read the same way):
         // previous string plus its own first byte.
-        firstByte = first_[previous];
-        written = EmitPreviousPlus(previous, firstByte);
+        firstByte = first_[previous_];
+        written = EmitPreviousPlus(previous_, firstByte);
       }
-      AddEntry(previous, firstByte);
+      AddEntry(previous_, firstByte);
       if (!written) break;
-      previous = code < nextCode_ ? code : nextCode_ - 1;
+      previous_ = code < nextCode_ ? code : nextCode_ - 1;
     }
-    out_.resize(outPos_);
-    return std::move(out_);
+    if (outPos_ < want) ended_ = true;
   }
+
+  // Moves up to `n` decoded bytes from the front of the buffer to `to`, for a reader that
+  // takes the output a piece at a time; returns how many.
+  std::size_t Take(char* to, std::size_t n) {
+    n = std::min(n, outPos_ - taken_);
+    std::memcpy(to, out_.data() + taken_, n);
+    taken_ += n;
+    if (taken_ == outPos_) {
+      // Emptied: later strings are written from the start again.
+      flushed_ += outPos_;
+      outPos_ = taken_ = 0;
+    }
+    return n;
+  }
+  bool Ended() const { return ended_; }
 
  private:
   void ResetTable() {
@@ -106,12 +125,13 @@ class TLZWDecompressor {
   // Reserve room for n bytes; false (after shrinking n) when the output cap cuts in.
   bool Reserve(std::size_t& n) {
     bool fits = true;
-    if (n > maxOut_ - outPos_) {
-      n = maxOut_ - outPos_;
+    const std::size_t left = maxOut_ - flushed_ - outPos_;
+    if (n > left) {
+      n = left;
       fits = false;
     }
     if (outPos_ + n > out_.size()) {
-      const std::size_t doubled = out_.size() > maxOut_ / 2 ? maxOut_ : out_.size() * 2;
+      const std::size_t doubled = out_.size() > maxOut_ / 2 ? maxOut_ : std::max<std::size_t>(out_.size() * 2, 4096);
       out_.resize(std::max(doubled, outPos_ + n));
     }
     return fits;
@@ -174,8 +194,34 @@ class TLZWDecompressor {
   std::array<std::uint8_t, kTableSize> first_{};
   std::array<std::uint16_t, kTableSize> length_{};
 
+  bool havePrevious_ = false;
+  unsigned previous_ = 0;
+  bool ended_ = false;
+
   TBytes out_;
   std::size_t outPos_ = 0;
+  std::size_t taken_ = 0;    // bytes of out_ a reader has taken
+  std::size_t flushed_ = 0;  // bytes taken before out_ was last emptied
+};
+
+class TLZWSource final : public TByteSource {
+ public:
+  TLZWSource(TByteView data, bool earlyChange, std::size_t maxOut)
+      : lzw_(std::make_unique<TLZWDecompressor>(data, earlyChange, maxOut)) {}
+
+  std::size_t Read(std::span<char> out) override {
+    constexpr std::size_t kPiece = 64 * 1024;
+    std::size_t got = 0;
+    while (got < out.size()) {
+      got += lzw_->Take(out.data() + got, out.size() - got);
+      if (got == out.size() || lzw_->Ended()) break;
+      lzw_->DecodeUntil(kPiece);
+    }
+    return got;
+  }
+
+ private:
+  std::unique_ptr<TLZWDecompressor> lzw_;  // its tables are 16 KB: kept off the stack
 };
 
 }  // namespace
@@ -184,6 +230,10 @@ namespace filters_detail {
 
 TBytes DecodeLZW(TByteView data, bool earlyChange, std::size_t maxOut) {
   return TLZWDecompressor(data, earlyChange, maxOut).Run();
+}
+
+std::unique_ptr<TByteSource> LZWSource(TByteView data, bool earlyChange, std::size_t maxOut) {
+  return std::make_unique<TLZWSource>(data, earlyChange, maxOut);
 }
 
 }  // namespace filters_detail

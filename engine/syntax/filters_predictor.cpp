@@ -2,8 +2,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "engine/syntax/filters.h"
+#include "engine/syntax/filters_internal.h"
 
 namespace kestrel {
 namespace {
@@ -179,7 +182,80 @@ TBytes UndoTiff(TBytes data, const TPDFFlateParms& parms, const TRowLayout& layo
   return data;
 }
 
+// The predictor undone a row at a time over a source; rows the data does not complete are
+// dropped, as UndoPng and UndoTiff drop them.
+class TPredictorSource final : public TByteSource {
+ public:
+  TPredictorSource(std::unique_ptr<TByteSource> input, const TPDFFlateParms& parms,
+                   const TRowLayout& layout)
+      : input_(std::move(input)), parms_(parms), layout_(layout) {}
+
+  std::size_t Read(std::span<char> out) override {
+    std::size_t got = 0;
+    while (got < out.size()) {
+      if (pos_ == row_.size() && !NextRow()) break;
+      const std::size_t n = std::min(out.size() - got, row_.size() - pos_);
+      std::memcpy(out.data() + got, row_.data() + pos_, n);
+      got += n;
+      pos_ += n;
+    }
+    return got;
+  }
+
+ private:
+  // The next row's bytes as they come, with a PNG type byte; grown as they arrive, so a
+  // row length from a hostile file costs no more than the data there is.
+  bool ReadRaw() {
+    const std::size_t need = layout_.RowSize + (parms_.Predictor >= 10 ? 1 : 0);
+    raw_.clear();
+    while (raw_.size() < need) {
+      const std::size_t had = raw_.size(), piece = std::min<std::size_t>(need - had, 1 << 16);
+      raw_.resize(had + piece);
+      if (input_->Read({raw_.data() + had, piece}) < piece) return false;
+    }
+    return true;
+  }
+
+  bool NextRow() {
+    if (ended_ || !ReadRaw()) {
+      ended_ = true;
+      return false;
+    }
+    const bool first = row_.empty();
+    if (parms_.Predictor >= 10) {
+      above_.swap(row_);
+      row_.assign(raw_.begin() + 1, raw_.end());
+      UndoPngRow(static_cast<Byte>(raw_[0]), row_.data(), first ? nullptr : above_.data(),
+                 layout_.RowSize, layout_.BytesPerPixel);
+    } else {
+      row_.assign(raw_.begin(), raw_.end());
+      if (parms_.Predictor == 2) UndoTiffRow(row_.data(), parms_, layout_);
+    }
+    pos_ = 0;
+    return true;
+  }
+
+  std::unique_ptr<TByteSource> input_;
+  TPDFFlateParms parms_;
+  TRowLayout layout_;
+  std::vector<char> raw_;  // one row as it comes, with its PNG type byte
+  std::vector<Byte> row_, above_;
+  std::size_t pos_ = 0;  // bytes of row_ already read
+  bool ended_ = false;
+};
+
 }  // namespace
+
+namespace filters_detail {
+
+std::unique_ptr<TByteSource> PredictorSource(std::unique_ptr<TByteSource> input,
+                                             const TPDFFlateParms& parms) {
+  TRowLayout layout;
+  if (parms.Predictor < 2 || !ComputeLayout(parms, layout)) return input;
+  return std::make_unique<TPredictorSource>(std::move(input), parms, layout);
+}
+
+}  // namespace filters_detail
 
 TBytes ApplyPredictor(TBytes data, const TPDFFlateParms& parms) {
   if (parms.Predictor < 2) return data;

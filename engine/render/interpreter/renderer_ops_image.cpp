@@ -170,7 +170,10 @@ TPDFPoint TContentInterpreter::DrawnImageSize() const {
     const double scale = r_.Resolution / 72;
     return {std::hypot(m.a, m.b) * scale, std::hypot(m.c, m.d) * scale};
   }
-  const TPDFPoint ul = T(0, 1), ur = T(1, 1), ll = T(0, 0);
+  // The sides of the parallelogram DrawPicture draws over, so that a picture decoded at that
+  // size is drawn without being resized again.
+  TPDFPoint ul = T(0, 1), ur = T(1, 1), ll = T(0, 0);
+  if (r_.StrokeAdjust) SnapToPixels(ul, ur, ll);
   return {std::hypot(ur.x - ul.x, ur.y - ul.y), std::hypot(ll.x - ul.x, ll.y - ul.y)};
 }
 
