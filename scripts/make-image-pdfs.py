@@ -5,6 +5,10 @@
 
 scan-600dpi-gray.pdf   A4 page holding one 600-dpi 8-bit gray scan (Flate)
 scan-300dpi-bilevel.pdf A4 page holding one 300-dpi 1-bit scan (Flate)
+scan-600dpi-rgb.pdf    the 600-dpi scan in 8-bit colour (Flate)
+scan-600dpi-bilevel.pdf the 600-dpi scan in 1 bit (Flate)
+scan-600dpi-g4.pdf     the 600-dpi scan in 1 bit (CCITT group 4), when PIL can write it
+scan-600dpi-jpeg.pdf   the 600-dpi gray scan as a JPEG, when PIL is there
 photo-rgb-dct.pdf      a 3000 x 2000 colour photo (DCT), plus a logo drawn three times
 photo-cmyk-dct.pdf     a 2400 x 1600 CMYK photo (DCT)
 photo-jpx.pdf          a 2000 x 1500 colour photo (JPEG 2000), when PIL can write it
@@ -64,6 +68,28 @@ def scan_rows(width, height, bits):
     return b"".join(rows)
 
 
+def encoded(img, fmt, **kw):
+    buf = io.BytesIO()
+    img.save(buf, fmt, **kw)
+    return buf.getvalue()
+
+
+def group4(img):
+    """The CCITT group 4 data of a 1-bit image, from a one-strip TIFF PIL writes; None when
+    PIL lacks libtiff."""
+    from PIL import Image, TiffImagePlugin
+    TiffImagePlugin.STRIP_SIZE = 1 << 30  # one strip for the whole page
+    try:
+        data = encoded(img, "TIFF", compression="group4")
+        tags = Image.open(io.BytesIO(data)).tag_v2
+        offsets, counts = tags[273], tags[279]  # StripOffsets, StripByteCounts
+    except (OSError, KeyError, ValueError):
+        return None
+    if len(offsets) != 1:
+        return None
+    return data[offsets[0]:offsets[0] + counts[0]]
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -71,6 +97,21 @@ def main():
     pdf(os.path.join(out, "scan-600dpi-gray.pdf"),
         b"/Width %d /Height %d /BitsPerComponent 8 /ColorSpace /DeviceGray /Filter /FlateDecode"
         % (w, h), zlib.compress(scan_rows(w, h, 8), 6), FULL_PAGE)
+    gray = scan_rows(w, h, 8)
+    # Colour: the gray scan tinted, ink blue on cream paper.
+    rgb = bytearray(3 * len(gray))
+    for i, (ink, paper) in enumerate(((30, 250), (40, 245), (120, 235))):
+        rgb[i::3] = gray.translate(bytes(ink + (paper - ink) * v // 240 if v <= 240
+                                         else min(255, paper + v - 246) for v in range(256)))
+    pdf(os.path.join(out, "scan-600dpi-rgb.pdf"),
+        b"/Width %d /Height %d /BitsPerComponent 8 /ColorSpace /DeviceRGB /Filter /FlateDecode"
+        % (w, h), zlib.compress(bytes(rgb), 6), FULL_PAGE)
+    del rgb
+    bilevel = scan_rows(w, h, 1)
+    pdf(os.path.join(out, "scan-600dpi-bilevel.pdf"),
+        b"/Width %d /Height %d /BitsPerComponent 1 /ColorSpace /DeviceGray /Filter /FlateDecode"
+        % (w, h), zlib.compress(bilevel, 6), FULL_PAGE)
+    w6, h6 = w, h
     w, h = 2480, 3508
     pdf(os.path.join(out, "scan-300dpi-bilevel.pdf"),
         b"/Width %d /Height %d /BitsPerComponent 1 /ColorSpace /DeviceGray /Filter /FlateDecode"
@@ -79,6 +120,16 @@ def main():
         from PIL import Image
     except ImportError:
         return
+    page = Image.frombytes("L", (w6, h6), gray)
+    pdf(os.path.join(out, "scan-600dpi-jpeg.pdf"),
+        b"/Width %d /Height %d /BitsPerComponent 8 /ColorSpace /DeviceGray /Filter /DCTDecode"
+        % (w6, h6), encoded(page, "JPEG", quality=75), FULL_PAGE)
+    # PIL's 1-bit TIFF calls 1 white and codes it as the fax's black: BlackIs1 gives it back.
+    g4 = group4(Image.frombytes("1", (w6, h6), bilevel))
+    if g4:
+        pdf(os.path.join(out, "scan-600dpi-g4.pdf"),
+            b"/Width %d /Height %d /BitsPerComponent 1 /ColorSpace /DeviceGray /Filter /CCITTFaxDecode "
+            b"/DecodeParms << /K -1 /Columns %d /Rows %d /BlackIs1 true >>" % (w6, h6, w6, h6), g4, FULL_PAGE)
 
     def photo(width, height, mode):
         img = Image.linear_gradient("L").resize((width, height))
@@ -87,11 +138,6 @@ def main():
         b = Image.radial_gradient("L").resize((width, height))
         rgb = Image.merge("RGB", (r, g, b)).effect_spread(3)
         return rgb.convert(mode)
-
-    def encoded(img, fmt, **kw):
-        buf = io.BytesIO()
-        img.save(buf, fmt, **kw)
-        return buf.getvalue()
 
     pdf(os.path.join(out, "photo-rgb-dct.pdf"),
         b"/Width 3000 /Height 2000 /BitsPerComponent 8 /ColorSpace /DeviceRGB /Filter /DCTDecode",

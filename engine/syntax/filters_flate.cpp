@@ -127,6 +127,7 @@ class TInflateSource final : public TByteSource {
   }
 
   std::size_t Read(std::span<char> out) override {
+    if (fallback_) return ReadFallback(out);
     z_stream& zs = inflater_.Stream();
     std::size_t got = 0;
     while (got < out.size() && !done_ && left_ > 0) {
@@ -142,6 +143,12 @@ class TInflateSource final : public TByteSource {
       got += room - zs.avail_out;
       left_ -= room - zs.avail_out;
       inPos_ += inBefore - zs.avail_in;
+      const bool failed = rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR;
+      if (failed && zs.total_out == 0) {
+        // Corrupt before any output: the whole decoder's fallbacks get their chance.
+        fallback_ = std::make_unique<TBytes>(filters_detail::Inflate(data_, left_));
+        return ReadFallback(out);
+      }
       // The end of the data, input cut short, no progress possible or corrupt data: what
       // came before stays.
       done_ = rc != Z_OK || (zs.avail_in == 0 && inPos_ == data_.size() && zs.avail_out != 0);
@@ -150,11 +157,20 @@ class TInflateSource final : public TByteSource {
   }
 
  private:
+  std::size_t ReadFallback(std::span<char> out) {
+    const std::size_t n = std::min(out.size(), fallback_->size() - fallbackPos_);
+    std::copy_n(fallback_->data() + fallbackPos_, n, out.data());
+    fallbackPos_ += n;
+    return n;
+  }
+
   TInflater inflater_;
   TByteView data_;
   std::size_t left_;
   std::size_t inPos_ = 0;
   bool done_ = false;
+  std::unique_ptr<TBytes> fallback_;
+  std::size_t fallbackPos_ = 0;
 };
 
 }  // namespace

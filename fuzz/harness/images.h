@@ -45,7 +45,7 @@ class TImageColors final : public kestrel::TImageColorConverter {
 };
 
 // Decodes the stream (small limits keep each input fast) and makes bitmaps at a few sizes.
-inline void DecodeAndDraw(kestrel::TPDFStream& stream) {
+inline void DecodeAndDraw(kestrel::TPDFStream& stream, double drawnWidth = 0, double drawnHeight = 0) {
   kestrel::TPDFSimpleColorManager manager;
   kestrel::TPDFColorSpaces spaces(manager, [](kestrel::TPDFObject* o) { return o; });
   kestrel::TImageDecodeContext context;
@@ -55,6 +55,10 @@ inline void DecodeAndDraw(kestrel::TPDFStream& stream) {
     if (!id || id->Family == kestrel::TColorFamily::Pattern) return nullptr;
     return std::make_unique<TImageColors>(spaces, *id);
   };
+  // Drawn small, the image is read a row at a time into that size.
+  context.DrawnWidth = drawnWidth;
+  context.DrawnHeight = drawnHeight;
+  context.ReducedFromPixels = 0;
   kestrel::TPDFImageDecoder decoder(context);
   try {
     if (!decoder.Load(stream)) {
@@ -82,7 +86,9 @@ inline void ImageDecoder(const uint8_t* data, size_t size) {
   auto* dict = kestrel::As<kestrel::TPDFDictionary>(pool.ParseObject(text.substr(0, split)));
   if (!dict) dict = pool.NewDictionary();
   const std::string_view body = split == std::string_view::npos ? std::string_view() : text.substr(split + 6);
-  DecodeAndDraw(*pool.NewStreamOf(dict, kestrel::TBytes(body)));
+  kestrel::TPDFStream& stream = *pool.NewStreamOf(dict, kestrel::TBytes(body));
+  DecodeAndDraw(stream);
+  DecodeAndDraw(stream, 5.5, 3);
 }
 
 // Content that starts just after BI: the reader, then the decoder on what it found.

@@ -6,6 +6,7 @@
 #include "engine/access/document.h"
 #include "engine/kestrel.h"
 #include "engine/syntax/decode_budget.h"
+#include "engine/syntax/stream_reader.h"
 #include "engine/syntax/structure.h"
 
 namespace fuzzharness {
@@ -37,7 +38,16 @@ inline void FilterChain(const uint8_t* data, size_t size) {
   // A page's budget, tightened so that each input runs in milliseconds: what is checked here is
   // that every stage of a chain is charged and stops at it.
   kestrel::TDecodeBudget budget(kFuzzDecodeBudget);
-  pool.NewStreamOf(dict, kestrel::TBytes(body))->Decode(&budget);
+  const kestrel::TPDFStream& stream = *pool.NewStreamOf(dict, kestrel::TBytes(body));
+  const kestrel::TBytes whole = stream.Decode(&budget);
+  // Read piece by piece, the chain gives the same bytes and spends the same budget.
+  kestrel::TDecodeBudget piecewise(kFuzzDecodeBudget);
+  auto reader = kestrel::OpenStreamReader(stream, &piecewise);
+  if (!reader) return;
+  kestrel::TBytes got;
+  char piece[4093];
+  for (std::size_t n; (n = reader->Read(piece)) > 0;) got.append(piece, n);
+  if (got != whole || piecewise.Left() != budget.Left()) __builtin_trap();
 }
 
 // Which of a page's marked-content groups and annotations are shown.

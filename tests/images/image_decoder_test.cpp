@@ -6,6 +6,7 @@
 #include "engine/images/image_decoder.h"
 #include "engine/images/image_samples.h"
 #include "engine/images/inline_image.h"
+#include "engine/syntax/filters.h"
 #include "engine/syntax/structure.h"
 
 namespace kestrel {
@@ -41,10 +42,11 @@ TImageDecodeContext TestContext() {
 
 // Decodes an image stream made of dictionary text and data.
 std::unique_ptr<TPDFImageDecoder> Decode(TPDFStructure& pool, const std::string& dict,
-                                         const std::string& data, bool expectLoaded = true) {
+                                         const std::string& data, bool expectLoaded = true,
+                                         TImageDecodeContext context = TestContext()) {
   auto* d = As<TPDFDictionary>(pool.ParseObject(dict));
   EXPECT_NE(d, nullptr) << dict;
-  auto decoder = std::make_unique<TPDFImageDecoder>(TestContext());
+  auto decoder = std::make_unique<TPDFImageDecoder>(std::move(context));
   EXPECT_EQ(decoder->Load(*pool.NewStreamOf(d, data)), expectLoaded) << dict << decoder->Error();
   return decoder;
 }
@@ -155,6 +157,54 @@ TEST(ImageDecoder, ResizeAveragesWhenShrinking) {
   // Enlarging repeats pixels: 2 → 5 gives the first source pixel 2 pixels, the second 3.
   TImagePlane q{2, 1, 1, std::string("\x01\x02", 2)};
   EXPECT_EQ(Plane(ResizePlane(q, 5, 1)), "1 1 2 2 2 ");
+}
+
+TEST(ImageDecoder, ImagesReadIntoTheirDrawnSizeGiveTheBitmapOfTheWholeImage) {
+  // 40 × 30 pictures drawn over 6.5 × 4.2 device pixels: a 7 × 5 bitmap either way.
+  TBytes gray, rgbRows, bits;
+  for (int y = 0; y < 30; ++y) {
+    rgbRows.push_back(static_cast<char>(y % 5));  // PNG filter types 0 to 4
+    for (int x = 0; x < 40; ++x) {
+      gray.push_back(static_cast<char>((x * 7 + y * 13) % 256));
+      for (int c = 0; c < 3; ++c) rgbRows.push_back(static_cast<char>((x * (c + 3) + y * 5) % 256));
+    }
+    for (int x = 0; x < 5; ++x) bits.push_back(static_cast<char>(x * 37 + y * 11));
+  }
+  const TBytes soft = DeflateBytes(gray);
+  TPDFStructure pool;
+  pool.OnResolveRef = [&](TPDFIndRef*, int32_t, int32_t) -> TPDFObject* {
+    return pool.NewStreamOf(As<TPDFDictionary>(pool.ParseObject(
+                                "<< /Width 40 /Height 30 /BitsPerComponent 8 /Filter /FlateDecode >>")),
+                            soft);
+  };
+  const std::string image = "<< /Width 40 /Height 30 /ColorSpace /DeviceGray /BitsPerComponent ";
+  const struct {
+    std::string Dict;
+    TBytes Data;
+  } cases[] = {
+      {image + "8 /Filter /FlateDecode >>", DeflateBytes(gray)},
+      {image + "8 /Filter /FlateDecode >>", DeflateBytes(gray.substr(0, 500))},  // cut short
+      {image + "8 /Decode [1 0] /Mask [0 90] >>", gray},
+      {image + "8 /SMask 9 0 R >>", gray},
+      {image + "1 /Filter /FlateDecode >>", DeflateBytes(bits)},
+      {image + "2 /ColorSpace [/Indexed /DeviceRGB 2 <>] >>", bits + bits},
+      {"<< /Width 40 /Height 30 /ImageMask true >>", bits},
+      {"<< /Width 40 /Height 30 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode "
+       "/DecodeParms << /Predictor 15 /Colors 3 /Columns 40 >> >>",
+       DeflateBytes(rgbRows)},
+  };
+  TImageDecodeContext small = TestContext();
+  small.DrawnWidth = 6.5;
+  small.DrawnHeight = 4.2;
+  small.ReducedFromPixels = 0;
+  for (const auto& c : cases) {
+    auto whole = Decode(pool, c.Dict, c.Data);
+    auto reduced = Decode(pool, c.Dict, c.Data, true, small);
+    EXPECT_EQ(reduced->Picture().Width(), 7) << c.Dict;
+    EXPECT_TRUE(reduced->TooSmallFor(8, 4)) << c.Dict;
+    EXPECT_EQ(reduced->Bitmap(7, 5, 0x123456).Pixels, whole->Bitmap(7, 5, 0x123456).Pixels)
+        << c.Dict;
+  }
 }
 
 TEST(ImageCollection, EmptiedPastItsLimitBeforeAdding) {
