@@ -315,8 +315,10 @@ TByteView TSmartPDFReader::TextFromScan(int64_t s) {
 }
 
 TPDFObject* TSmartPDFReader::ParseBody(TByteView body, TPDFStructure& pool, bool& lengthMatched) {
+  // Stream data stays in the source, which the reader's owner keeps for as long as any pool
+  // objects are parsed into: a scan's image is not copied out of the mapped file.
   return ParseIndirectObjectText(body, pool, [this](const TPDFIndRef* ref) { return LoadLengthRef(ref); },
-                                 &lengthMatched);
+                                 &lengthMatched, true);
 }
 
 TPDFObject* TSmartPDFReader::LoadFromBody(int32_t objNum, TPDFStructure& pool, int32_t& gen) {

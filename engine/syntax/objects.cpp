@@ -359,7 +359,7 @@ TPDFStream::TPDFStream(TPDFStructure* owner, TPDFDictionary* dict, TBytes data)
 void TPDFStream::WriteText(TBytes& out) const {
   dict_->WriteText(out);
   out += "stream\n";
-  out += data_;
+  out += Data();
   out += "\nendstream";
 }
 
@@ -372,8 +372,14 @@ void TPDFStream::Renumber(int32_t delta) { dict_->Renumber(delta); }
 
 bool TPDFStream::Refers(const TPDFObject* x) const { return x == dict_ || dict_->Refers(x); }
 
+void TPDFStream::BorrowRawData(TByteView bytes) {
+  data_.clear();
+  borrowed_ = bytes;
+}
+
 void TPDFStream::SetRawData(TBytes bytes) {
   data_ = std::move(bytes);
+  borrowed_.reset();
   double length = static_cast<double>(data_.size());
   if (auto* n = As<TPDFNumeric>(dict_->GetValue("Length", false))) {
     n->SetValue(length);

@@ -2,6 +2,7 @@
 // PDF objects. Every object belongs to exactly one pool (TPDFStructure) that creates and
 // frees it; containers hold non-owning pointers to objects of their own pool.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -163,13 +164,17 @@ class TPDFStream final : public TPDFObject {
   bool Refers(const TPDFObject* x) const override;
 
   TPDFDictionary* Dictionary() const { return dict_; }
-  const TBytes& Data() const { return data_; }
+  // The raw data: owned, or borrowed from bytes that outlive the stream (BorrowRawData).
+  TByteView Data() const { return borrowed_ ? borrowed_.value() : TByteView(data_); }
   // Data decoded through the stream's filter chain (the raw data is unchanged). All stages
   // together produce at most limits::kMaxDecodedStreamBytes, and no more than `budget` has
   // left when one is given (it is charged for every stage). A chain cut short before its last
   // stage gives no data; a last stage cut short gives what it decoded.
   TBytes Decode(class TDecodeBudget* budget = nullptr) const;
   void SetRawData(TBytes bytes);
+  // Points the stream at data that stays where it is instead of a copy of it: a scanned page's
+  // image is read from the mapped file. `bytes` must outlive the stream.
+  void BorrowRawData(TByteView bytes);
   void SetData(TBytes bytes, bool compress);
   void ReplaceDictionary(TPDFDictionary* dict);
   // A record the document may attach (the parsed index of an object stream); not owned.
@@ -178,6 +183,7 @@ class TPDFStream final : public TPDFObject {
  private:
   TPDFDictionary* dict_;
   TBytes data_;
+  std::optional<TByteView> borrowed_;
 };
 
 class TPDFIndRef final : public TPDFObject {

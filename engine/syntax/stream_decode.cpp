@@ -145,13 +145,13 @@ class TViewSource final : public TByteSource {
 
 TBytes TPDFStream::Decode(TDecodeBudget* budget) const {
   const std::vector<TFilterStage> stages = GeneralFilters(*dict_);
-  if (stages.empty()) return data_;
+  if (stages.empty()) return TBytes(Data());
   // The chain as a whole has one stream's worth of output, and the caller's budget.
   TDecodeBudget chain(limits::kMaxDecodedStreamBytes);
   TBytes data;
   bool decoded = false;
-  if (!RunStages(stages, data_, data, decoded, chain, budget)) return {};
-  return decoded ? data : data_;
+  if (!RunStages(stages, Data(), data, decoded, chain, budget)) return {};
+  return decoded ? data : TBytes(Data());
 }
 
 std::unique_ptr<TByteSource> OpenStreamReader(const TPDFStream& stream, TDecodeBudget* budget) {
@@ -169,7 +169,7 @@ std::unique_ptr<TByteSource> OpenStreamReader(const TPDFStream& stream, TDecodeB
   auto reader = std::make_unique<TStreamReader>(std::move(data), chain, budget);
   const std::size_t cap = ran ? StageCap(chain, budget) : 0;
   if (cap == 0) return reader;  // gives nothing, as Decode gives nothing
-  const TByteView input = decoded ? reader->Data() : TByteView(stream.Data());
+  const TByteView input = decoded ? reader->Data() : stream.Data();
   const TPDFFlateParms parms = PredictorParms(last.Parms);
   if (IsFlate(last.Name)) {
     auto inflate = filters_detail::InflateSource(input, cap);

@@ -96,7 +96,7 @@ std::optional<TStreamBody> LocateStreamBody(TByteView text, const TPDFDictionary
 }
 
 TPDFObject* ParseIndirectObjectText(TByteView text, TPDFStructure& pool, const TLengthLoader& loadLength,
-                                    bool* lengthMatched) {
+                                    bool* lengthMatched, bool borrow) {
   if (lengthMatched) *lengthMatched = true;
   std::size_t consumed = 0;
   TPDFObject* obj = pool.ParseObjectAt(text, consumed);
@@ -109,7 +109,11 @@ TPDFObject* ParseIndirectObjectText(TByteView text, TPDFStructure& pool, const T
     return obj;
   }
   if (lengthMatched) *lengthMatched = body->LengthMatched;
-  return pool.NewStreamOf(dict, TBytes(text.substr(body->Start, body->Length)));
+  const TByteView data = text.substr(body->Start, body->Length);
+  if (!borrow) return pool.NewStreamOf(dict, TBytes(data));
+  TPDFStream* stream = pool.NewStreamOf(dict, TBytes());
+  stream->BorrowRawData(data);
+  return stream;
 }
 
 }  // namespace kestrel

@@ -28,8 +28,10 @@ std::optional<TStreamBody> LocateStreamBody(TByteView text, const TPDFDictionary
                                             std::size_t afterDict, const TLengthLoader& loadLength);
 
 // Parses an object's text; a dictionary followed by a stream body becomes a stream.
-// `lengthMatched`, when given, is false for a stream whose length had to be repaired.
+// `lengthMatched`, when given, is false for a stream whose length had to be repaired. With
+// `borrow`, the stream's data stays in `text` instead of being copied: the text must outlive
+// the stream.
 TPDFObject* ParseIndirectObjectText(TByteView text, TPDFStructure& pool, const TLengthLoader& loadLength,
-                                    bool* lengthMatched = nullptr);
+                                    bool* lengthMatched = nullptr, bool borrow = false);
 
 }  // namespace kestrel

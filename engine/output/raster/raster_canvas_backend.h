@@ -20,8 +20,9 @@ inline constexpr double kMaxStrokeReach = 2e6;
 inline constexpr std::size_t kMaxClipOps = 2'000'000;
 // Cairo's largest image surface side.
 inline constexpr int kLibraryTileLimit = 32767;
-// Pixels resampled per temporary image block when drawing a bitmap.
-inline constexpr std::size_t kImageBlockPixels = std::size_t{1} << 22;
+// Pixels resampled per temporary image block when drawing a bitmap: a block and the mask
+// Cairo fills it through take 1 MB each, however large the picture.
+inline constexpr std::size_t kImageBlockPixels = std::size_t{1} << 18;
 
 // One Cairo surface over a rectangle of the page raster; user space is page device space.
 struct TTile {
