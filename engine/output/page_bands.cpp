@@ -80,13 +80,7 @@ class TBandedPicture {
       const std::size_t at = std::size_t(y) * std::size_t(width);
       if (onBlack_) UnblendRow(onWhite_, *onBlack_, y, opacity_.data() + at);
       if (colour_ == TColourMode::kRGB) continue;
-      const TPixelView view = onWhite_.View();
-      const std::uint8_t* in = view.Row(y);
-      for (int x = 0; x < width; ++x) {
-        std::uint8_t rgb[3];
-        view.ReadRGB(in, x, rgb);
-        gray_[at + std::size_t(x)] = GrayOf(rgb[0], rgb[1], rgb[2]);
-      }
+      GrayRow(onWhite_.View(), y, gray_.data() + at);
       if (colour_ == TColourMode::kMono) mono_.Diffuse(gray_.data() + at);
     }
   }

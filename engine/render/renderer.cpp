@@ -92,10 +92,14 @@ bool TPDFRenderer::MayDrawForm() {
 TPDFRenderer::TStreamDecodeScope::TStreamDecodeScope(TPDFRenderer& r, const TPDFStream& stream)
     : r_(r), objNum_(stream.ObjNum), spentBefore_(r.decodeBudget_.Exhausted()), leftBefore_(r.decodeBudget_.Left()) {
   if (!r_.DocumentBudget || !stream.IsIndirect) return;
-  if (!r_.DocumentBudget->BeginDecode(objNum_, r_.streamsDecoding_ == 0)) {
+  std::int32_t cutOnPage = 0;
+  if (!r_.DocumentBudget->BeginDecode(objNum_, r_.streamsDecoding_ == 0, cutOnPage)) {
     skipped_ = true;
+    // Pages drawn at once find it in any order; a page drawn in bands finds it on its first.
+    const bool thisPage = cutOnPage != 0 && cutOnPage == r_.PageObjectNumber();
     r_.AddPageNote("stream " + std::to_string(objNum_) +
-                   " was left out: it decodes to more than the page budget allows, as an earlier page found");
+                   " was left out: it decodes to more than the page budget allows, as " +
+                   (thisPage ? "an earlier band of the page" : "another page") + " found");
     return;
   }
   claimed_ = true;
@@ -112,7 +116,7 @@ TPDFRenderer::TStreamDecodeScope::~TStreamDecodeScope() {
   // tipped a nearly spent budget is decoded again on the next page.
   const bool cut =
       !spentBefore_ && r_.decodeBudget_.Exhausted() && leftBefore_ >= r_.decodeAllowance_ / 2;
-  r_.DocumentBudget->EndDecode(objNum_, cut);
+  r_.DocumentBudget->EndDecode(objNum_, cut, r_.PageObjectNumber());
 }
 
 TBytes TPDFRenderer::DecodeStream(const TPDFStream& stream) {

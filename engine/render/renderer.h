@@ -60,6 +60,8 @@ class TPDFRenderer {
   // Set by the caller before rendering.
   double Resolution = 96;
   TPDFDictionary* PageDictionary = nullptr;
+  // The page's object number (0 for a page that has none).
+  std::int32_t PageObjectNumber() const { return PageDictionary && PageDictionary->IsIndirect ? PageDictionary->ObjNum : 0; }
   // Without a callback, references resolve through their own pool.
   TResolveCallback Resolver;
   TGDIPlusSettings Settings;

@@ -44,18 +44,22 @@ void TDocumentBudget::Spend(const TAmounts& spent) {
   Take(formsLeft_, spent.FormInvocations);
 }
 
-bool TDocumentBudget::BeginDecode(std::int32_t objNum, bool mayWait) {
+bool TDocumentBudget::BeginDecode(std::int32_t objNum, bool mayWait, std::int32_t& cutOnPage) {
   std::unique_lock<std::mutex> lock(streamsMutex_);
   if (mayWait) streamDone_.wait(lock, [&] { return decoding_.count(objNum) == 0; });
-  if (cut_.count(objNum) != 0) return false;
+  if (auto it = cut_.find(objNum); it != cut_.end()) {
+    cutOnPage = it->second;
+    return false;
+  }
   ++decoding_[objNum];
   return true;
 }
 
-void TDocumentBudget::EndDecode(std::int32_t objNum, bool cut) {
+void TDocumentBudget::EndDecode(std::int32_t objNum, bool cut, std::int32_t page) {
   {
     std::lock_guard<std::mutex> lock(streamsMutex_);
-    (cut ? cut_ : whole_).insert(objNum);
+    if (cut) cut_.emplace(objNum, page);
+    else whole_.insert(objNum);
     if (auto it = decoding_.find(objNum); it != decoding_.end() && --it->second == 0) decoding_.erase(it);
   }
   streamDone_.notify_all();

@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <set>
+#include <mutex>
 
 namespace kestrel {
 
@@ -41,9 +41,10 @@ class TDocumentBudget {
   // decodes the same stream it first waits for that page to finish with it, so that pages
   // drawn at the same moment do not all decode a stream too big for any of them; a caller
   // that is itself inside another decoding passes mayWait = false, so two pages never wait on
-  // each other. Every true answer is followed by EndDecode, with whether a limit cut it.
-  bool BeginDecode(std::int32_t objNum, bool mayWait);
-  void EndDecode(std::int32_t objNum, bool cut);
+  // each other. Every true answer is followed by EndDecode, with whether a limit cut it and the
+  // page (its object number) that decoded it; a false one gives that page in `cutOnPage`.
+  bool BeginDecode(std::int32_t objNum, bool mayWait, std::int32_t& cutOnPage);
+  void EndDecode(std::int32_t objNum, bool cut, std::int32_t page);
   // Whether a page decoded stream `objNum` before without a limit cutting it short.
   bool DecodedBefore(std::int32_t objNum);
 
@@ -55,7 +56,7 @@ class TDocumentBudget {
   std::atomic<std::size_t> formsLeft_;
   std::mutex streamsMutex_;
   std::condition_variable streamDone_;
-  std::set<std::int32_t> cut_;
+  std::map<std::int32_t, std::int32_t> cut_;  // stream -> the page that found it too large
   std::set<std::int32_t> whole_;  // streams decoded in full at least once
   std::map<std::int32_t, int> decoding_;  // streams being decoded, and by how many pages
 };

@@ -52,9 +52,10 @@ class TRendererFixture {
     AddStream(900, "<< >>", content);
     Add(901, resources);
     renderer.PageDictionary = As<TPDFDictionary>(
-        Add(902, "<< /Type /Page " + pageEntries + " /Resources 901 0 R /Contents 900 0 R >>"));
+        Add(PageObject, "<< /Type /Page " + pageEntries + " /Resources 901 0 R /Contents 900 0 R >>"));
     renderer.RenderPageOn(canvas);
   }
+  int PageObject = 902;  // the number Render gives the page
 
   // Optional content as a catalogue of object texts sets it (`catalogue` is parsed).
   void UseOptionalContent(const std::string& catalogue) {

@@ -99,7 +99,7 @@ TEST(RendererForms, PagesOfADocumentShareItsBudget) {
        {1, 1},
        {"the document's streams decode to more than its budget allows: the page is drawn from what fit",
         // The stream cut short is not decoded again.
-        "stream 50 was left out: it decodes to more than the page budget allows, as an earlier page found"}},
+        "stream 50 was left out: it decodes to more than the page budget allows, as another page found"}},
       {{8u << 20, 1'000'000, 300},
        "/N Do",
        {300, 0},
@@ -111,6 +111,7 @@ TEST(RendererForms, PagesOfADocumentShareItsBudget) {
     for (int page = 0; page < 2; ++page) {
       TRendererFixture f(false);
       f.renderer.DocumentBudget = &budget;
+      f.PageObject += page;
       for (int i = 0; i < 12; ++i)
         f.AddStream(100 + i, "<< /Subtype /Form /Resources << /XObject << /N " + std::to_string(101 + i) +
                                  " 0 R >> >> >>", "/N Do /N Do");
@@ -147,6 +148,7 @@ TEST(RendererForms, PagesDrawnAtOnceDecodeAStreamTooBigForThemOnce) {
   auto page = [&](std::size_t i) {
     TRendererFixture f(false);
     f.renderer.DocumentBudget = &budget;
+    f.PageObject += static_cast<int>(i);
     f.AddStream(50, "<< /Subtype /Form /Filter /FlateDecode >>", packed);
     start.arrive_and_wait();
     f.Render("/Z Do", "<< /XObject << /Z 50 0 R >> >>");
@@ -156,8 +158,8 @@ TEST(RendererForms, PagesDrawnAtOnceDecodeAStreamTooBigForThemOnce) {
   page(0);
   other.join();
   std::sort(notes.begin(), notes.end());
-  EXPECT_EQ(notes, (Lines{"stream 50 was left out: it decodes to more than the page budget allows, as an earlier "
-                          "page found",
+  EXPECT_EQ(notes, (Lines{"stream 50 was left out: it decodes to more than the page budget allows, as another page "
+                          "found",
                           "the document's streams decode to more than its budget allows: the page is drawn from "
                           "what fit"}));
 }

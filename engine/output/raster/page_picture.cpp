@@ -5,9 +5,6 @@
 
 namespace kestrel {
 
-namespace {
-
-// Gray samples of a colour row.
 void GrayRow(const TPixelView& view, int y, std::uint8_t* out) {
   const std::uint8_t* row = view.Row(y);
   for (int x = 0; x < view.Width; ++x) {
@@ -16,8 +13,6 @@ void GrayRow(const TPixelView& view, int y, std::uint8_t* out) {
     out[x] = GrayOf(rgb[0], rgb[1], rgb[2]);
   }
 }
-
-}  // namespace
 
 // Over a background b a pixel of colour c and opacity a shows a*c + (1 - a)*b, so w - k = 1 - a
 // on each channel and k = a*c. Fully transparent pixels are given white.

@@ -48,6 +48,9 @@ class TPagePicture {
   TPixelView AlphaRows_;
 };
 
+// The gray samples (GrayOf) of row y of a colour view, Width bytes at `out`.
+void GrayRow(const TPixelView& view, int y, std::uint8_t* out);
+
 // Row y of the page drawn on white and on black made into colour and opacity (0-255): the
 // colour replaces the row in `onWhite`, the opacities go to `alpha` (Width bytes).
 void UnblendRow(TRasterImage& onWhite, const TRasterImage& onBlack, int y, std::uint8_t* alpha);
