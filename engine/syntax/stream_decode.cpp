@@ -151,7 +151,8 @@ TBytes TPDFStream::Decode(TDecodeBudget* budget) const {
   TBytes data;
   bool decoded = false;
   if (!RunStages(stages, Data(), data, decoded, chain, budget)) return {};
-  return decoded ? data : TBytes(Data());
+  if (!decoded) return TBytes(Data());
+  return data;  // moved out, not copied: it may be hundreds of megabytes
 }
 
 std::unique_ptr<TByteSource> OpenStreamReader(const TPDFStream& stream, TDecodeBudget* budget) {
